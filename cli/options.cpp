@@ -1,0 +1,96 @@
+#include "cli/options.h"
+
+#include <string_view>
+
+namespace velunt::cli {
+
+const char* const kUsage =
+    "Aufruf: velunt-cli [OPTIONEN]\n"
+    "Liest velunt.ini und schreibt die Objekte des Objekttyps (masterkey) der\n"
+    "DXF-Datei als Tabelle in die Ausgabedatei.\n"
+    "\n"
+    "  --ini DATEI               Konfiguration (Vorgabe: velunt.ini)\n"
+    "  --dxf DATEI               DXF-Datei (Vorgabe: dxfpath= der Konfiguration)\n"
+    "  --txt DATEI               Ausgabedatei (Vorgabe: txtpath= der Konfiguration)\n"
+    "  --separator TEXT          Trennzeichen (Vorgabe: trennzeich=)\n"
+    "  --decimal-mark TEXT       Dezimalzeichen (Vorgabe: dezzeich=)\n"
+    "  --replace-decimal-point   Dezimalpunkt durch das Dezimalzeichen ersetzen\n"
+    "  --shift                   Koordinaten verschieben (Schluessel 10, 11, 20, 21)\n"
+    "  --rw TEXT                 Verschiebung RW (Vorgabe: 4400000)\n"
+    "  --hw TEXT                 Verschiebung HW (Vorgabe: 5700000)\n"
+    "  --no-percent-c            %%c nicht durch 0 ersetzen\n"
+    "  --no-counter              keine Zaehlerspalte \"Index\"\n"
+    "  --help, --version\n";
+
+ParseResult ParseOptions(const std::vector<std::string>& args) {
+    ParseResult result;
+    Options& o = result.options;
+    struct ValueOption {
+        std::string_view name;
+        std::string* target;
+    };
+    std::string dxf, txt, separator, decimalMark;
+    bool hasDxf = false, hasTxt = false, hasSeparator = false, hasDecimalMark = false;
+    const ValueOption valueOptions[] = {
+        {"--ini", &o.ini},       {"--dxf", &dxf},
+        {"--txt", &txt},         {"--separator", &separator},
+        {"--decimal-mark", &decimalMark}, {"--rw", &o.rw},
+        {"--hw", &o.hw},
+    };
+    struct Flag {
+        std::string_view name;
+        bool* target;
+        bool value;
+    };
+    const Flag flags[] = {
+        {"--replace-decimal-point", &o.replaceDecimalPoint, true},
+        {"--shift", &o.shift, true},
+        {"--no-percent-c", &o.percentC, false},
+        {"--no-counter", &o.counter, false},
+        {"--help", &o.help, true},
+        {"--version", &o.version, true},
+    };
+
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg.size() < 2 || arg[0] != '-') {
+            o.drawings.push_back(arg);
+            continue;
+        }
+        const size_t eq = arg.find('=');
+        const std::string_view name = std::string_view(arg).substr(0, eq);
+        bool known = false;
+        for (const ValueOption& option : valueOptions) {
+            if (name != option.name) continue;
+            known = true;
+            if (eq != std::string::npos) {
+                *option.target = arg.substr(eq + 1);
+            } else if (i + 1 < args.size()) {
+                *option.target = args[++i];
+            } else {
+                result.error = "Option " + arg + " braucht einen Wert";
+                return result;
+            }
+            hasDxf |= option.target == &dxf;
+            hasTxt |= option.target == &txt;
+            hasSeparator |= option.target == &separator;
+            hasDecimalMark |= option.target == &decimalMark;
+        }
+        for (const Flag& flag : flags) {
+            if (arg != flag.name) continue;
+            known = true;
+            *flag.target = flag.value;
+        }
+        if (!known) {
+            result.error = "unbekannte Option " + arg;
+            return result;
+        }
+    }
+    if (hasDxf) o.dxf = dxf;
+    if (hasTxt) o.txt = txt;
+    if (hasSeparator) o.separator = separator;
+    if (hasDecimalMark) o.decimalMark = decimalMark;
+    return result;
+}
+
+}  // namespace velunt::cli

@@ -1,0 +1,37 @@
+#pragma once
+// The command line of velunt-cli.
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velunt::cli {
+
+struct Options {
+    std::string ini = "velunt.ini";
+    std::optional<std::string> dxf;
+    std::optional<std::string> txt;
+    std::optional<std::string> separator;
+    std::optional<std::string> decimalMark;
+    std::string rw = "4400000";
+    std::string hw = "5700000";
+    bool replaceDecimalPoint = false;
+    bool shift = false;
+    bool percentC = true;
+    bool counter = true;
+    bool help = false;
+    bool version = false;
+    std::vector<std::string> drawings;  // positional arguments
+};
+
+struct ParseResult {
+    Options options;
+    std::string error;  // non-empty for a usage error
+};
+
+// An option's value is the next argument taken literally (also when empty or
+// beginning with "-"), or the text after "=" in "--option=value".
+ParseResult ParseOptions(const std::vector<std::string>& args);
+
+extern const char* const kUsage;
+
+}  // namespace velunt::cli

@@ -1,0 +1,161 @@
+#include "config/config_loader.h"
+
+#include <cmath>
+#include <string>
+
+#include "engine/file_io.h"
+#include "engine/line_reader.h"
+#include "engine/read_number.h"
+#include "engine/record_line.h"
+#include "engine/runtime_error.h"
+
+namespace velunt {
+namespace {
+
+constexpr std::string_view kHeader = "[Spalten]";
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+constexpr int kMaxInt16 = 32767;
+constexpr size_t kBlockSize = size_t{64} << 10;
+
+// One pass over the file: opened anew, read from its start, closed at the end.
+class Pass {
+public:
+    explicit Pass(const std::filesystem::path& path)
+        : m_file(OpenForReading(path)), m_reader(m_file.get(), path, kBlockSize) {}
+
+    bool atEnd() { return m_reader.atEnd(); }
+
+    // The next line; raises 62 past the end of the file.
+    std::string_view next() {
+        std::string_view line;
+        if (!m_reader.next(line)) throw MakeError(kInputPastEndOfFile);
+        if (m_first) {
+            m_first = false;
+            if (line.starts_with(kByteOrderMark)) line.remove_prefix(kByteOrderMark.size());
+        }
+        return line;
+    }
+
+private:
+    FileHandle m_file;
+    LineReader m_reader;
+    bool m_first = true;
+};
+
+void raiseOverflow() { throw MakeError(kOverflow); }
+
+// Counts the lines of the [Spalten] block, and finds out how the file's
+// bytes read as text.
+int countBlock(const std::filesystem::path& path, TextEncoding& encoding) {
+    Pass pass(path);
+    int columnCount = 0;
+    bool headerFound = false;
+    bool utf8 = true;
+    while (!pass.atEnd()) {
+        const std::string_view line = pass.next();
+        if (headerFound && columnCount != 0 && (line.empty() || line.front() == '[')) break;
+        if (++columnCount > kMaxInt16) raiseOverflow();
+        if (line == kHeader) {
+            columnCount = 0;
+            headerFound = true;
+        }
+        utf8 = utf8 && IsValidUtf8(line);
+    }
+    // A block that ended early leaves lines unchecked; finish the check.
+    while (utf8 && !pass.atEnd()) utf8 = IsValidUtf8(pass.next());
+    encoding = utf8 ? TextEncoding::Utf8 : TextEncoding::Windows1252;
+    return columnCount;
+}
+
+std::int16_t readColumnNumber(std::string_view field) {
+    const double rounded = std::nearbyint(ReadNumber(field));  // halves to even
+    if (!(rounded >= -32768.0 && rounded <= 32767.0)) raiseOverflow();
+    return static_cast<std::int16_t>(rounded);
+}
+
+// Splits one column line "key|column|description" into slot `i`.
+void readColumnLine(std::string_view line, ColumnTable& table, size_t i) {
+    if (line.size() > static_cast<size_t>(kMaxInt16)) raiseOverflow();
+    const size_t bar1 = line.find('|');
+    if (bar1 == std::string_view::npos) throw MakeError(kInvalidArgument);
+    const size_t bar2 = line.find('|', bar1 + 1);
+    if (bar2 == std::string_view::npos) throw MakeError(kInvalidArgument);
+    if (i >= table.keys.size()) throw MakeError(kSubscriptOutOfRange);
+    table.keys[i].assign(line.substr(0, bar1));
+    table.columns[i] = readColumnNumber(line.substr(bar1 + 1, bar2 - bar1 - 1));
+    table.texts[i].assign(line.substr(bar2 + 1));
+}
+
+// Reads the block that follows each "[Spalten]" line. The slot index runs on
+// from one header to the next, so a later header line fills the spare slot
+// and a third finds none.
+void readBlock(const std::filesystem::path& path, Configuration& config, ConfigDisplay& display) {
+    Pass pass(path);
+    size_t i = 0;
+    while (!pass.atEnd()) {
+        if (pass.next() != kHeader) continue;
+        do {
+            const std::string_view line = pass.next();
+            display.addList1Item(line);
+            readColumnLine(line, config.table, i);
+            ++i;
+        } while (i < static_cast<size_t>(config.columnCount));
+    }
+}
+
+bool startsWithKey(std::string_view line, std::string_view key) {
+    if (line.size() < key.size()) return false;
+    for (size_t k = 0; k < key.size(); ++k) {
+        char c = line[k];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != key[k]) return false;
+    }
+    return true;
+}
+
+void readSettings(const std::filesystem::path& path, Configuration& config,
+                  ConfigDisplay& display) {
+    Settings& s = config.settings;
+    Pass pass(path);
+    while (!pass.atEnd()) {
+        const std::string_view line = pass.next();
+        const auto value = [&](std::string_view key) { return TrimSpaces(line.substr(key.size())); };
+        if (startsWithKey(line, "dxfpath=")) {
+            s.dxfpath = value("dxfpath=");
+            display.setLabel2(s.dxfpath);
+        }
+        if (startsWithKey(line, "txtpath=")) {
+            s.txtpath = value("txtpath=");
+            display.setLabel4(s.txtpath);
+        }
+        if (startsWithKey(line, "masterkey=")) {
+            s.masterkey = value("masterkey=");
+            display.setLabel7(s.masterkey);
+        }
+        if (startsWithKey(line, "dezzeich=")) {
+            s.dezzeich = value("dezzeich=");
+            display.setText1(s.dezzeich.empty() ? "." : s.dezzeich);
+        }
+        if (startsWithKey(line, "trennzeich=")) {
+            s.trennzeich = value("trennzeich=");
+            display.setText2(s.trennzeich.empty() ? ";" : s.trennzeich);
+        }
+    }
+}
+
+}  // namespace
+
+void ConfigLoader(const std::filesystem::path& iniPath, Configuration& config,
+                  ConfigDisplay& display) {
+    std::error_code ec;
+    config.iniPath = std::filesystem::absolute(iniPath, ec);
+    if (ec) config.iniPath = iniPath;
+
+    config.columnCount = static_cast<std::int16_t>(countBlock(iniPath, config.encoding));
+    config.table.resize(static_cast<size_t>(config.columnCount) + 1);
+    display.clearList1();
+    readBlock(iniPath, config, display);
+    readSettings(iniPath, config, display);
+}
+
+}  // namespace velunt

@@ -1,0 +1,200 @@
+#include "engine/extraction_run.h"
+
+#include <new>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/file_io.h"
+#include "engine/line_reader.h"
+#include "engine/output_file.h"
+#include "engine/record_line.h"
+#include "engine/value_transform.h"
+
+namespace velunt {
+namespace {
+
+constexpr std::string_view kObjectStart = "  0";
+constexpr std::string_view kBinaryDxfSentinel{"AutoCAD Binary DXF\r\n\x1a\0", 22};
+
+bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+    std::error_code ec;
+    if (std::filesystem::equivalent(a, b, ec)) return true;
+    const auto canonicalA = std::filesystem::weakly_canonical(a, ec);
+    if (ec) return false;
+    const auto canonicalB = std::filesystem::weakly_canonical(b, ec);
+    return !ec && canonicalA == canonicalB;
+}
+
+// Refuses settings that would destroy a file or split every number, before
+// any file is touched.
+void checkSettings(const RunSettings& settings, const Configuration& config) {
+    const Settings& s = config.settings;
+    if (settings.replaceDecimalPoint && !s.dezzeich.empty() && s.dezzeich == s.trennzeich)
+        throw RuntimeError{kInvalidArgument,
+                           "Das Dezimalzeichen ist gleich dem Trennzeichen; jede Zahl würde "
+                           "in zwei Felder geteilt."};
+    if (sameFile(settings.txtpath, settings.dxfpath))
+        throw RuntimeError{kPathFileAccessError,
+                           "Die Ausgabedatei ist die DXF-Datei selbst; die Zeichnung würde "
+                           "überschrieben."};
+    if (!config.iniPath.empty() && sameFile(settings.txtpath, config.iniPath))
+        throw RuntimeError{kPathFileAccessError,
+                           "Die Ausgabedatei ist die Konfigurationsdatei velunt.ini; sie würde "
+                           "überschrieben."};
+}
+
+class Scan {
+public:
+    Scan(const RunSettings& settings, const Configuration& config, LineReader& reader,
+         OutputFile& output, RunObserver* observer, std::uint64_t totalBytes)
+        : m_settings(settings),
+          m_config(config),
+          m_reader(reader),
+          m_output(output),
+          m_observer(observer),
+          m_totalBytes(totalBytes),
+          m_fieldOrder(FieldOrder(config.table, config.columnCount)),
+          m_values(static_cast<size_t>(config.columnCount) + 1) {}
+
+    double run() {
+        const std::vector<std::string>& keys = m_config.table.keys;
+        const std::string_view masterkey = m_config.settings.masterkey;
+        const int columnCount = m_config.columnCount;
+        std::string_view line;
+        std::uint64_t lastBytesRead = 0;
+
+        while (!m_reader.atEnd()) {
+            if (m_reader.bytesRead() != lastBytesRead) {
+                lastBytesRead = m_reader.bytesRead();
+                onBlockRead(lastBytesRead);
+            }
+            m_reader.next(line);
+            if (line == kObjectStart) {
+                readRequired(line);
+                if (line == masterkey) {
+                    objectBoundary();
+                } else {
+                    m_inObject = false;
+                }
+            }
+            // With an empty table there is no key to await.
+            if (m_inObject && columnCount > 0 && line == keys[m_nextKeyIndex]) {
+                readRequired(line);
+                TransformValue(line, keys[m_nextKeyIndex], m_settings,
+                               m_config.settings.dezzeich, m_values[m_nextKeyIndex]);
+                if (++m_nextKeyIndex == columnCount) m_inObject = false;
+            }
+        }
+        writeLine(false);
+        return m_objectCounter;
+    }
+
+private:
+    void readRequired(std::string_view& line) {
+        if (!m_reader.next(line)) throw MakeError(kInputPastEndOfFile);
+    }
+
+    void objectBoundary() {
+        m_inObject = true;
+        writeLine(true);
+        m_objectCounter += 1;
+        m_current = &m_values;
+        for (std::string& value : m_values) value.clear();
+        m_nextKeyIndex = 0;
+    }
+
+    // Before the first object the texts are still the column descriptions,
+    // so the line built then is the header.
+    void writeLine(bool atObjectStart) {
+        BuildRecordLine(*m_current, m_fieldOrder, m_config.settings.trennzeich,
+                        m_settings.addCounter, atObjectStart, m_objectCounter, m_line);
+        m_output.appendLine(m_line);
+    }
+
+    void onBlockRead(std::uint64_t bytesRead) {
+        m_output.flushIfDue();
+        if (m_observer && !m_observer->progress(bytesRead, m_totalBytes))
+            throw MakeError(kUserInterrupt);
+    }
+
+    const RunSettings& m_settings;
+    const Configuration& m_config;
+    LineReader& m_reader;
+    OutputFile& m_output;
+    RunObserver* m_observer;
+    std::uint64_t m_totalBytes;
+    std::vector<int> m_fieldOrder;
+    std::vector<std::string> m_values;  // the current object's captured values
+    const std::vector<std::string>* m_current = &m_config.table.texts;
+    std::string m_line;
+    bool m_inObject = false;
+    int m_nextKeyIndex = 0;
+    double m_objectCounter = 0;
+};
+
+std::uint64_t fileSize(const std::filesystem::path& path) {
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);
+    return ec ? 0 : size;
+}
+
+// Puts the lines built before `error` into the file and closes it, so that the
+// report comes after them and a next run finds no file left open. A failure
+// here does not replace the error that ended the run.
+RuntimeError flushBeforeReport(std::optional<OutputFile>& output, const RuntimeError& error) {
+    if (output) {
+        try {
+            output->close();
+        } catch (const RuntimeError&) {
+        }
+        output.reset();
+    }
+    return error;
+}
+
+}  // namespace
+
+RunResult ExtractionRun(const RunSettings& settings, const Configuration& config,
+                        ErrorReport& report, RunObserver* observer) {
+    RunResult result;
+    std::optional<OutputFile> output;
+    try {
+        checkSettings(settings, config);
+
+        // The drawing is opened first so that a binary DXF is refused before
+        // the output is touched; a drawing that cannot be opened is reported
+        // only after the output has been created or emptied.
+        FileHandle dxf;
+        std::optional<RuntimeError> openError;
+        try {
+            dxf = OpenForReading(settings.dxfpath);
+        } catch (const RuntimeError& error) {
+            openError = error;
+        }
+        std::optional<LineReader> reader;
+        if (dxf) {
+            reader.emplace(dxf.get(), settings.dxfpath);
+            if (reader->peek(kBinaryDxfSentinel.size()) == kBinaryDxfSentinel)
+                throw RuntimeError{kInvalidFileFormat,
+                                   "Ungültiges Dateiformat: Die Zeichnung ist eine binäre "
+                                   "DXF-Datei; gelesen werden nur DXF-Dateien im Textformat."};
+        }
+
+        output.emplace(settings.txtpath);
+        if (openError) throw *openError;
+
+        Scan scan(settings, config, *reader, *output, observer, fileSize(settings.dxfpath));
+        result.objectCount = scan.run();
+        output->close();
+        result.succeeded = true;
+    } catch (const RuntimeError& error) {
+        report.show(flushBeforeReport(output, error));
+    } catch (const std::bad_alloc&) {
+        report.show(flushBeforeReport(output, MakeError(kOutOfMemory)));
+    }
+    return result;
+}
+
+}  // namespace velunt

@@ -1,0 +1,25 @@
+#pragma once
+// One extraction: a single pass over the drawing's lines that finds every
+// object of the master type, captures the values of the table's keys in
+// table order, transforms them and writes one line per object under a
+// header line.
+#include "config/configuration.h"
+#include "engine/run_interfaces.h"
+#include "engine/run_settings.h"
+
+namespace velunt {
+
+struct RunResult {
+    bool succeeded = false;
+    double objectCount = 0;  // objects of the master type found
+};
+
+// Runs the extraction with `settings`, the loaded `config` (its dezzeich and
+// trennzeich as the caller stored them) and reports any error through
+// `report` after the lines written so far are in the file and every file is
+// closed. `config` is left as it was. `observer`, when given, is told of the
+// progress after each block and may stop the run.
+RunResult ExtractionRun(const RunSettings& settings, const Configuration& config,
+                        ErrorReport& report, RunObserver* observer = nullptr);
+
+}  // namespace velunt

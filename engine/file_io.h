@@ -1,0 +1,23 @@
+#pragma once
+// Opening files by std::filesystem::path on every platform, with failures
+// turned into the core's RuntimeError.
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+
+namespace velunt {
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+// Opens `path` for reading bytes. Raises 53 when it does not exist, 75 when
+// it is a folder, and the mapped number for any other failure.
+FileHandle OpenForReading(const std::filesystem::path& path);
+
+// Opens `path` for writing bytes: "wb" creates or empties it, "ab" appends.
+// Raises 75 when it is a folder, and the mapped number for other failures.
+FileHandle OpenForWriting(const std::filesystem::path& path, const char* mode);
+
+}  // namespace velunt

@@ -1,0 +1,57 @@
+#include "engine/output_file.h"
+
+#include <cerrno>
+
+#include "engine/runtime_error.h"
+
+namespace velunt {
+
+OutputFile::OutputFile(std::filesystem::path path)
+    : m_path(std::move(path)), m_file(OpenForWriting(m_path, "wb")) {
+    // Our own buffer decides where writes end; the C library's would split
+    // lines at arbitrary bytes.
+    std::setvbuf(m_file.get(), nullptr, _IONBF, 0);
+    m_buffer.reserve(kBufferSize);
+}
+
+void OutputFile::appendLine(std::string_view line) {
+    const size_t needed = line.size() + 2;
+    if (m_buffer.size() + needed > kBufferSize) flush();
+    if (needed > kBufferSize) {  // longer than the buffer: straight through
+        write(line);
+        write("\r\n");
+        return;
+    }
+    if (m_buffer.empty()) m_waitingSince = std::chrono::steady_clock::now();
+    m_buffer.append(line);
+    m_buffer.append("\r\n");
+}
+
+void OutputFile::flush() {
+    if (m_buffer.empty()) return;
+    write(m_buffer);
+    m_buffer.clear();
+}
+
+void OutputFile::close() {
+    if (!m_file) return;
+    flush();
+    std::FILE* file = m_file.release();
+    errno = 0;
+    if (std::fclose(file) != 0) throw FileErrorFromErrno(errno ? errno : EIO, m_path);
+}
+
+void OutputFile::write(std::string_view bytes) {
+    if (bytes.empty()) return;
+    errno = 0;
+    const size_t written = std::fwrite(bytes.data(), 1, bytes.size(), m_file.get());
+    if (written != bytes.size()) {
+        const int error = errno ? errno : EIO;
+        // Drop what could not be written so that a later flush does not try
+        // the same bytes again.
+        m_buffer.clear();
+        throw FileErrorFromErrno(error, m_path);
+    }
+}
+
+}  // namespace velunt

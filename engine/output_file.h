@@ -1,0 +1,48 @@
+#pragma once
+// The output table while a run writes it: created or emptied when opened,
+// then appended to. Lines are collected and handed to the operating system
+// whole, in batches: when the buffer is full, when flushIfDue() finds a line
+// waiting for about 100 ms, and at flush(). A failing write raises the
+// mapped runtime error (61 for a full disk ...).
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "engine/file_io.h"
+
+namespace velunt {
+
+class OutputFile {
+public:
+    static constexpr size_t kBufferSize = size_t{1} << 20;
+    static constexpr std::chrono::milliseconds kMaxDelay{100};
+
+    // Creates or empties `path`.
+    explicit OutputFile(std::filesystem::path path);
+
+    // Adds `line` and CR LF.
+    void appendLine(std::string_view line);
+
+    // Writes what waits when the oldest waiting line is older than kMaxDelay.
+    void flushIfDue() {
+        if (!m_buffer.empty() && std::chrono::steady_clock::now() - m_waitingSince >= kMaxDelay)
+            flush();
+    }
+
+    // Writes every waiting line.
+    void flush();
+
+    // Writes every waiting line and closes the file.
+    void close();
+
+private:
+    void write(std::string_view bytes);
+
+    std::filesystem::path m_path;
+    FileHandle m_file;
+    std::string m_buffer;
+    std::chrono::steady_clock::time_point m_waitingSince;
+};
+
+}  // namespace velunt

@@ -1,0 +1,30 @@
+#pragma once
+// Reading and writing numbers inside texts, independent of the process
+// locale: "." is the only decimal mark in both directions.
+#include <string>
+#include <string_view>
+
+namespace velunt {
+
+// The leading number of `text`: blanks, tabs and line feeds are skipped
+// wherever they stand; an optional sign, digits with at most one ".", an
+// optional exponent (E or e, optional sign, digits). Stops at the first
+// character that cannot continue the number; no leading number reads as 0.
+// "&H" and "&O" introduce hexadecimal and octal integers (up to four hex or
+// six octal digits they are 16-bit signed, up to eight hex or eleven octal
+// digits 32-bit signed). A number beyond the double range raises error 6.
+double ReadNumber(std::string_view text);
+
+// `value` in general form: at most 15 significant digits, no grouping, no
+// trailing fraction zeros, "." as decimal mark, "E+NN"/"E-NN" exponents
+// where the plain form would need more than 15 digits or the magnitude is
+// below 1E-4. Raises error 6 for infinities and NaN.
+std::string NumberToText(double value);
+
+// True when the first "." of `text` is followed, within three characters, by
+// a number other than 0 ("3.001", "Str. 5"); false for "3.000", "3.0004",
+// "12." and texts without ".". Raises error 6 when that "." stands at
+// position 32767 or later (positions are 16-bit).
+bool HasNonZeroDecimals(std::string_view text);
+
+}  // namespace velunt

@@ -1,0 +1,29 @@
+#pragma once
+// Assembles the output lines: the fields in output-column order, separated by
+// the separator, with the optional counter column.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "config/configuration.h"
+
+namespace velunt {
+
+// For each column number c = 1 .. columnCount, the first table entry with
+// that column number, in output order. Entries below 1, above columnCount or
+// repeating an earlier entry's number never appear; a column no entry has
+// adds no field.
+std::vector<int> FieldOrder(const ColumnTable& table, int columnCount);
+
+// Builds one line into `line` (its capacity is reused) from `texts`, each
+// field trimmed of spaces. With `addCounter`, the counter column follows:
+// "Index" at an object boundary while `objectCounter` is 0 (the header), the
+// counter's decimal digits when it is above 0, nothing otherwise.
+void BuildRecordLine(const std::vector<std::string>& texts, const std::vector<int>& fieldOrder,
+                     std::string_view trennzeich, bool addCounter, bool atObjectStart,
+                     double objectCounter, std::string& line);
+
+// `text` without spaces (only code 32) at both ends.
+std::string_view TrimSpaces(std::string_view text);
+
+}  // namespace velunt

@@ -1,0 +1,28 @@
+#pragma once
+// The core keeps the 8-bit text of velunt.ini and of the drawing as bytes.
+// These helpers are for the places where bytes meet the outside world: the
+// file system (paths) and the window (Unicode strings). A velunt.ini is read
+// as UTF-8 when the whole file is valid UTF-8, else as Windows-1252.
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace velunt {
+
+enum class TextEncoding { Utf8, Windows1252 };
+
+// True when `bytes` is well-formed UTF-8 (no overlong forms, no surrogates).
+bool IsValidUtf8(std::string_view bytes);
+
+// `bytes` in `encoding` as UTF-8.
+std::string ToUtf8(std::string_view bytes, TextEncoding encoding);
+
+// UTF-8 text back into `encoding`; characters Windows-1252 cannot hold
+// become "?".
+std::string FromUtf8(std::string_view utf8, TextEncoding encoding);
+
+// The file-system path that the bytes of a path in `encoding` name. Both
+// front ends open every file named in velunt.ini or a caption through this.
+std::filesystem::path PathFromBytes(std::string_view bytes, TextEncoding encoding);
+
+}  // namespace velunt

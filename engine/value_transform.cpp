@@ -1,0 +1,48 @@
+#include "engine/value_transform.h"
+
+#include "engine/read_number.h"
+#include "engine/runtime_error.h"
+
+namespace velunt {
+namespace {
+
+constexpr std::string_view kPercentC = "%%c";
+
+void replacePercentC(std::string& text) {
+    size_t at = 0;
+    while ((at = text.find(kPercentC, at)) != std::string::npos) {
+        if (at + 1 >= 32765) throw MakeError(kOverflow);
+        text.replace(at, kPercentC.size(), "0");
+        // No occurrence ends before `at`, and none can contain the "0".
+        at += 1;
+    }
+}
+
+// The shift amount text for `key`, or nullptr when the key selects none.
+const std::string* shiftFor(std::string_view key, const RunSettings& settings) {
+    const std::string* amount = nullptr;
+    if (key.find("11") != std::string_view::npos || key.find("10") != std::string_view::npos)
+        amount = &settings.rwShift;
+    if (key.find("21") != std::string_view::npos || key.find("20") != std::string_view::npos)
+        amount = &settings.hwShift;
+    return amount;
+}
+
+}  // namespace
+
+void TransformValue(std::string_view value, std::string_view key, const RunSettings& settings,
+                    std::string_view dezzeich, std::string& stored) {
+    stored.assign(value);
+    if (settings.replacePercentC) replacePercentC(stored);
+
+    if (settings.shiftCoordinates) {
+        const std::string* amount = shiftFor(key, settings);
+        if (amount && !amount->empty() && HasNonZeroDecimals(stored))
+            stored = NumberToText(ReadNumber(stored) + ReadNumber(*amount));
+    }
+
+    if (settings.replaceDecimalPoint && HasNonZeroDecimals(stored))
+        stored.replace(stored.find('.'), 1, dezzeich);
+}
+
+}  // namespace velunt

@@ -1,0 +1,25 @@
+#pragma once
+// The optional changes a captured value goes through before it is stored:
+// "%%c" -> "0", the coordinate shift, and the decimal mark.
+#include <string>
+#include <string_view>
+
+#include "engine/run_settings.h"
+
+namespace velunt {
+
+// Turns the value line `value` captured under `key` into the text to store,
+// written into `stored` (its capacity is reused). Steps, in this order, each
+// on what the earlier left:
+//  1. replacePercentC: every "%%c" becomes "0";
+//  2. shiftCoordinates: a key containing "10"/"11" adds rwShift, one
+//     containing "20"/"21" hwShift (the latter wins); only values with
+//     non-zero decimals, and the whole value becomes the sum's text;
+//  3. replaceDecimalPoint: the first "." of a value with non-zero decimals
+//     becomes `dezzeich`.
+// Raises error 6 when a "%%c" to replace starts at position 32765 or later,
+// or a "." that steps 2 or 3 look for stands at 32767 or later.
+void TransformValue(std::string_view value, std::string_view key, const RunSettings& settings,
+                    std::string_view dezzeich, std::string& stored);
+
+}  // namespace velunt

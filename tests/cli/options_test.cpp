@@ -1,0 +1,30 @@
+#include "cli/options.h"
+
+#include <gtest/gtest.h>
+
+namespace velunt::cli {
+namespace {
+
+TEST(ParseOptions, TakesValuesLiterally) {
+    const ParseResult r = ParseOptions({"--separator", "", "--rw", "-100", "--hw=-5=6",
+                                        "--decimal-mark", "--shift", "--dxf=a b.dxf", "--no-counter"});
+    ASSERT_EQ(r.error, "");
+    EXPECT_EQ(r.options.separator, "");
+    EXPECT_EQ(r.options.rw, "-100");
+    EXPECT_EQ(r.options.hw, "-5=6");
+    EXPECT_EQ(r.options.decimalMark, "--shift");  // the next argument, whatever it is
+    EXPECT_FALSE(r.options.shift);
+    EXPECT_EQ(r.options.dxf, "a b.dxf");
+    EXPECT_FALSE(r.options.counter);
+    EXPECT_FALSE(r.options.txt.has_value());
+}
+
+TEST(ParseOptions, RejectsWhatItDoesNotKnow) {
+    const std::vector<std::vector<std::string>> kBad = {
+        {"--bogus"}, {"--txt"}, {"-x"}, {"--shift=1"},
+    };
+    for (const auto& args : kBad) EXPECT_NE(ParseOptions(args).error, "") << args.front();
+}
+
+}  // namespace
+}  // namespace velunt::cli

@@ -1,0 +1,172 @@
+#include "config/config_loader.h"
+
+#include <gtest/gtest.h>
+
+#include "engine/runtime_error.h"
+#include "fake_display.h"
+#include "test_files.h"
+
+namespace velunt {
+namespace {
+
+using testing::FakeDisplay;
+using testing::TempDir;
+using testing::WriteFile;
+
+struct Loaded {
+    Configuration config;
+    FakeDisplay display;
+};
+
+Loaded load(const std::string& ini) {
+    TempDir dir;
+    WriteFile(dir / "velunt.ini", ini);
+    Loaded loaded;
+    ConfigLoader(dir / "velunt.ini", loaded.config, loaded.display);
+    return loaded;
+}
+
+int loadError(const std::string& ini) {
+    try {
+        load(ini);
+    } catch (const RuntimeError& error) {
+        return error.number;
+    }
+    return 0;
+}
+
+TEST(ConfigLoader, ReadsColumnsAndSettings) {
+    const Loaded l = load(
+        "; comment\r\ndxfpath= C:\\a b.dxf \r\nTXTPATH=out.txt\r\nmasterkey=TEXT\r\n"
+        "dezzeich=,\r\ntrennzeich=\t\r\n[Spalten]\r\n 10|1|RW\r\n 20|2|HW\r\n  1|3|Text | x\r\n"
+        "\r\n[Ende]\r\n");
+    const Configuration& c = l.config;
+    EXPECT_EQ(c.columnCount, 3);
+    EXPECT_EQ(c.table.keys, (std::vector<std::string>{" 10", " 20", "  1", ""}));
+    EXPECT_EQ(c.table.columns, (std::vector<std::int16_t>{1, 2, 3, 0}));
+    EXPECT_EQ(c.table.texts, (std::vector<std::string>{"RW", "HW", "Text | x", ""}));
+    EXPECT_EQ(l.display.list1, (std::vector<std::string>{" 10|1|RW", " 20|2|HW", "  1|3|Text | x"}));
+    EXPECT_EQ(c.settings.dxfpath, "C:\\a b.dxf");
+    EXPECT_EQ(l.display.label2, "C:\\a b.dxf");
+    EXPECT_EQ(c.settings.txtpath, "out.txt");
+    EXPECT_EQ(l.display.label7, "TEXT");
+    EXPECT_EQ(l.display.text1, ",");
+    EXPECT_EQ(c.settings.trennzeich, "\t");  // tabs are not trimmed
+    EXPECT_EQ(c.encoding, TextEncoding::Utf8);
+}
+
+TEST(ConfigLoader, FindsTheBlockByItsRules) {
+    struct Case {
+        const char* ini;
+        int columnCount;
+        std::vector<std::string> keys;
+    };
+    const Case kCases[] = {
+        // LF, CR and CR LF line ends all end a line.
+        {"[Spalten]\n 10|1|a\r 20|2|b\r\n", 2, {" 10", " 20", ""}},
+        // The block runs to the end of the file.
+        {"x\r\n[Spalten]\r\na|1|\r\nb|2|", 2, {"a", "b", ""}},
+        // A line beginning with "[" ends the block; before the header it has no effect.
+        {"[Other]\r\n[Spalten]\r\na|1|\r\n[Ende]\r\nb|2|", 1, {"a", ""}},
+        // The first line after the header belongs to the block even when it begins with "[".
+        {"[Spalten]\r\n[x|1|\r\na|2|\r\n\r\n", 2, {"[x", "a", ""}},
+        // Spaces around the bars stay in the key.
+        {"[Spalten]\r\n 10 | 1 | RW\r\n", 1, {" 10 ", ""}},
+        // A second header fills the spare slot.
+        {"[Spalten]\r\na|1|\r\n\r\n[Spalten]\r\nb|2|\r\n", 1, {"a", "b"}},
+        // No header: every line counts, every slot stays empty.
+        {"dxfpath=a\r\nb\r\n", 2, {"", "", ""}},
+        // A UTF-8 byte-order mark does not hide the header.
+        {"\xEF\xBB\xBF[Spalten]\r\na|1|\r\n", 1, {"a", ""}},
+        // A settings line in the block with two bars is a column line too.
+        {"[Spalten]\r\nmasterkey=X|1|y\r\n", 1, {"masterkey=X", ""}},
+        {"", 0, {""}},
+    };
+    for (const Case& c : kCases) {
+        const Loaded l = load(c.ini);
+        EXPECT_EQ(l.config.columnCount, c.columnCount) << c.ini;
+        EXPECT_EQ(l.config.table.keys, c.keys) << c.ini;
+    }
+}
+
+TEST(ConfigLoader, RoundsColumnNumbersHalfToEven) {
+    const Loaded l = load("[Spalten]\r\na|1.5|\r\nb|2.5|\r\nc|x|\r\nd||\r\ne|3.5|\r\nf|-0.5|\r\n"
+                          "g| 1 2 |\r\nh|-32768|\r\n");
+    EXPECT_EQ(l.config.table.columns,
+              (std::vector<std::int16_t>{2, 2, 0, 0, 4, 0, 12, -32768, 0}));
+}
+
+TEST(ConfigLoader, SettingsKeysFollowTheirRules) {
+    struct Case {
+        const char* ini;
+        std::string dezzeich, text1, trennzeich, text2, masterkey;
+    };
+    const Case kCases[] = {
+        {"DEZZEICH=;\r\nTrennZeich=|", ";", ";", "|", "|", ""},
+        {"dezzeich=\r\ntrennzeich=   \r\n", "", ".", "", ";", ""},
+        {"dezzeich =,\r\n dezzeich=,\r\n", "", "", "", "", ""},  // not recognised
+        {"masterkey=A\r\nmasterkey= B \r\n", "", "", "", "", "B"},  // the last wins
+        {"[Spalten]\r\nx|1|y\r\n\r\n[Ende]\r\nmasterkey=TEXT", "", "", "", "", "TEXT"},
+    };
+    for (const Case& c : kCases) {
+        const Loaded l = load(c.ini);
+        EXPECT_EQ(l.config.settings.dezzeich, c.dezzeich) << c.ini;
+        EXPECT_EQ(l.display.text1, c.text1) << c.ini;
+        EXPECT_EQ(l.config.settings.trennzeich, c.trennzeich) << c.ini;
+        EXPECT_EQ(l.display.text2, c.text2) << c.ini;
+        EXPECT_EQ(l.config.settings.masterkey, c.masterkey) << c.ini;
+    }
+}
+
+TEST(ConfigLoader, RaisesTheErrorsOfItsTable) {
+    struct Case {
+        std::string ini;
+        int number;
+    };
+    std::string manyLines;
+    for (int i = 0; i < 32768; ++i) manyLines += "x\r\n";
+    const Case kCases[] = {
+        {"[Spalten]\r\n\r\na|1|\r\n", 5},        // empty first line: no bar
+        {"[Spalten]\r\n    \r\n", 5},            // spaces only: no bar
+        {"[Spalten]\r\na|1|\r\ndxfpath=x\r\n", 5},  // settings line in the block
+        {"[Spalten]\r\na|1\r\n", 5},             // one bar
+        {"[Spalten]\r\na|40000|\r\n", 6},
+        {"[Spalten]\r\na|1e300|\r\n", 6},
+        {"[Spalten]\r\na|-32769|\r\n", 6},
+        {"[Spalten]\r\na|1|" + std::string(32764, 'x') + "\r\n", 6},
+        {manyLines, 6},                           // no header, more than 32767 lines
+        {manyLines + "[Spalten]\r\na|1|\r\n", 6},  // header after line 32767
+        {"x\r\n[Spalten]", 62},
+        {"[Spalten]\r\n", 62},
+        {"[Spalten]\r\na|1|\r\n\r\n[Spalten]\r\nb|1|\r\n\r\n[Spalten]\r\nc|1|\r\n", 9},
+    };
+    for (const Case& c : kCases) EXPECT_EQ(loadError(c.ini), c.number) << c.ini.substr(0, 80);
+    EXPECT_EQ(loadError("[Spalten]\r\na|1|" + std::string(32763, 'x') + "\r\n"), 0);
+}
+
+TEST(ConfigLoader, MissingFileIsError53) {
+    TempDir dir;
+    Configuration config;
+    FakeDisplay display;
+    try {
+        ConfigLoader(dir / "velunt.ini", config, display);
+        FAIL();
+    } catch (const RuntimeError& error) {
+        EXPECT_EQ(error.number, 53);
+        EXPECT_EQ(error.description, "Datei nicht gefunden");
+    }
+}
+
+TEST(ConfigLoader, ReadsTheFileAsWindows1252WhenItIsNotUtf8) {
+    const Loaded utf8 = load("[Spalten]\r\n  1|1|Höhe\r\n");
+    EXPECT_EQ(utf8.config.encoding, TextEncoding::Utf8);
+    const Loaded cp1252 = load("[Spalten]\r\n  1|1|H\xF6he\r\n\r\ndxfpath=a\r\n");
+    EXPECT_EQ(cp1252.config.encoding, TextEncoding::Windows1252);
+    EXPECT_EQ(cp1252.config.table.texts[0], "H\xF6he");  // the bytes stay as they are
+    // A non-UTF-8 byte after the block still decides.
+    const Loaded late = load("[Spalten]\r\n  1|1|x\r\n\r\n; \xE4\r\n");
+    EXPECT_EQ(late.config.encoding, TextEncoding::Windows1252);
+}
+
+}  // namespace
+}  // namespace velunt

@@ -1,0 +1,256 @@
+#include "engine/extraction_run.h"
+
+#include <gtest/gtest.h>
+
+#include "config/config_loader.h"
+#include "fake_display.h"
+#include "test_files.h"
+
+namespace velunt {
+namespace {
+
+using testing::FakeDisplay;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+class VectorReport : public ErrorReport {
+public:
+    std::vector<RuntimeError> errors;
+    void show(const RuntimeError& error) override { errors.push_back(error); }
+};
+
+const char* const kTextIni =
+    "masterkey=TEXT\r\ntrennzeich=;\r\ndezzeich=,\r\n[Spalten]\r\n 10|1|RW\r\n 20|2|HW\r\n"
+    "  1|3|Text\r\n\r\n";
+
+// A drawing made of "code\r\nvalue\r\n" pairs.
+std::string dxf(std::initializer_list<const char*> lines, const char* end = "\r\n") {
+    std::string bytes;
+    for (const char* line : lines) bytes += std::string(line) + end;
+    return bytes;
+}
+
+class ExtractionRunTest : public ::testing::Test {
+protected:
+    // Loads `ini`, writes `drawing` and runs; returns the output file.
+    std::string run(const std::string& ini, const std::string& drawing) {
+        WriteFile(m_dir / "velunt.ini", ini);
+        WriteFile(m_dir / "in.dxf", drawing);
+        m_config = Configuration();
+        FakeDisplay display;
+        ConfigLoader(m_dir / "velunt.ini", m_config, display);
+        m_config.settings.dezzeich = display.text1;
+        m_config.settings.trennzeich = display.text2;
+        m_settings.dxfpath = m_dir / "in.dxf";
+        if (m_settings.txtpath.empty()) m_settings.txtpath = m_dir / "out.txt";
+        return again();
+    }
+    std::string again() {
+        m_result = ExtractionRun(m_settings, m_config, m_report);
+        // Folders and devices are not read back.
+        return std::filesystem::is_regular_file(m_settings.txtpath) ? ReadFile(m_settings.txtpath)
+                                                                    : std::string();
+    }
+    int lastError() const { return m_report.errors.empty() ? 0 : m_report.errors.back().number; }
+
+    TempDir m_dir;
+    Configuration m_config;
+    RunSettings m_settings;
+    VectorReport m_report;
+    RunResult m_result;
+};
+
+const std::string kTwoTexts = dxf({"  0", "SECTION", "  2", "ENTITIES", "  0", "TEXT", "  8",
+                                   "L", " 10", "12.5", " 20", " 3.25", "  1", " Nr. 1 ", "  0",
+                                   "LINE", " 10", "99", "  0", "TEXT", " 10", "1", " 20", "2",
+                                   "  1", "%%c5", "  0", "ENDSEC", "  0", "EOF"});
+
+TEST_F(ExtractionRunTest, WritesHeaderAndOneLinePerObject) {
+    EXPECT_EQ(run(kTextIni, kTwoTexts), "RW;HW;Text;Index\r\n12.5;3.25;Nr. 1;1\r\n1;2;05;2\r\n");
+    EXPECT_TRUE(m_result.succeeded);
+    EXPECT_EQ(m_result.objectCount, 2);
+    EXPECT_TRUE(m_report.errors.empty());
+}
+
+TEST_F(ExtractionRunTest, AcceptsEveryLineEnd) {
+    const std::string expected = "RW;HW;Text;Index\r\n12.5;3.25;Nr. 1;1\r\n1;2;05;2\r\n";
+    for (const char* end : {"\n", "\r"}) {
+        std::string drawing = kTwoTexts;
+        std::string converted;
+        for (size_t i = 0; i < drawing.size(); ++i) {
+            if (drawing.compare(i, 2, "\r\n") == 0) {
+                converted += end;
+                ++i;
+            } else {
+                converted += drawing[i];
+            }
+        }
+        EXPECT_EQ(run(kTextIni, converted), expected);
+    }
+}
+
+TEST_F(ExtractionRunTest, ScanFollowsTheTableOrder) {
+    struct Case {
+        const char* name;
+        std::string ini;
+        std::string drawing;
+        std::string output;
+    };
+    const std::string twoKeysIni = "masterkey=TEXT\r\ntrennzeich=;\r\n[Spalten]\r\n 10|1|X\r\n 10|2|X2\r\n";
+    const Case kCases[] = {
+        {"no object of the master type: header without Index", kTextIni,
+         dxf({"  0", "LINE", " 10", "1"}), "RW;HW;Text\r\n"},
+        {"empty drawing", kTextIni, "", "RW;HW;Text\r\n"},
+        {"unpadded group codes", kTextIni, dxf({"0", "TEXT", "10", "1"}), "RW;HW;Text\r\n"},
+        {"master key in other case", kTextIni, dxf({"  0", "Text", " 10", "1"}),
+         "RW;HW;Text\r\n"},
+        {"keys out of order: fields from the first out-of-order key stay empty", kTextIni,
+         dxf({"  0", "TEXT", " 20", "2", " 10", "1", "  1", "t"}), "RW;HW;Text;Index\r\n1;;;1\r\n"},
+        {"a repeated key takes the next occurrences", twoKeysIni,
+         dxf({"  0", "LWPOLYLINE", "  0", "TEXT", " 10", "1", " 10", "2", " 10", "3"}),
+         "X;X2;Index\r\n1;2;1\r\n"},
+        {"captures stop at the next object of any type", kTextIni,
+         dxf({"  0", "TEXT", " 10", "1", "  0", "LINE", " 20", "2"}),
+         "RW;HW;Text;Index\r\n1;;;1\r\n"},
+        {"a captured value of \"  0\" is no object start", kTextIni,
+         dxf({"  0", "TEXT", " 10", "  0", " 20", "TEXT", "  1", "x"}),
+         "RW;HW;Text;Index\r\n0;TEXT;x;1\r\n"},
+        {"lines before the first object are not captured", kTextIni,
+         dxf({" 10", "7", "  0", "TEXT", " 20", "2"}), "RW;HW;Text;Index\r\n;;;1\r\n"},
+        {"a type line equal to the first key is taken as key line",
+         "masterkey=TEXT\r\ntrennzeich=;\r\n[Spalten]\r\nTEXT|1|T\r\n", dxf({"  0", "TEXT", "value"}),
+         "T;Index\r\nvalue;1\r\n"},
+        {"a file without header has empty keys, which match empty lines",
+         "masterkey=TEXT\r\n", dxf({"  0", "TEXT", "", "x", "", "y"}), "Index\r\n1\r\n"},
+        {"an empty velunt.ini captures nothing and raises no error", "",
+         dxf({"  0", "", "", "x", "", "y"}), "Index\r\n1\r\n"},
+    };
+    for (const Case& c : kCases) {
+        m_report.errors.clear();
+        EXPECT_EQ(run(c.ini, c.drawing), c.output) << c.name;
+        EXPECT_TRUE(m_report.errors.empty()) << c.name;
+    }
+}
+
+TEST_F(ExtractionRunTest, TruncatedDrawingKeepsTheLinesWritten) {
+    struct Case {
+        std::string drawing;
+        std::string output;
+    };
+    const Case kCases[] = {
+        {dxf({"  0", "TEXT", " 10", "1", "  0"}), "RW;HW;Text;Index\r\n"},
+        {dxf({"  0", "TEXT", " 10", "1", "  0", "TEXT", " 10"}), "RW;HW;Text;Index\r\n1;;;1\r\n"},
+        {dxf({"  0", "TEXT", " 10", "1", "  0", "TEXT"}).append(" 10"),
+         "RW;HW;Text;Index\r\n1;;;1\r\n"},
+    };
+    for (const Case& c : kCases) {
+        m_report.errors.clear();
+        EXPECT_EQ(run(kTextIni, c.drawing), c.output);
+        EXPECT_EQ(lastError(), 62);
+        EXPECT_FALSE(m_result.succeeded);
+    }
+}
+
+TEST_F(ExtractionRunTest, MissingDrawingEmptiesTheOutputAndReports53) {
+    WriteFile(m_dir / "out.txt", "old contents");
+    run(kTextIni, "");
+    m_settings.dxfpath = m_dir / "missing.dxf";
+    EXPECT_EQ(again(), "");
+    ASSERT_EQ(m_report.errors.size(), 1u);
+    EXPECT_EQ(m_report.errors[0].number, 53);
+    EXPECT_EQ(m_report.errors[0].description, "Datei nicht gefunden");
+    m_settings.dxfpath = m_dir / "no folder" / "in.dxf";
+    again();
+    EXPECT_EQ(lastError(), 76);
+}
+
+TEST_F(ExtractionRunTest, ASecondRunWritesTheSameTable) {
+    const std::string first = run(kTextIni, kTwoTexts);
+    EXPECT_EQ(again(), first);
+    // Also after a failed run.
+    const auto drawing = m_settings.dxfpath;
+    m_settings.dxfpath = m_dir / "missing.dxf";
+    again();
+    EXPECT_EQ(lastError(), 53);
+    m_settings.dxfpath = drawing;
+    EXPECT_EQ(again(), first);
+    EXPECT_EQ(m_report.errors.size(), 1u);
+}
+
+TEST_F(ExtractionRunTest, NeverWritesOverTheDrawingOrTheConfiguration) {
+    run(kTextIni, kTwoTexts);
+    std::filesystem::create_symlink(m_dir / "in.dxf", m_dir / "link.dxf");
+    std::filesystem::create_hard_link(m_dir / "in.dxf", m_dir / "hard.dxf");
+    const std::filesystem::path targets[] = {
+        m_dir / "in.dxf", m_dir / "." / "in.dxf", m_dir / "link.dxf", m_dir / "hard.dxf",
+        m_dir / "velunt.ini"};
+    for (const auto& target : targets) {
+        m_report.errors.clear();
+        m_settings.txtpath = target;
+        again();
+        ASSERT_EQ(m_report.errors.size(), 1u) << target;
+        EXPECT_EQ(m_report.errors[0].number, 75) << target;
+        EXPECT_EQ(ReadFile(m_dir / "in.dxf"), kTwoTexts);
+    }
+    const auto cwd = std::filesystem::current_path();
+    std::filesystem::current_path(m_dir.path());
+    m_settings.txtpath = "in.dxf";
+    again();
+    std::filesystem::current_path(cwd);
+    EXPECT_EQ(lastError(), 75);
+    EXPECT_EQ(ReadFile(m_dir / "in.dxf"), kTwoTexts);
+}
+
+TEST_F(ExtractionRunTest, RefusesADecimalMarkEqualToTheSeparator) {
+    WriteFile(m_dir / "out.txt", "old");
+    m_settings.txtpath = m_dir / "out.txt";
+    m_settings.replaceDecimalPoint = true;
+    const std::string ini = "masterkey=TEXT\r\ntrennzeich=,\r\ndezzeich=,\r\n[Spalten]\r\n 10|1|X\r\n";
+    EXPECT_EQ(run(ini, kTwoTexts), "old");
+    EXPECT_EQ(lastError(), 5);
+    // Without the option the same marks are fine.
+    m_settings.replaceDecimalPoint = false;
+    m_report.errors.clear();
+    EXPECT_EQ(again(), "X,Index\r\n12.5,1\r\n1,2\r\n");
+    EXPECT_TRUE(m_report.errors.empty());
+}
+
+TEST_F(ExtractionRunTest, RefusesABinaryDrawingBeforeTouchingTheOutput) {
+    WriteFile(m_dir / "out.txt", "old");
+    m_settings.txtpath = m_dir / "out.txt";
+    EXPECT_EQ(run(kTextIni, std::string("AutoCAD Binary DXF\r\n\x1a\0\x01\x02", 24)), "old");
+    EXPECT_EQ(lastError(), 321);
+}
+
+TEST_F(ExtractionRunTest, ReportsAFullDisk) {
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    run(kTextIni, kTwoTexts);
+    m_settings.txtpath = "/dev/full";
+    again();
+    EXPECT_EQ(lastError(), 61);
+    EXPECT_FALSE(m_result.succeeded);
+}
+
+TEST_F(ExtractionRunTest, OutputFolderProblemsAreReported) {
+    struct Case {
+        std::filesystem::path output;
+        int number;
+    };
+    const Case kCases[] = {
+        {m_dir / "no such folder" / "out.txt", 76},
+        {m_dir.path(), 75},
+        {"", 75},
+    };
+    run(kTextIni, kTwoTexts);
+    for (const Case& c : kCases) {
+        m_report.errors.clear();
+        m_settings.txtpath = c.output;
+        again();
+        EXPECT_EQ(lastError(), c.number) << c.output;
+        EXPECT_EQ(ReadFile(m_dir / "in.dxf"), kTwoTexts);
+    }
+}
+
+}  // namespace
+}  // namespace velunt

@@ -1,0 +1,82 @@
+#include "engine/line_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "test_files.h"
+
+namespace velunt {
+namespace {
+
+using testing::TempDir;
+using testing::WriteFile;
+
+std::vector<std::string> readLines(const std::string& bytes, size_t blockSize) {
+    TempDir dir;
+    const auto path = dir / "lines.txt";
+    WriteFile(path, bytes);
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    LineReader reader(file, path, blockSize);
+    std::vector<std::string> lines;
+    std::string_view line;
+    while (!reader.atEnd()) {
+        EXPECT_TRUE(reader.next(line));
+        lines.emplace_back(line);
+    }
+    EXPECT_FALSE(reader.next(line));
+    std::fclose(file);
+    return lines;
+}
+
+TEST(LineReader, SplitsAtCrLfCrAndLf) {
+    using Lines = std::vector<std::string>;
+    struct Case {
+        std::string bytes;
+        Lines lines;
+    };
+    const Case kCases[] = {
+        {"", {}},
+        {"a", {"a"}},
+        {"a\r\n", {"a"}},
+        {"a\r\nb", {"a", "b"}},
+        {"a\rb\nc\r\nd", {"a", "b", "c", "d"}},
+        {"\r\n", {""}},
+        {"\r\n\r\n", {"", ""}},
+        {"a\r\r\nb", {"a", "", "b"}},
+        {"a\n\rb", {"a", "", "b"}},
+        {"a\r", {"a"}},
+        {"a\n\n", {"a", ""}},
+        {std::string("x\0y\r\nz", 6), {std::string("x\0y", 3), "z"}},
+        {"\xE2\x88\x85\r\n\x85", {"\xE2\x88\x85", "\x85"}},  // NEL is no line end
+    };
+    // Small blocks put block boundaries everywhere, also between CR and LF.
+    for (const size_t blockSize : {size_t{1}, size_t{2}, size_t{3}, size_t{64}, size_t{1} << 20})
+        for (const Case& c : kCases) EXPECT_EQ(readLines(c.bytes, blockSize), c.lines) << blockSize;
+}
+
+TEST(LineReader, FindsEveryLineAcrossWindowsAndBlocks) {
+    // Lines of every length from 0 to 199 with mixed line ends: every window
+    // and block boundary falls somewhere inside a line or a line end.
+    std::string bytes;
+    std::vector<std::string> expected;
+    const char* ends[] = {"\r\n", "\r", "\n"};
+    for (int n = 0; n < 200; ++n) {
+        std::string line(n, static_cast<char>('a' + n % 26));
+        bytes += line + ends[n % 3];
+        expected.push_back(line);
+    }
+    for (const size_t blockSize : {size_t{7}, size_t{63}, size_t{64}, size_t{65}, size_t{4096}})
+        EXPECT_EQ(readLines(bytes, blockSize), expected) << blockSize;
+}
+
+TEST(LineReader, KeepsALineLongerThanManyBlocks) {
+    const std::string longLine(100000, 'L');
+    EXPECT_EQ(readLines("a\r\n" + longLine + "\r\nb", 1000),
+              (std::vector<std::string>{"a", longLine, "b"}));
+    EXPECT_EQ(readLines(longLine, 1000), std::vector<std::string>{longLine});
+}
+
+}  // namespace
+}  // namespace velunt

@@ -1,0 +1,72 @@
+#include "engine/record_line.h"
+
+#include <gtest/gtest.h>
+
+namespace velunt {
+namespace {
+
+ColumnTable tableWithColumns(std::vector<std::int16_t> columns) {
+    ColumnTable table;
+    table.resize(columns.size() + 1);
+    for (size_t i = 0; i < columns.size(); ++i) table.columns[i] = columns[i];
+    return table;
+}
+
+TEST(FieldOrder, TakesTheFirstEntryOfEachColumnInRange) {
+    struct Case {
+        std::vector<std::int16_t> columns;
+        std::vector<int> order;
+    };
+    const Case kCases[] = {
+        {{1, 2, 3}, {0, 1, 2}},
+        {{1, 3, 0}, {0, 1}},     // no entry for 2: no empty field
+        {{1, 2, 5}, {0, 1}},     // 5 is above columnCount
+        {{2, 1}, {1, 0}},        // table order differs from column order
+        {{1, 1, 2}, {0, 2}},     // a repeated number: the earlier entry
+        {{-1, 0, 4}, {}},
+        {{}, {}},
+    };
+    for (const Case& c : kCases) {
+        const int count = static_cast<int>(c.columns.size());
+        EXPECT_EQ(FieldOrder(tableWithColumns(c.columns), count), c.order);
+    }
+}
+
+TEST(BuildRecordLine, JoinsTrimmedFieldsAndTheCounter) {
+    const std::vector<std::string> texts = {" RW ", "\tHW", " a b ", ""};
+    struct Case {
+        std::vector<int> order;
+        const char* separator;
+        bool addCounter;
+        bool atObjectStart;
+        double counter;
+        const char* line;
+    };
+    const Case kCases[] = {
+        {{0, 1, 2}, ";", false, true, 0, "RW;\tHW;a b"},
+        {{0, 1, 2}, ";", true, true, 0, "RW;\tHW;a b;Index"},
+        {{0, 1, 2}, ";", true, false, 0, "RW;\tHW;a b"},  // final line, no object
+        {{0, 1, 2}, ";", true, true, 3, "RW;\tHW;a b;3"},
+        {{0, 1, 2}, ";", true, false, 12345678, "RW;\tHW;a b;12345678"},
+        {{2, 0}, "", false, true, 0, "a bRW"},
+        {{0, 3}, " | ", false, true, 0, "RW | "},
+        {{}, ";", true, true, 0, ";Index"},
+        {{}, ";", true, false, 2, ";2"},
+        {{}, ";", false, false, 2, ""},
+    };
+    std::string line = "left over";
+    for (const Case& c : kCases) {
+        BuildRecordLine(texts, c.order, c.separator, c.addCounter, c.atObjectStart, c.counter,
+                        line);
+        EXPECT_EQ(line, c.line);
+    }
+}
+
+TEST(TrimSpaces, RemovesOnlySpaces) {
+    EXPECT_EQ(TrimSpaces("  a b  "), "a b");
+    EXPECT_EQ(TrimSpaces("\ta\t"), "\ta\t");
+    EXPECT_EQ(TrimSpaces("   "), "");
+}
+
+}  // namespace
+}  // namespace velunt

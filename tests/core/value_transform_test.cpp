@@ -1,0 +1,134 @@
+#include "engine/value_transform.h"
+
+#include <gtest/gtest.h>
+
+#include "engine/runtime_error.h"
+
+namespace velunt {
+namespace {
+
+enum Option { kPercentC = 1, kShift = 2, kDecimal = 4 };
+
+struct Case {
+    int options;
+    const char* key;
+    const char* value;
+    const char* stored;
+    const char* rw = "4400000";
+    const char* dezzeich = ",";
+};
+
+std::string transformed(const Case& c) {
+    RunSettings settings;
+    settings.replacePercentC = c.options & kPercentC;
+    settings.shiftCoordinates = c.options & kShift;
+    settings.replaceDecimalPoint = c.options & kDecimal;
+    settings.rwShift = c.rw;
+    std::string stored = "previous";
+    TransformValue(c.value, c.key, settings, c.dezzeich, stored);
+    return stored;
+}
+
+TEST(TransformValue, AppliesTheOptionsInOrder) {
+    const Case kCases[] = {
+        {kPercentC, "  1", "%%c12", "012"},
+        {kPercentC, "  1", "%%c10/%%c12", "010/012"},
+        {kPercentC, "  1", "%%C12", "%%C12"},
+        {kPercentC, "  1", "%%%cc", "%0c"},
+        {0, "  1", "%%c12", "%%c12"},
+        {kShift, " 10", " 12.345", "4400012.345"},
+        {kShift | kDecimal, " 10", " 12.345", "4400012,345"},
+        {kShift, " 20", "3.000", "3.000"},
+        {kShift, " 20", "3.0004", "3.0004"},
+        {kShift, " 21", "-12.345", "5699987.655"},
+        {kShift, "210", "0.5", "5700000.5"},
+        {kShift, "100", "AcDbText", "AcDbText"},
+        {kShift, " 10", "12", "12"},
+        {kShift, " 10", "12.", "12."},
+        {kShift, " 10", "12.345 m", "4400012.345"},
+        {kShift, " 11", "12.345678901234567", "4400012.3456789"},
+        {kShift, " 40", "2.5", "2.5"},
+        {kShift, " 10", "12.345", "4400012.345", "4400000,5"},
+        {kShift, " 10", " 12.3450", "12.345", "0"},
+        {kShift, " 10", "12.345", "12.345", ""},
+        {kShift, " 10", "12.345", "12.345", " "},
+        {kShift, " 10", "12.345", "13", "0.655"},
+        {0, " 10", " 12.345", " 12.345"},
+        {kDecimal, "  1", "1.2.3", "1,2.3"},
+        {kDecimal, "  1", "Str. 5", "Str, 5"},
+        {kDecimal, "  1", "Nr. A", "Nr. A"},
+        {kDecimal, " 40", "2.5", "25", "4400000", ""},
+        {kDecimal, " 40", "2.5", "2.5", "4400000", "."},
+        {kDecimal, " 40", "2.5", "2<->5", "4400000", "<->"},
+        {kPercentC | kShift | kDecimal, " 10", "%%c1.25", "4400001,25"},
+    };
+    for (const Case& c : kCases)
+        EXPECT_EQ(transformed(c), c.stored)
+            << "options " << c.options << " key '" << c.key << "' value '" << c.value << "'";
+}
+
+TEST(TransformValue, ChoosesTheShiftByKeyContainment) {
+    // Keys with "10"/"11" take RW (1000), with "20"/"21" HW (2000, wins).
+    struct KeyCase {
+        const char* key;
+        const char* stored;
+    };
+    const KeyCase kCases[] = {
+        {" 10", "1000.5"}, {" 11", "1000.5"}, {"110", "1000.5"}, {"1010", "1000.5"},
+        {" 20", "2000.5"}, {" 21", "2000.5"}, {"120", "2000.5"}, {"1020", "2000.5"},
+        {" 40", "0.5"},    {"  1", "0.5"},
+    };
+    RunSettings settings;
+    settings.shiftCoordinates = true;
+    settings.rwShift = "1000";
+    settings.hwShift = "2000";
+    for (const KeyCase& c : kCases) {
+        std::string stored;
+        TransformValue("0.5", c.key, settings, ",", stored);
+        EXPECT_EQ(stored, c.stored) << c.key;
+    }
+}
+
+TEST(TransformValue, OverflowsOnlyWhereAPositionIsLookedAt) {
+    const std::string longValue = std::string(39999, 'x') + ".";
+    const std::string longPlain(40000, 'x');
+    struct LongCase {
+        int options;
+        const char* key;
+        const std::string* value;
+        bool overflows;
+    };
+    const LongCase kCases[] = {
+        {kDecimal, "  1", &longValue, true},
+        {kShift, " 10", &longValue, true},
+        {kShift, " 40", &longValue, false},  // no amount: the "." is not looked for
+        {kPercentC, "  1", &longValue, false},
+        {kDecimal | kShift | kPercentC, " 10", &longPlain, false},
+    };
+    for (const LongCase& c : kCases) {
+        RunSettings settings;
+        settings.replacePercentC = c.options & kPercentC;
+        settings.shiftCoordinates = c.options & kShift;
+        settings.replaceDecimalPoint = c.options & kDecimal;
+        std::string stored;
+        if (c.overflows) {
+            EXPECT_THROW(TransformValue(*c.value, c.key, settings, ",", stored), RuntimeError)
+                << c.options << c.key;
+        } else {
+            TransformValue(*c.value, c.key, settings, ",", stored);
+            EXPECT_EQ(stored, *c.value) << c.options << c.key;
+        }
+    }
+}
+
+TEST(TransformValue, PercentCOverflowsFromPosition32765) {
+    RunSettings settings;
+    std::string stored;
+    TransformValue(std::string(32763, 'x') + "%%c", "  1", settings, ",", stored);  // at 32764
+    EXPECT_EQ(stored, std::string(32763, 'x') + "0");
+    EXPECT_THROW(TransformValue(std::string(32764, 'x') + "%%c", "  1", settings, ",", stored),
+                 RuntimeError);
+}
+
+}  // namespace
+}  // namespace velunt
