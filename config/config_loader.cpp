@@ -23,16 +23,20 @@ public:
     explicit Pass(const std::filesystem::path& path)
         : m_file(OpenForReading(path)), m_reader(m_file.get(), path, kBlockSize) {}
 
-    bool atEnd() { return m_reader.atEnd(); }
-
-    // The next line; raises 62 past the end of the file.
-    std::string_view next() {
-        std::string_view line;
-        if (!m_reader.next(line)) throw MakeError(kInputPastEndOfFile);
+    // The next line; false at the end of the file.
+    bool next(std::string_view& line) {
+        if (!m_reader.next(line)) return false;
         if (m_first) {
             m_first = false;
             if (line.starts_with(kByteOrderMark)) line.remove_prefix(kByteOrderMark.size());
         }
+        return true;
+    }
+
+    // The next line, which must exist: raises 62 at the end of the file.
+    std::string_view required() {
+        std::string_view line;
+        if (!next(line)) throw MakeError(kInputPastEndOfFile);
         return line;
     }
 
@@ -51,8 +55,8 @@ int countBlock(const std::filesystem::path& path, TextEncoding& encoding) {
     int columnCount = 0;
     bool headerFound = false;
     bool utf8 = true;
-    while (!pass.atEnd()) {
-        const std::string_view line = pass.next();
+    std::string_view line;
+    while (pass.next(line)) {
         if (headerFound && columnCount != 0 && (line.empty() || line.front() == '[')) break;
         if (++columnCount > kMaxInt16) raiseOverflow();
         if (line == kHeader) {
@@ -62,7 +66,7 @@ int countBlock(const std::filesystem::path& path, TextEncoding& encoding) {
         utf8 = utf8 && IsValidUtf8(line);
     }
     // A block that ended early leaves lines unchecked; finish the check.
-    while (utf8 && !pass.atEnd()) utf8 = IsValidUtf8(pass.next());
+    while (utf8 && pass.next(line)) utf8 = IsValidUtf8(line);
     encoding = utf8 ? TextEncoding::Utf8 : TextEncoding::Windows1252;
     return columnCount;
 }
@@ -92,10 +96,11 @@ void readColumnLine(std::string_view line, ColumnTable& table, size_t i) {
 void readBlock(const std::filesystem::path& path, Configuration& config, ConfigDisplay& display) {
     Pass pass(path);
     size_t i = 0;
-    while (!pass.atEnd()) {
-        if (pass.next() != kHeader) continue;
+    std::string_view line;
+    while (pass.next(line)) {
+        if (line != kHeader) continue;
         do {
-            const std::string_view line = pass.next();
+            line = pass.required();
             display.addList1Item(line);
             readColumnLine(line, config.table, i);
             ++i;
@@ -117,8 +122,8 @@ void readSettings(const std::filesystem::path& path, Configuration& config,
                   ConfigDisplay& display) {
     Settings& s = config.settings;
     Pass pass(path);
-    while (!pass.atEnd()) {
-        const std::string_view line = pass.next();
+    std::string_view line;
+    while (pass.next(line)) {
         const auto value = [&](std::string_view key) { return TrimSpaces(line.substr(key.size())); };
         if (startsWithKey(line, "dxfpath=")) {
             s.dxfpath = value("dxfpath=");

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/file_io.h"
+#include "engine/line_matcher.h"
 #include "engine/line_reader.h"
 #include "engine/output_file.h"
 #include "engine/record_line.h"
@@ -15,7 +16,6 @@
 namespace velunt {
 namespace {
 
-constexpr std::string_view kObjectStart = "  0";
 constexpr std::string_view kBinaryDxfSentinel{"AutoCAD Binary DXF\r\n\x1a\0", 22};
 
 bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
@@ -45,7 +45,7 @@ void checkSettings(const RunSettings& settings, const Configuration& config) {
                            "überschrieben."};
 }
 
-class Scan {
+class Scan : private BlockListener {
 public:
     Scan(const RunSettings& settings, const Configuration& config, LineReader& reader,
          OutputFile& output, RunObserver* observer, std::uint64_t totalBytes)
@@ -56,33 +56,34 @@ public:
           m_observer(observer),
           m_totalBytes(totalBytes),
           m_fieldOrder(FieldOrder(config.table, config.columnCount)),
-          m_values(static_cast<size_t>(config.columnCount) + 1) {}
+          m_masterkey(config.settings.masterkey),
+          m_values(static_cast<size_t>(config.columnCount) + 1) {
+        for (const std::string& key : config.table.keys) m_keys.emplace_back(key);
+        m_reader.setBlockListener(this);
+    }
+    ~Scan() override { m_reader.setBlockListener(nullptr); }
 
     double run() {
-        const std::vector<std::string>& keys = m_config.table.keys;
-        const std::string_view masterkey = m_config.settings.masterkey;
         const int columnCount = m_config.columnCount;
+        const LineMatcher objectStart("  0");
         std::string_view line;
-        std::uint64_t lastBytesRead = 0;
-
-        while (!m_reader.atEnd()) {
-            if (m_reader.bytesRead() != lastBytesRead) {
-                lastBytesRead = m_reader.bytesRead();
-                onBlockRead(lastBytesRead);
-            }
-            m_reader.next(line);
-            if (line == kObjectStart) {
+        // Reading a line succeeds exactly when the file is not at its end.
+        for (;;) {
+            // Outside an object of the master type only object starts matter.
+            if (!m_inObject) m_reader.skipToObjectStart();
+            if (!m_reader.next(line)) break;
+            if (objectStart.matches(line)) {
                 readRequired(line);
-                if (line == masterkey) {
+                if (m_masterkey.matches(line)) {
                     objectBoundary();
                 } else {
                     m_inObject = false;
                 }
             }
             // With an empty table there is no key to await.
-            if (m_inObject && columnCount > 0 && line == keys[m_nextKeyIndex]) {
+            if (m_inObject && columnCount > 0 && m_keys[m_nextKeyIndex].matches(line)) {
                 readRequired(line);
-                TransformValue(line, keys[m_nextKeyIndex], m_settings,
+                TransformValue(line, m_keys[m_nextKeyIndex].text(), m_settings,
                                m_config.settings.dezzeich, m_values[m_nextKeyIndex]);
                 if (++m_nextKeyIndex == columnCount) m_inObject = false;
             }
@@ -113,7 +114,7 @@ private:
         m_output.appendLine(m_line);
     }
 
-    void onBlockRead(std::uint64_t bytesRead) {
+    void blockRead(std::uint64_t bytesRead) override {
         m_output.flushIfDue();
         if (m_observer && !m_observer->progress(bytesRead, m_totalBytes))
             throw MakeError(kUserInterrupt);
@@ -126,6 +127,8 @@ private:
     RunObserver* m_observer;
     std::uint64_t m_totalBytes;
     std::vector<int> m_fieldOrder;
+    LineMatcher m_masterkey;
+    std::vector<LineMatcher> m_keys;
     std::vector<std::string> m_values;  // the current object's captured values
     const std::vector<std::string>* m_current = &m_config.table.texts;
     std::string m_line;

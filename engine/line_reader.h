@@ -1,12 +1,14 @@
 #pragma once
 // Splits a byte stream into lines ending at CR LF, at a lone CR or at a lone
 // LF; the last line needs no line end, and a file that ends with a line end
-// has no empty line after it. Reads in large blocks and finds the line ends
-// of 64 bytes at a time; memory is one block plus the longest line that
-// spans two blocks.
+// has no empty line after it. Reads in blocks and finds all line ends of a
+// block at once, 64 bytes at a time, as bit masks; handing out a line is
+// then a few instructions. Memory is one block, its masks, and the longest
+// line that spans blocks.
 //
 // Borrows `file`, which must stay open while the reader is used. A returned
-// view stays valid until the next call of next() or atEnd().
+// view stays valid until the next call of next(), and at least
+// kReadableSlack bytes are readable from its start (for word-wise compares).
 #include <bit>
 #include <cstdint>
 #include <cstdio>
@@ -17,46 +19,44 @@
 
 namespace velunt {
 
+// Told after every block read, before its lines are handed out.
+class BlockListener {
+public:
+    virtual ~BlockListener() = default;
+    virtual void blockRead(std::uint64_t bytesRead) = 0;
+};
+
 class LineReader {
 public:
     static constexpr size_t kDefaultBlockSize = size_t{1} << 20;
+    static constexpr size_t kReadableSlack = 8;
 
     // `path` only names the file in read errors.
     LineReader(std::FILE* file, std::filesystem::path path,
                size_t blockSize = kDefaultBlockSize);
 
-    // The next line without its line end; false when no line is left.
+    // The next line without its line end; false when no line is left, that
+    // is exactly when the file is at its end.
     bool next(std::string_view& line) {
-        if (m_spillInUse) {
-            m_spill.clear();
-            m_spillInUse = false;
-        }
-        while (m_mask == 0) {
-            m_windowStart += 64;
-            if (m_windowStart < m_length) {
-                loadWindow();
-                continue;
+        if (!m_spillActive) [[likely]] {
+            while (m_mask == 0) {
+                if (++m_window >= m_windowCount) return nextSlow(line);
+                m_mask = m_masks[m_window];
             }
-            if (!moveToNextBlock()) return takeLastLine(line);
+            line = takeLineInBlock();
+            return true;
         }
-        const size_t end = m_windowStart + static_cast<size_t>(std::countr_zero(m_mask));
-        if (!m_spill.empty()) {
-            // The line began in an earlier block.
-            m_spill.append(m_block.data() + m_position, end - m_position);
-            line = m_spill;
-            m_spillInUse = true;
-        } else {
-            line = std::string_view(m_block.data() + m_position, end - m_position);
-        }
-        consumeLineEnd(end);
-        return true;
+        return nextSlow(line);
     }
 
-    // True when no further line can be read.
-    bool atEnd() {
-        if (m_position < m_length && !m_spillInUse) return false;
-        return atEndSlow();
-    }
+    // Moves on to the next line that reads "  0" (an object start) within the
+    // current block, passing over every line before it; without one, to
+    // near the block's end. Lines passed over are never handed out, so the
+    // caller uses this only where no other line matters.
+    void skipToObjectStart();
+
+    // `listener` (borrowed, may be null) hears of every block read from now on.
+    void setBlockListener(BlockListener* listener) { m_listener = listener; }
 
     // Bytes taken from the file so far (block granularity).
     std::uint64_t bytesRead() const { return m_bytesRead; }
@@ -66,46 +66,59 @@ public:
     std::string_view peek(size_t count);
 
 private:
-    static constexpr size_t kNoWindow = ~size_t{63};  // one window before the first
-
-    void loadWindow();
+    bool nextSlow(std::string_view& line);
     bool refill();
+    void computeMasks();
+    void moveTo(size_t position);
     bool moveToNextBlock();
     bool takeLastLine(std::string_view& line);
-    bool atEndSlow();
 
-    // Steps past the line end at `end` (CR, LF or CR LF).
-    void consumeLineEnd(size_t end) {
+    // The line that ends at the lowest bit of m_mask, all in the block.
+    std::string_view takeLineInBlock() {
+        const size_t end = m_window * 64 + static_cast<size_t>(std::countr_zero(m_mask));
+        m_mask &= m_mask - 1;
+        const std::string_view line(m_block.data() + m_position, end - m_position);
+        stepOverLineEnd(end);
+        return line;
+    }
+
+    // A CR LF pair has one bit, at its CR; its LF is stepped over here, or
+    // when the next block is read if the CR is the block's last byte.
+    void stepOverLineEnd(size_t end) {
         m_position = end + 1;
         if (m_block[end] == '\r') {
             if (end + 1 < m_length) {
-                if (m_block[end + 1] == '\n') m_position = end + 2;
+                m_position += m_block[end + 1] == '\n';
             } else {
-                m_pendingCr = true;  // a LF at the start of the next block belongs to it
+                m_pendingCr = true;
             }
         }
-        dropMaskBelowPosition();
     }
 
-    void dropMaskBelowPosition() {
-        if (m_position <= m_windowStart) return;
-        const size_t skip = m_position - m_windowStart;
-        m_mask = skip >= 64 ? 0 : m_mask & (~std::uint64_t{0} << skip);
-    }
+    // The spilled line, padded so that the slack after it is readable.
+    std::string_view spillLine();
 
     std::FILE* m_file;
     std::filesystem::path m_path;
-    std::vector<char> m_block;  // blockSize bytes plus 64 of slack for the last window
     size_t m_blockSize;
+    std::vector<char> m_block;  // blockSize bytes plus slack for the last window
+    // Per 64-byte window of the block, one bit per line end: each CR, and each
+    // LF that does not follow a CR.
+    std::vector<std::uint64_t> m_masks;
+    // Per window, one bit per line that begins there and reads "  0".
+    std::vector<std::uint64_t> m_objectStarts;
     size_t m_length = 0;       // valid bytes in m_block
+    size_t m_windowCount = 0;  // windows covering m_length
+    size_t m_window = 0;       // window that m_mask belongs to
+    std::uint64_t m_mask = 0;  // its line ends not yet handed out
     size_t m_position = 0;     // start of the next line in m_block
-    size_t m_windowStart = kNoWindow;  // 64-byte window that m_mask describes
-    std::uint64_t m_mask = 0;  // line-end bytes in that window at or after m_position
     std::string m_spill;       // a line that spans blocks
-    bool m_spillInUse = false;
-    bool m_pendingCr = false;
+    bool m_spillInUse = false;   // the last line returned is in m_spill
+    bool m_spillActive = false;  // m_spill holds a line or a part of one
+    bool m_pendingCr = false;    // the previous block ended with a CR
     bool m_eof = false;
     std::uint64_t m_bytesRead = 0;
+    BlockListener* m_listener = nullptr;
 };
 
 }  // namespace velunt

@@ -19,9 +19,11 @@ std::vector<int> FieldOrder(const ColumnTable& table, int columnCount) {
 }
 
 std::string_view TrimSpaces(std::string_view text) {
-    const size_t first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) return {};
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+    size_t first = 0;
+    size_t last = text.size();
+    while (first < last && text[first] == ' ') ++first;
+    while (last > first && text[last - 1] == ' ') --last;
+    return text.substr(first, last - first);
 }
 
 void BuildRecordLine(const std::vector<std::string>& texts, const std::vector<int>& fieldOrder,

@@ -8,9 +8,17 @@ namespace {
 
 constexpr std::string_view kPercentC = "%%c";
 
+// The first "%%c" at or after `from`. A plain loop: values are short, and
+// a library search costs a call per value.
+size_t findPercentC(const std::string& text, size_t from) {
+    for (size_t i = from; i + 2 < text.size(); ++i)
+        if (text[i] == '%' && text[i + 1] == '%' && text[i + 2] == 'c') return i;
+    return std::string::npos;
+}
+
 void replacePercentC(std::string& text) {
     size_t at = 0;
-    while ((at = text.find(kPercentC, at)) != std::string::npos) {
+    while ((at = findPercentC(text, at)) != std::string::npos) {
         if (at + 1 >= 32765) throw MakeError(kOverflow);
         text.replace(at, kPercentC.size(), "0");
         // No occurrence ends before `at`, and none can contain the "0".

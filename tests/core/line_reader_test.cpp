@@ -21,10 +21,7 @@ std::vector<std::string> readLines(const std::string& bytes, size_t blockSize) {
     LineReader reader(file, path, blockSize);
     std::vector<std::string> lines;
     std::string_view line;
-    while (!reader.atEnd()) {
-        EXPECT_TRUE(reader.next(line));
-        lines.emplace_back(line);
-    }
+    while (reader.next(line)) lines.emplace_back(line);
     EXPECT_FALSE(reader.next(line));
     std::fclose(file);
     return lines;
