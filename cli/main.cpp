@@ -1,10 +1,13 @@
 // velunt-cli: the extraction without a window. Behaves as if the window had
-// just loaded velunt.ini and "Auslesen" were clicked.
+// just loaded velunt.ini and "Auslesen" were clicked; with drawings named,
+// extracts each into its own table.
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
+#include "cli/batch.h"
 #include "cli/options.h"
 #include "cli/terminal_progress.h"
 #include "config/config_loader.h"
@@ -45,11 +48,6 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     const cli::ParseResult parsed = cli::ParseOptions(args);
     const cli::Options& options = parsed.options;
-    if (parsed.error.empty() && !options.help && !options.version && !options.drawings.empty()) {
-        std::fprintf(stderr, "velunt-cli: unerwartetes Argument %s\n%s",
-                     options.drawings.front().c_str(), cli::kUsage);
-        return kExitUsage;
-    }
     if (!parsed.error.empty()) {
         std::fprintf(stderr, "velunt-cli: %s\n%s", parsed.error.c_str(), cli::kUsage);
         return kExitUsage;
@@ -74,10 +72,6 @@ int main(int argc, char** argv) {
     }
 
     RunSettings settings;
-    settings.dxfpath = options.dxf ? std::filesystem::path(*options.dxf)
-                                   : PathFromBytes(config.settings.dxfpath, config.encoding);
-    settings.txtpath = options.txt ? std::filesystem::path(*options.txt)
-                                   : PathFromBytes(config.settings.txtpath, config.encoding);
     settings.rwShift = options.rw;
     settings.hwShift = options.hw;
     settings.replacePercentC = options.percentC;
@@ -88,9 +82,22 @@ int main(int argc, char** argv) {
     // boxes hold.
     config.settings.dezzeich = options.decimalMark.value_or(display.text1);
     config.settings.trennzeich = options.separator.value_or(display.text2);
+    const bool showProgress = cli::StderrIsTerminal();
+
+    if (!options.drawings.empty()) {
+        const auto items = cli::PlanBatch(options.drawings, options.outDir.value_or(""));
+        const int jobs = options.jobs > 0 ? options.jobs
+                                          : static_cast<int>(std::thread::hardware_concurrency());
+        const int failed = cli::RunBatch(items, settings, config, jobs, showProgress);
+        return failed > 0 ? kExitRunError : 0;
+    }
+
+    settings.dxfpath = options.dxf ? std::filesystem::path(*options.dxf)
+                                   : PathFromBytes(config.settings.dxfpath, config.encoding);
+    settings.txtpath = options.txt ? std::filesystem::path(*options.txt)
+                                   : PathFromBytes(config.settings.txtpath, config.encoding);
 
     StderrReport report;
-    const bool showProgress = cli::StderrIsTerminal();
     cli::TerminalProgress progress;
     const RunResult result =
         ExtractionRun(settings, config, report, showProgress ? &progress : nullptr);

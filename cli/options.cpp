@@ -1,13 +1,15 @@
 #include "cli/options.h"
 
+#include <charconv>
 #include <string_view>
 
 namespace velunt::cli {
 
 const char* const kUsage =
-    "Aufruf: velunt-cli [OPTIONEN]\n"
+    "Aufruf: velunt-cli [OPTIONEN] [ZEICHNUNG...]\n"
     "Liest velunt.ini und schreibt die Objekte des Objekttyps (masterkey) der\n"
-    "DXF-Datei als Tabelle in die Ausgabedatei.\n"
+    "DXF-Datei als Tabelle in die Ausgabedatei. Mit ZEICHNUNG(en): jede in ihre\n"
+    "eigene Tabelle ZEICHNUNG.txt (neben ihr oder in --out-dir).\n"
     "\n"
     "  --ini DATEI               Konfiguration (Vorgabe: velunt.ini)\n"
     "  --dxf DATEI               DXF-Datei (Vorgabe: dxfpath= der Konfiguration)\n"
@@ -20,6 +22,8 @@ const char* const kUsage =
     "  --hw TEXT                 Verschiebung HW (Vorgabe: 5700000)\n"
     "  --no-percent-c            %%c nicht durch 0 ersetzen\n"
     "  --no-counter              keine Zaehlerspalte \"Index\"\n"
+    "  --out-dir ORDNER          Tabellen der Zeichnungen in diesen Ordner\n"
+    "  --jobs N                  bis zu N Zeichnungen zugleich (Vorgabe: je Kern eine)\n"
     "  --help, --version\n";
 
 ParseResult ParseOptions(const std::vector<std::string>& args) {
@@ -29,13 +33,15 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
         std::string_view name;
         std::string* target;
     };
-    std::string dxf, txt, separator, decimalMark;
+    std::string dxf, txt, separator, decimalMark, outDir, jobs;
     bool hasDxf = false, hasTxt = false, hasSeparator = false, hasDecimalMark = false;
+    bool hasOutDir = false, hasJobs = false;
     const ValueOption valueOptions[] = {
         {"--ini", &o.ini},       {"--dxf", &dxf},
         {"--txt", &txt},         {"--separator", &separator},
         {"--decimal-mark", &decimalMark}, {"--rw", &o.rw},
-        {"--hw", &o.hw},
+        {"--hw", &o.hw},         {"--out-dir", &outDir},
+        {"--jobs", &jobs},
     };
     struct Flag {
         std::string_view name;
@@ -75,6 +81,8 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
             hasTxt |= option.target == &txt;
             hasSeparator |= option.target == &separator;
             hasDecimalMark |= option.target == &decimalMark;
+            hasOutDir |= option.target == &outDir;
+            hasJobs |= option.target == &jobs;
         }
         for (const Flag& flag : flags) {
             if (arg != flag.name) continue;
@@ -90,6 +98,21 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
     if (hasTxt) o.txt = txt;
     if (hasSeparator) o.separator = separator;
     if (hasDecimalMark) o.decimalMark = decimalMark;
+    if (hasOutDir) o.outDir = outDir;
+    if (hasJobs) {
+        int n = 0;
+        const auto [end, ec] = std::from_chars(jobs.data(), jobs.data() + jobs.size(), n);
+        if (ec != std::errc() || end != jobs.data() + jobs.size() || n < 1 || n > 1024) {
+            result.error = "--jobs braucht eine Zahl von 1 bis 1024";
+            return result;
+        }
+        o.jobs = n;
+    }
+    if (!o.drawings.empty() && (hasDxf || hasTxt)) {
+        result.error = "Zeichnungen und --dxf/--txt schliessen einander aus";
+    } else if (o.drawings.empty() && (hasOutDir || hasJobs) && !o.help && !o.version) {
+        result.error = "--out-dir und --jobs gelten nur mit Zeichnungen";
+    }
     return result;
 }
 

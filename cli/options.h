@@ -18,9 +18,11 @@ struct Options {
     bool shift = false;
     bool percentC = true;
     bool counter = true;
+    std::optional<std::string> outDir;
+    int jobs = 0;  // 0: one per core
     bool help = false;
     bool version = false;
-    std::vector<std::string> drawings;  // positional arguments
+    std::vector<std::string> drawings;  // positional arguments: a batch run
 };
 
 struct ParseResult {
@@ -29,7 +31,9 @@ struct ParseResult {
 };
 
 // An option's value is the next argument taken literally (also when empty or
-// beginning with "-"), or the text after "=" in "--option=value".
+// beginning with "-"), or the text after "=" in "--option=value". Drawings
+// named together with --dxf or --txt, and --out-dir or --jobs without
+// drawings, are usage errors.
 ParseResult ParseOptions(const std::vector<std::string>& args);
 
 extern const char* const kUsage;

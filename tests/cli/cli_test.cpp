@@ -85,7 +85,9 @@ TEST_F(CliTest, ExitStatusesAndMessages) {
          "bad.ini: Fehler 5: Ungültiger Prozeduraufruf oder ungültiges Argument\n"},
         {{"--bogus"}, 64, "velunt-cli: unbekannte Option --bogus\n"},
         {{"--ini", "nothing.ini", "--rw"}, 64, "velunt-cli: Option --rw braucht einen Wert\n"},
-        {{"stray"}, 64, "velunt-cli: "},
+        {{"in.dxf", "--dxf", "in.dxf"}, 64, "velunt-cli: "},
+        {{"--out-dir", "x"}, 64, "velunt-cli: "},
+        {{"in.dxf", "--jobs", "0"}, 64, "velunt-cli: "},
     };
     WriteFile(m_dir / "bad.ini", "[Spalten]\r\nno bar\r\n");
     for (const Case& c : kCases) {
@@ -115,6 +117,84 @@ TEST_F(CliTest, OpensUmlautPathsFromAWindows1252Ini) {
     // The description's bytes pass through unchanged.
     EXPECT_EQ(ReadFile(m_dir / std::filesystem::path(u8"Ausgabe ü.txt")),
               "R\xE4\r\n12.345\r\n1\r\n");
+}
+
+}  // namespace
+}  // namespace velunt::testing
+
+namespace velunt::testing {
+namespace {
+
+// Several drawings, each into its own table.
+class BatchTest : public CliTest {
+protected:
+    void SetUp() override {
+        CliTest::SetUp();
+        std::filesystem::create_directories(m_dir / "a");
+        std::filesystem::create_directories(m_dir / "b");
+        WriteFile(m_dir / "a" / "x.dxf", kDrawing);
+        WriteFile(m_dir / "b" / "x.dxf", "  0\nTEXT\n 10\n7\n");
+        WriteFile(m_dir / "b" / "cut.dxf", "  0\nTEXT\n 10\n1\n  0\nTEXT\n 10\n");
+    }
+};
+
+TEST_F(BatchTest, EachDrawingGetsItsOwnTableAndFailuresAreReportedInOrder) {
+    for (const char* jobs : {"1", "3"}) {
+        const CliResult r = run({"--jobs", jobs, "a/x.dxf", "missing.dxf", "b/cut.dxf", "b/x.dxf"});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err,
+                  "missing.dxf: Fehler 53: Datei nicht gefunden\n"
+                  "b/cut.dxf: Fehler 62: Eingabe nach Dateiende\n");
+        EXPECT_EQ(output("a/x.txt"), "RW;HW;Text;Index\r\n12.345;3.5;012;1\r\n1;2.000;x;2\r\n");
+        EXPECT_EQ(output("b/x.txt"), "RW;HW;Text;Index\r\n7;;;1\r\n");
+        EXPECT_EQ(output("b/cut.txt"), "RW;HW;Text;Index\r\n1;;;1\r\n");  // lines before the error
+    }
+    EXPECT_EQ(run({"a/x.dxf", "b/x.dxf"}).status, 0);
+}
+
+TEST_F(BatchTest, ATableIsNeverWrittenTwiceNorOverADrawing) {
+    std::filesystem::create_directories(m_dir / "out");
+    const CliResult r = run({"--out-dir", "out", "a/x.dxf", "b/x.dxf"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.rfind("b/x.dxf: Fehler 58: ", 0), 0u) << r.err;
+    EXPECT_EQ(output("out/x.txt"), "RW;HW;Text;Index\r\n12.345;3.5;012;1\r\n1;2.000;x;2\r\n");
+
+    // The table of a/x.dxf would be the drawing a/x.txt named with it.
+    WriteFile(m_dir / "a" / "x.txt", kDrawing);
+    const CliResult clash = run({"a/x.dxf", "a/x.txt"});
+    EXPECT_EQ(clash.status, 1);
+    EXPECT_EQ(clash.err.rfind("a/x.dxf: Fehler 75: ", 0), 0u) << clash.err;
+    EXPECT_NE(clash.err.find("a/x.txt: Fehler 75: "), std::string::npos) << clash.err;
+    EXPECT_EQ(output("a/x.txt"), kDrawing);
+}
+
+TEST(Batch, SeveralJobsWriteWhatOneJobWrites) {
+    const std::filesystem::path samples = std::filesystem::path(VELUNT_SHARED_DIR) / "samples";
+    if (!std::filesystem::exists(samples)) GTEST_SKIP() << "no samples";
+    TempDir dir;
+    WriteFile(dir / "velunt.ini",
+              "masterkey=TEXT\r\ntrennzeich=;\r\n[Spalten]\r\n 10|1|RW\r\n 20|2|HW\r\n  1|3|T\r\n");
+    std::vector<std::string> drawings;
+    for (const auto& entry : std::filesystem::directory_iterator(samples))
+        if (entry.path().extension() == ".dxf") drawings.push_back(entry.path().string());
+    std::sort(drawings.begin(), drawings.end());
+    std::filesystem::create_directories(dir / "one");
+    std::filesystem::create_directories(dir / "two");
+    std::vector<std::string> args1 = {"--jobs", "1", "--out-dir", "one"};
+    std::vector<std::string> args2 = {"--jobs", "2", "--out-dir", "two"};
+    args1.insert(args1.end(), drawings.begin(), drawings.end());
+    args2.insert(args2.end(), drawings.begin(), drawings.end());
+    const CliResult one = RunCli(dir.path(), args1);
+    const CliResult two = RunCli(dir.path(), args2);
+    EXPECT_EQ(one.status, two.status);
+    EXPECT_EQ(one.err, two.err);
+    size_t compared = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir / "one")) {
+        EXPECT_EQ(ReadFile(entry.path()), ReadFile(dir / "two" / entry.path().filename()))
+            << entry.path().filename();
+        ++compared;
+    }
+    EXPECT_GT(compared, 20u);
 }
 
 }  // namespace

@@ -1,0 +1,190 @@
+#include "cli/batch.h"
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "engine/extraction_run.h"
+
+namespace velunt::cli {
+namespace {
+
+// Keeps the error of one item's run.
+class KeptReport : public ErrorReport {
+public:
+    std::optional<RuntimeError> error;
+    void show(const RuntimeError& e) override { error = e; }
+};
+
+std::filesystem::path normalised(const std::filesystem::path& path) {
+    std::error_code ec;
+    auto result = std::filesystem::weakly_canonical(path, ec);
+    return ec ? std::filesystem::absolute(path, ec).lexically_normal() : result;
+}
+
+// Refusals decided before any run: a table that is another of the drawings
+// named, or that an earlier item writes too. (A table that is its own drawing
+// is refused by the run itself.)
+std::vector<std::optional<RuntimeError>> refusals(const std::vector<BatchItem>& items) {
+    std::vector<std::optional<RuntimeError>> result(items.size());
+    std::vector<std::filesystem::path> drawings, tables;
+    for (const BatchItem& item : items) {
+        drawings.push_back(normalised(item.drawing));
+        tables.push_back(normalised(item.table));
+    }
+    for (size_t i = 0; i < items.size(); ++i) {
+        for (size_t j = 0; j < items.size() && !result[i]; ++j) {
+            if (j != i && tables[i] == drawings[j])
+                result[i] = RuntimeError{75, "Die Tabelle " + items[i].table.string() +
+                                                 " würde die Zeichnung " + items[j].name +
+                                                 " überschreiben."};
+        }
+        for (size_t j = 0; j < i && !result[i]; ++j) {
+            if (!result[j] && tables[i] == tables[j])
+                result[i] = RuntimeError{58, "Datei existiert bereits: die Tabelle " +
+                                                 items[i].table.string() +
+                                                 " schreibt schon die Zeichnung " +
+                                                 items[j].name + "."};
+        }
+    }
+    return result;
+}
+
+class BatchProgress {
+public:
+    BatchProgress(size_t drawings, std::uint64_t totalBytes, bool show)
+        : m_drawings(drawings), m_totalBytes(totalBytes), m_show(show) {}
+
+    void add(std::uint64_t bytes, bool drawingDone) {
+        if (!m_show) return;
+        std::lock_guard lock(m_mutex);
+        m_bytes += bytes;
+        m_done += drawingDone;
+        const auto now = std::chrono::steady_clock::now();
+        if (!drawingDone && now - m_last < std::chrono::milliseconds(200)) return;
+        m_last = now;
+        std::fprintf(stderr, "\r%zu/%zu Zeichnungen, %llu/%llu MB", m_done, m_drawings,
+                     static_cast<unsigned long long>(m_bytes >> 20),
+                     static_cast<unsigned long long>(m_totalBytes >> 20));
+        std::fflush(stderr);
+        m_shown = true;
+    }
+    void clear() {
+        std::lock_guard lock(m_mutex);
+        clearLocked();
+    }
+    // Messages interleave with the progress line only through here.
+    std::mutex& mutex() { return m_mutex; }
+    void clearLocked() {
+        if (m_shown) std::fprintf(stderr, "\r%-50s\r", "");
+    }
+
+private:
+    size_t m_drawings;
+    std::uint64_t m_totalBytes;
+    bool m_show;
+    std::mutex m_mutex;
+    size_t m_done = 0;
+    std::uint64_t m_bytes = 0;
+    std::chrono::steady_clock::time_point m_last;
+    bool m_shown = false;
+};
+
+// Reports bytes read by one run to the batch's progress.
+class ItemObserver : public RunObserver {
+public:
+    explicit ItemObserver(BatchProgress& progress) : m_progress(progress) {}
+    bool progress(std::uint64_t bytesRead, std::uint64_t) override {
+        m_progress.add(bytesRead - m_reported, false);
+        m_reported = bytesRead;
+        return true;
+    }
+
+private:
+    BatchProgress& m_progress;
+    std::uint64_t m_reported = 0;
+};
+
+}  // namespace
+
+std::vector<BatchItem> PlanBatch(const std::vector<std::string>& drawings,
+                                 const std::filesystem::path& outDir) {
+    std::vector<BatchItem> items;
+    for (const std::string& name : drawings) {
+        BatchItem item{name, std::filesystem::path(name), {}};
+        std::filesystem::path table = item.drawing;
+        table.replace_extension(".txt");
+        item.table = outDir.empty() ? table : outDir / table.filename();
+        items.push_back(std::move(item));
+    }
+    return items;
+}
+
+int RunBatch(const std::vector<BatchItem>& items, const RunSettings& base,
+             const Configuration& config, int jobs, bool showProgress) {
+    const auto refused = refusals(items);
+    std::vector<std::optional<RuntimeError>> errors(items.size());
+    std::vector<bool> finished(items.size(), false);
+
+    std::uint64_t totalBytes = 0;
+    for (const BatchItem& item : items) {
+        std::error_code ec;
+        const auto size = std::filesystem::file_size(item.drawing, ec);
+        if (!ec) totalBytes += size;
+    }
+    BatchProgress progress(items.size(), totalBytes, showProgress);
+
+    std::mutex mutex;
+    std::condition_variable done;
+    std::atomic<size_t> nextItem{0};
+    const auto worker = [&] {
+        for (size_t i; (i = nextItem++) < items.size();) {
+            std::optional<RuntimeError> error = refused[i];
+            if (!error) {
+                RunSettings settings = base;
+                settings.dxfpath = items[i].drawing;
+                settings.txtpath = items[i].table;
+                KeptReport report;
+                ItemObserver observer(progress);
+                ExtractionRun(settings, config, report, &observer);
+                error = report.error;
+            }
+            progress.add(0, true);
+            std::lock_guard lock(mutex);
+            errors[i] = std::move(error);
+            finished[i] = true;
+            done.notify_all();
+        }
+    };
+
+    const size_t threadCount =
+        std::min<size_t>(static_cast<size_t>(std::max(jobs, 1)), items.size());
+    std::vector<std::thread> threads;
+    for (size_t t = 1; t < threadCount; ++t) threads.emplace_back(worker);
+
+    // This thread works too; one more writes the messages in the order named.
+    int failed = 0;
+    std::thread reporter([&] {
+        for (size_t i = 0; i < items.size(); ++i) {
+            std::unique_lock lock(mutex);
+            done.wait(lock, [&] { return finished[i]; });
+            if (!errors[i]) continue;
+            ++failed;
+            std::lock_guard printLock(progress.mutex());
+            progress.clearLocked();
+            std::fprintf(stderr, "%s: Fehler %d: %s\n", items[i].name.c_str(), errors[i]->number,
+                         errors[i]->description.c_str());
+        }
+    });
+    worker();
+    for (std::thread& thread : threads) thread.join();
+    reporter.join();
+    progress.clear();
+    return failed;
+}
+
+}  // namespace velunt::cli
