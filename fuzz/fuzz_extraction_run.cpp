@@ -1,0 +1,15 @@
+// libFuzzer entry point: option bytes, then a drawing, run with a small fixed
+// configuration.
+#include <cstdio>
+#include <cstdlib>
+
+#include "fuzz_harness.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string fault = velunt::fuzz::FuzzExtractionRun(data, size);
+    if (!fault.empty()) {
+        std::fprintf(stderr, "fault: %s\n", fault.c_str());
+        std::abort();
+    }
+    return 0;
+}

@@ -1,0 +1,310 @@
+#include "fuzz_harness.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string_view>
+#include <vector>
+
+#include "config/config_loader.h"
+#include "engine/extraction_run.h"
+#include "engine/file_io.h"
+#include "engine/line_reader.h"
+
+namespace velunt::fuzz {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A folder of this process for the files an input is written into; removed
+// when the process ends normally.
+class Scratch {
+public:
+    Scratch()
+        : m_path(fs::temp_directory_path() /
+                 ("velunt-fuzz-" + std::to_string(static_cast<long>(::getpid())))) {
+        fs::create_directories(m_path);
+    }
+    ~Scratch() {
+        std::error_code ec;
+        fs::remove_all(m_path, ec);
+    }
+    fs::path operator/(const char* name) const { return m_path / name; }
+
+private:
+    fs::path m_path;
+};
+
+const Scratch& scratch() {
+    static const Scratch kScratch;
+    return kScratch;
+}
+
+void writeBytes(const fs::path& path, std::string_view bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string readBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+class NullDisplay : public ConfigDisplay {
+public:
+    void clearList1() override {}
+    void addList1Item(std::string_view) override {}
+    void setLabel2(std::string_view) override {}
+    void setLabel4(std::string_view) override {}
+    void setLabel7(std::string_view) override {}
+    void setText1(std::string_view) override {}
+    void setText2(std::string_view) override {}
+};
+
+class CollectingReport : public ErrorReport {
+public:
+    std::vector<RuntimeError> errors;
+    void show(const RuntimeError& error) override { errors.push_back(error); }
+};
+
+size_t countOf(std::string_view text, std::string_view what) {
+    size_t count = 0;
+    for (size_t at = text.find(what); at != std::string_view::npos;
+         at = text.find(what, at + what.size()))
+        ++count;
+    return count;
+}
+
+// What every finished run must leave: exactly one report when it failed and
+// none when it succeeded, and an output made of whole CR LF lines (lines
+// cannot hold a CR or LF of their own, since the drawing is split at them).
+std::string checkRunOutcome(const RunResult& result, const CollectingReport& report,
+                            const fs::path& txtpath) {
+    if (result.succeeded != report.errors.empty()) return "report count does not match result";
+    if (report.errors.size() > 1) return "more than one error reported";
+    if (!result.succeeded && report.errors.front().description.empty())
+        return "error without description";
+    std::error_code ec;
+    if (!fs::exists(txtpath, ec)) {
+        return result.succeeded ? "successful run left no output" : std::string();
+    }
+    const std::string output = readBytes(txtpath);
+    if (!output.empty() && !output.ends_with("\r\n")) return "output ends inside a line";
+    const size_t lines = countOf(output, "\r\n");
+    if (countOf(output, "\r") != lines || countOf(output, "\n") != lines)
+        return "stray CR or LF in the output";
+    if (result.succeeded && static_cast<double>(lines) != result.objectCount + 1)
+        return "output has " + std::to_string(lines) + " lines for " +
+               std::to_string(result.objectCount) + " objects";
+    return {};
+}
+
+// A drawing with the object types and values the configurations look for,
+// for runs whose configuration comes from the input.
+constexpr std::string_view kFixedDrawing =
+    "  0\r\nSECTION\r\n  2\r\nENTITIES\r\n"
+    "  0\r\nTEXT\r\n  8\r\nLayer 1\r\n 10\r\n12.345\r\n 20\r\n-3.5\r\n 30\r\n0.0\r\n"
+    " 40\r\n2.5\r\n  1\r\n%%c12 Str. 5\r\n"
+    "  0\r\nLINE\r\n  8\r\n0\r\n 10\r\n1.001\r\n 20\r\n2\r\n 11\r\n3.000\r\n 21\r\n4.25\r\n"
+    "  0\r\nINSERT\r\n  2\r\nBLOCK\r\n 10\r\n4400000.5\r\n 20\r\n5700000.25\r\n"
+    "  0\r\nATTRIB\r\n\r\n\r\n  1\r\nWert\r\n  2\r\nTAG\r\n"
+    "  0\r\nTEXT\r\n 10\r\n1\r\n\r\n 20\r\n  1\r\n|;|\r\n"
+    "  0\r\nENDSEC\r\n  0\r\nEOF\r\n";
+
+}  // namespace
+
+std::string FuzzConfigLoader(const std::uint8_t* data, std::size_t size) {
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    const fs::path iniPath = scratch() / "velunt.ini";
+    const fs::path dxfPath = scratch() / "fixed.dxf";
+    const fs::path txtPath = scratch() / "out.txt";
+    writeBytes(iniPath, bytes);
+
+    Configuration config;
+    NullDisplay display;
+    try {
+        ConfigLoader(iniPath, config, display);
+    } catch (const RuntimeError& error) {
+        constexpr std::array kLoaderErrors = {5, 6, 9, 62};
+        if (std::find(kLoaderErrors.begin(), kLoaderErrors.end(), error.number) ==
+            kLoaderErrors.end())
+            return "loader raised error " + std::to_string(error.number);
+        if (error.description.empty()) return "loader error without description";
+        return {};
+    }
+    if (config.columnCount < 0) return "negative column count";
+    const size_t slots = static_cast<size_t>(config.columnCount) + 1;
+    if (config.table.keys.size() != slots || config.table.columns.size() != slots ||
+        config.table.texts.size() != slots)
+        return "column table does not have columnCount + 1 slots";
+
+    // Whatever the file holds, a run over a sound drawing must end normally
+    // (or refuse a decimal mark equal to the separator).
+    writeBytes(dxfPath, kFixedDrawing);
+    std::error_code ec;
+    fs::remove(txtPath, ec);
+    RunSettings settings;
+    settings.dxfpath = dxfPath;
+    settings.txtpath = txtPath;
+    settings.shiftCoordinates = settings.replaceDecimalPoint = size % 2 == 1;
+    CollectingReport report;
+    const RunResult result = ExtractionRun(settings, config, report);
+    if (std::string fault = checkRunOutcome(result, report, txtPath); !fault.empty()) return fault;
+    const Settings& s = config.settings;
+    const bool refused =
+        settings.replaceDecimalPoint && !s.dezzeich.empty() && s.dezzeich == s.trennzeich;
+    if (!result.succeeded && !(refused && report.errors.front().number == 5))
+        return "run over a sound drawing failed with " +
+               std::to_string(report.errors.front().number);
+    if (readBytes(dxfPath) != kFixedDrawing) return "the drawing was changed";
+    if (readBytes(iniPath) != bytes) return "velunt.ini was changed";
+    return {};
+}
+
+namespace {
+
+constexpr std::array<std::string_view, 3> kRunIniFiles = {
+    // Five columns: two of them for the same key, one out of order.
+    "masterkey=TEXT\r\n[Spalten]\r\n  8|4|Layer\r\n 10|1|RW\r\n 20|2|HW\r\n  1|3|Text\r\n"
+    " 10|5|RW2\r\n\r\n[Ende]\r\n",
+    // An empty table: nothing is captured.
+    "masterkey=TEXT\r\n",
+    // Column numbers out of range and repeated, an empty key, a key with bars.
+    "masterkey=TEXT\r\n[Spalten]\r\n 10|2|A\r\n|1|leer\r\n 20|2|B\r\n 11|0|C\r\n"
+    " 21|9|D\r\n 40|-1|E|F\r\n",
+};
+constexpr std::array<std::string_view, 4> kMasterkeys = {"TEXT", "LINE", "INSERT", ""};
+constexpr std::array<std::string_view, 8> kMarks = {",", ".", ";", "", "\t", "||", " ", "ab"};
+constexpr std::array<std::string_view, 16> kShifts = {
+    "4400000",   "5700000", "",      " ",   "0",      "-1e308", "1e308",
+    "4400000,5", "&HFFFF",  "&O777", "abc", "1e-320", "0.655",  "9999999999999999999",
+    "-0",        "1E+"};
+constexpr std::string_view kBinarySentinel{"AutoCAD Binary DXF\r\n\x1a\0", 22};
+
+const Configuration& runConfig(size_t which) {
+    static const std::array<Configuration, kRunIniFiles.size()> kConfigs = [] {
+        std::array<Configuration, kRunIniFiles.size()> configs;
+        const fs::path iniPath = scratch() / "run.ini";
+        for (size_t i = 0; i < kRunIniFiles.size(); ++i) {
+            writeBytes(iniPath, kRunIniFiles[i]);
+            NullDisplay display;
+            ConfigLoader(iniPath, configs[i], display);
+        }
+        return configs;
+    }();
+    return kConfigs[which % kConfigs.size()];
+}
+
+}  // namespace
+
+std::string FuzzExtractionRun(const std::uint8_t* data, std::size_t size) {
+    std::array<std::uint8_t, kRunOptionBytes> options{};
+    std::copy_n(data, std::min(size, kRunOptionBytes), options.begin());
+    const size_t skip = std::min(size, kRunOptionBytes);
+    const std::string_view drawing(reinterpret_cast<const char*>(data) + skip, size - skip);
+
+    Configuration config = runConfig(options[0] >> 6);
+    config.settings.masterkey = kMasterkeys[(options[0] >> 4) & 3];
+    config.settings.dezzeich = kMarks[options[1] & 7];
+    config.settings.trennzeich = kMarks[(options[1] >> 3) & 7];
+    RunSettings settings;
+    settings.replacePercentC = options[0] & 1;
+    settings.replaceDecimalPoint = options[0] & 2;
+    settings.shiftCoordinates = options[0] & 4;
+    settings.addCounter = options[0] & 8;
+    settings.rwShift = kShifts[options[2] & 15];
+    settings.hwShift = kShifts[options[3] & 15];
+    settings.dxfpath = scratch() / "in.dxf";
+    settings.txtpath = scratch() / "out.txt";
+
+    writeBytes(settings.dxfpath, drawing);
+    std::error_code ec;
+    fs::remove(settings.txtpath, ec);
+    CollectingReport report;
+    const RunResult result = ExtractionRun(settings, config, report);
+    if (std::string fault = checkRunOutcome(result, report, settings.txtpath); !fault.empty())
+        return fault;
+    if (readBytes(settings.dxfpath) != drawing) return "the drawing was changed";
+    if (result.succeeded) return {};
+
+    const int number = report.errors.front().number;
+    const bool refused = settings.replaceDecimalPoint && !config.settings.dezzeich.empty() &&
+                         config.settings.dezzeich == config.settings.trennzeich;
+    const bool binary = drawing.starts_with(kBinarySentinel);
+    switch (number) {
+        case 5:
+            if (!refused) return "error 5 without a decimal mark equal to the separator";
+            break;
+        case 321:
+            if (!binary) return "error 321 for a text drawing";
+            break;
+        case 6:   // a position beyond 16 bits, a number beyond the double range
+        case 62:  // the drawing ends after an object start or a key line
+            if (refused || binary) return "error " + std::to_string(number) + " after a refusal";
+            return {};
+        default:
+            return "unexpected error " + std::to_string(number);
+    }
+    // Refused runs do not touch the output.
+    if (fs::exists(settings.txtpath, ec)) return "refused run created the output";
+    return {};
+}
+
+namespace {
+
+// Lines end at CR LF, a lone CR or a lone LF; no empty line after a final
+// line end.
+std::vector<std::string_view> plainLines(std::string_view bytes) {
+    std::vector<std::string_view> lines;
+    size_t start = 0;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] != '\r' && bytes[i] != '\n') continue;
+        lines.push_back(bytes.substr(start, i - start));
+        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+        start = i + 1;
+    }
+    if (start < bytes.size()) lines.push_back(bytes.substr(start));
+    return lines;
+}
+
+}  // namespace
+
+std::string FuzzLineReader(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) return {};
+    const std::uint8_t control = data[0];
+    const std::string_view bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
+    // Blocks of 1 to 64 bytes, or multiples of 13 up to 832: boundaries fall
+    // everywhere, also between CR and LF and inside the 64-byte windows.
+    size_t blockSize = (control & 63u) + 1;
+    if (control & 64u) blockSize *= 13;
+    const bool peekFirst = control & 128u;
+
+    const fs::path path = scratch() / "lines.bin";
+    writeBytes(path, bytes);
+    FileHandle file = OpenForReading(path);
+    LineReader reader(file.get(), path, blockSize);
+
+    if (peekFirst) {
+        // The run looks at the first bytes for the binary DXF sentinel
+        // before it reads a line; reading must not change afterwards.
+        const std::string_view peeked = reader.peek(22);
+        if (peeked != bytes.substr(0, std::min({size_t{22}, blockSize, bytes.size()})))
+            return "peek does not show the first bytes";
+    }
+    const std::vector<std::string_view> expected = plainLines(bytes);
+    std::string_view line;
+    for (size_t i = 0; i < expected.size(); ++i) {
+        if (!reader.next(line)) return "no line " + std::to_string(i);
+        if (line != expected[i]) return "line " + std::to_string(i) + " differs";
+    }
+    if (reader.next(line)) return "a line after the last line";
+    if (reader.next(line)) return "a line after the end was reported";
+    if (reader.bytesRead() != bytes.size()) return "bytesRead() differs from the file size";
+    return {};
+}
+
+}  // namespace velunt::fuzz

@@ -1,0 +1,29 @@
+#pragma once
+// What each fuzz target does with one input, apart from the libFuzzer entry
+// point, so that the regression tests replay stored inputs through the same
+// code in the ordinary and the sanitizer builds.
+//
+// Each function returns the empty text when the input was handled soundly,
+// else a description of the fault (a broken invariant). Crashes, sanitizer
+// reports and exceptions other than RuntimeError escape as they are.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace velunt::fuzz {
+
+// The whole input is a velunt.ini. It is loaded with a display that shows
+// nothing; a file that loads is then used for a run over a small fixed
+// drawing (paths are never taken from the input).
+std::string FuzzConfigLoader(const std::uint8_t* data, std::size_t size);
+
+// The first kRunOptionBytes bytes choose the run's options, the rest is the
+// drawing, run with a small fixed configuration.
+inline constexpr std::size_t kRunOptionBytes = 4;
+std::string FuzzExtractionRun(const std::uint8_t* data, std::size_t size);
+
+// The first byte chooses the block size and the order of calls, the rest is
+// split into lines by LineReader and by a plain byte loop; both must agree.
+std::string FuzzLineReader(const std::uint8_t* data, std::size_t size);
+
+}  // namespace velunt::fuzz
