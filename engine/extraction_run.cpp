@@ -19,6 +19,9 @@ namespace {
 constexpr std::string_view kBinaryDxfSentinel{"AutoCAD Binary DXF\r\n\x1a\0", 22};
 
 bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+    // An empty path names no file (both resolve to ""); opening it fails on
+    // its own with the file layer's error.
+    if (a.empty() || b.empty()) return false;
     std::error_code ec;
     if (std::filesystem::equivalent(a, b, ec)) return true;
     const auto canonicalA = std::filesystem::weakly_canonical(a, ec);
