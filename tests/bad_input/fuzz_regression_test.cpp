@@ -1,0 +1,73 @@
+// Replays the inputs kept in fuzz/regressions/ (each once made a fuzz target
+// fail) and the fuzz seeds through the fuzz targets' own code, so that they
+// run in the ordinary and in the sanitizer build.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "fuzz_harness.h"
+
+namespace velunt::fuzz {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kSource = VELUNT_SOURCE_DIR;
+
+std::vector<fs::path> filesIn(const std::vector<fs::path>& folders) {
+    std::vector<fs::path> files;
+    for (const fs::path& folder : folders) {
+        if (!fs::is_directory(folder)) continue;
+        for (const auto& entry : fs::directory_iterator(folder))
+            if (entry.is_regular_file() && entry.path().filename() != "README.md")
+                files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+std::string bytesOf(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+using Target = std::string (*)(const std::uint8_t*, std::size_t);
+
+// Runs every file through `target`; returns how many there were.
+size_t replay(Target target, const std::vector<fs::path>& files, const std::string& prefix = {}) {
+    for (const fs::path& file : files) {
+        const std::string input = prefix + bytesOf(file);
+        EXPECT_EQ(target(reinterpret_cast<const std::uint8_t*>(input.data()), input.size()), "")
+            << file;
+    }
+    return files.size();
+}
+
+TEST(FuzzRegression, ConfigLoader) {
+    const auto files = filesIn({kSource / "fuzz/regressions/config_loader",
+                                kSource / "fuzz/seeds/config", kSource / "examples"});
+    EXPECT_GT(replay(FuzzConfigLoader, files), 5u);
+}
+
+TEST(FuzzRegression, ExtractionRun) {
+    replay(FuzzExtractionRun, filesIn({kSource / "fuzz/regressions/extraction_run"}));
+    // The example drawing under every combination of the option flags.
+    const auto examples = filesIn({kSource / "examples"});
+    for (int flags = 0; flags < 256; ++flags)
+        replay(FuzzExtractionRun, examples,
+               std::string{static_cast<char>(flags), '\x10', '\0', '\x01'});
+}
+
+TEST(FuzzRegression, LineReader) {
+    replay(FuzzLineReader, filesIn({kSource / "fuzz/regressions/line_reader"}));
+    for (int control = 0; control < 256; control += 5)
+        replay(FuzzLineReader, filesIn({kSource / "examples"}),
+               std::string(1, static_cast<char>(control)));
+}
+
+}  // namespace
+}  // namespace velunt::fuzz
