@@ -45,10 +45,9 @@ std::vector<std::optional<RuntimeError>> refusals(const std::vector<BatchItem>& 
         }
         for (size_t j = 0; j < i && !result[i]; ++j) {
             if (!result[j] && tables[i] == tables[j])
-                result[i] = RuntimeError{58, "Datei existiert bereits: die Tabelle " +
-                                                 items[i].table.string() +
-                                                 " schreibt schon die Zeichnung " +
-                                                 items[j].name + "."};
+                result[i] = RuntimeError{
+                    58, "Datei existiert bereits: die Tabelle " + items[i].table.string() +
+                            " schreibt schon die Zeichnung " + items[j].name + "."};
         }
     }
     return result;

@@ -86,8 +86,8 @@ int main(int argc, char** argv) {
 
     if (!options.drawings.empty()) {
         const auto items = cli::PlanBatch(options.drawings, options.outDir.value_or(""));
-        const int jobs = options.jobs > 0 ? options.jobs
-                                          : static_cast<int>(std::thread::hardware_concurrency());
+        const int jobs =
+            options.jobs > 0 ? options.jobs : static_cast<int>(std::thread::hardware_concurrency());
         const int failed = cli::RunBatch(items, settings, config, jobs, showProgress);
         return failed > 0 ? kExitRunError : 0;
     }

@@ -37,10 +37,14 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
     bool hasDxf = false, hasTxt = false, hasSeparator = false, hasDecimalMark = false;
     bool hasOutDir = false, hasJobs = false;
     const ValueOption valueOptions[] = {
-        {"--ini", &o.ini},       {"--dxf", &dxf},
-        {"--txt", &txt},         {"--separator", &separator},
-        {"--decimal-mark", &decimalMark}, {"--rw", &o.rw},
-        {"--hw", &o.hw},         {"--out-dir", &outDir},
+        {"--ini", &o.ini},
+        {"--dxf", &dxf},
+        {"--txt", &txt},
+        {"--separator", &separator},
+        {"--decimal-mark", &decimalMark},
+        {"--rw", &o.rw},
+        {"--hw", &o.hw},
+        {"--out-dir", &outDir},
         {"--jobs", &jobs},
     };
     struct Flag {

@@ -25,9 +25,11 @@ bool TerminalProgress::progress(std::uint64_t bytesRead, std::uint64_t totalByte
     m_lastUpdate = now;
     m_shown = true;
     if (totalBytes > 0)
-        std::fprintf(stderr, "\rAuslesen ... %3d %%", static_cast<int>(bytesRead * 100 / totalBytes));
+        std::fprintf(stderr, "\rAuslesen ... %3d %%",
+                     static_cast<int>(bytesRead * 100 / totalBytes));
     else
-        std::fprintf(stderr, "\rAuslesen ... %llu MB", static_cast<unsigned long long>(bytesRead >> 20));
+        std::fprintf(stderr, "\rAuslesen ... %llu MB",
+                     static_cast<unsigned long long>(bytesRead >> 20));
     std::fflush(stderr);
     return true;
 }

@@ -124,7 +124,9 @@ void readSettings(const std::filesystem::path& path, Configuration& config,
     Pass pass(path);
     std::string_view line;
     while (pass.next(line)) {
-        const auto value = [&](std::string_view key) { return TrimSpaces(line.substr(key.size())); };
+        const auto value = [&](std::string_view key) {
+            return TrimSpaces(line.substr(key.size()));
+        };
         if (startsWithKey(line, "dxfpath=")) {
             s.dxfpath = value("dxfpath=");
             display.setLabel2(s.dxfpath);

@@ -16,6 +16,8 @@
 namespace velunt {
 namespace {
 
+constexpr size_t kKeptValueCapacity = size_t{1} << 20;
+
 constexpr std::string_view kBinaryDxfSentinel{"AutoCAD Binary DXF\r\n\x1a\0", 22};
 
 bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
@@ -86,8 +88,7 @@ public:
             // With an empty table there is no key to await.
             if (m_inObject && columnCount > 0 && m_keys[m_nextKeyIndex].matches(line)) {
                 readRequired(line);
-                TransformValue(line, m_keys[m_nextKeyIndex].text(), m_settings,
-                               m_config.settings.dezzeich, m_values[m_nextKeyIndex]);
+                capture(line, m_nextKeyIndex);
                 if (++m_nextKeyIndex == columnCount) m_inObject = false;
             }
         }
@@ -100,12 +101,30 @@ private:
         if (!m_reader.next(line)) throw MakeError(kInputPastEndOfFile);
     }
 
+    void capture(std::string_view value, int index) {
+        std::string& slot = m_values[index];
+        const std::string_view key = m_keys[index].text();
+        if (m_reader.lastLineSpilled()) {
+            // A value that spans blocks is moved, not copied.
+            m_reader.moveLastLineInto(slot);
+            TransformValueInPlace(slot, key, m_settings, m_config.settings.dezzeich);
+        } else {
+            TransformValue(value, key, m_settings, m_config.settings.dezzeich, slot);
+        }
+    }
+
     void objectBoundary() {
         m_inObject = true;
         writeLine(true);
         m_objectCounter += 1;
         m_current = &m_values;
-        for (std::string& value : m_values) value.clear();
+        for (std::string& value : m_values) {
+            if (value.capacity() > kKeptValueCapacity) {
+                std::string().swap(value);  // give back what a very long value took
+            } else {
+                value.clear();
+            }
+        }
         m_nextKeyIndex = 0;
     }
 
@@ -114,7 +133,7 @@ private:
     void writeLine(bool atObjectStart) {
         BuildRecordLine(*m_current, m_fieldOrder, m_config.settings.trennzeich,
                         m_settings.addCounter, atObjectStart, m_objectCounter, m_line);
-        m_output.appendLine(m_line);
+        m_output.appendLine(m_line.pieces);
     }
 
     void blockRead(std::uint64_t bytesRead) override {
@@ -134,7 +153,7 @@ private:
     std::vector<LineMatcher> m_keys;
     std::vector<std::string> m_values;  // the current object's captured values
     const std::vector<std::string>* m_current = &m_config.table.texts;
-    std::string m_line;
+    RecordLine m_line;
     bool m_inObject = false;
     int m_nextKeyIndex = 0;
     double m_objectCounter = 0;

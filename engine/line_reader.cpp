@@ -160,12 +160,25 @@ bool LineReader::refill() {
     return true;
 }
 
-bool LineReader::nextSlow(std::string_view& line) {
-    if (m_spillInUse) {
+// A buffer that grew for a very long line is given back rather than kept.
+void LineReader::releaseSpill() {
+    if (m_spill.capacity() > 4 * m_blockSize) {
+        std::string().swap(m_spill);
+    } else {
         m_spill.clear();
-        m_spillInUse = false;
-        m_spillActive = false;
     }
+    m_spillInUse = false;
+    m_spillActive = false;
+}
+
+void LineReader::moveLastLineInto(std::string& out) {
+    m_spill.resize(m_spill.size() - kReadableSlack);
+    out.swap(m_spill);
+    releaseSpill();
+}
+
+bool LineReader::nextSlow(std::string_view& line) {
+    if (m_spillInUse) releaseSpill();
     while (m_mask == 0) {
         if (++m_window < m_windowCount) {
             m_mask = m_masks[m_window];
@@ -188,6 +201,11 @@ bool LineReader::nextSlow(std::string_view& line) {
 
 bool LineReader::moveToNextBlock() {
     if (m_position < m_length) {
+        // Grow by a quarter rather than double: the spill of a line of
+        // hundreds of megabytes should not cost twice its size.
+        const size_t needed = m_spill.size() + (m_length - m_position) + kReadableSlack;
+        if (needed > m_spill.capacity())
+            m_spill.reserve(std::max(needed, m_spill.capacity() + m_spill.capacity() / 4));
         m_spill.append(m_block.data() + m_position, m_length - m_position);
         m_spillActive = true;
     }

@@ -32,8 +32,7 @@ public:
     static constexpr size_t kReadableSlack = 8;
 
     // `path` only names the file in read errors.
-    LineReader(std::FILE* file, std::filesystem::path path,
-               size_t blockSize = kDefaultBlockSize);
+    LineReader(std::FILE* file, std::filesystem::path path, size_t blockSize = kDefaultBlockSize);
 
     // The next line without its line end; false when no line is left, that
     // is exactly when the file is at its end.
@@ -55,6 +54,15 @@ public:
     // caller uses this only where no other line matters.
     void skipToObjectStart();
 
+    // True when the line last returned spans blocks and so lives in the
+    // reader's own buffer.
+    bool lastLineSpilled() const { return m_spillInUse; }
+
+    // Moves the line last returned, which must be spilled, into `out` without
+    // copying it (a long value need not exist twice); the view returned for
+    // it is void afterwards.
+    void moveLastLineInto(std::string& out);
+
     // `listener` (borrowed, may be null) hears of every block read from now on.
     void setBlockListener(BlockListener* listener) { m_listener = listener; }
 
@@ -70,6 +78,7 @@ private:
     bool refill();
     void computeMasks();
     void moveTo(size_t position);
+    void releaseSpill();
     bool moveToNextBlock();
     bool takeLastLine(std::string_view& line);
 
@@ -107,12 +116,12 @@ private:
     std::vector<std::uint64_t> m_masks;
     // Per window, one bit per line that begins there and reads "  0".
     std::vector<std::uint64_t> m_objectStarts;
-    size_t m_length = 0;       // valid bytes in m_block
-    size_t m_windowCount = 0;  // windows covering m_length
-    size_t m_window = 0;       // window that m_mask belongs to
-    std::uint64_t m_mask = 0;  // its line ends not yet handed out
-    size_t m_position = 0;     // start of the next line in m_block
-    std::string m_spill;       // a line that spans blocks
+    size_t m_length = 0;         // valid bytes in m_block
+    size_t m_windowCount = 0;    // windows covering m_length
+    size_t m_window = 0;         // window that m_mask belongs to
+    std::uint64_t m_mask = 0;    // its line ends not yet handed out
+    size_t m_position = 0;       // start of the next line in m_block
+    std::string m_spill;         // a line that spans blocks
     bool m_spillInUse = false;   // the last line returned is in m_spill
     bool m_spillActive = false;  // m_spill holds a line or a part of one
     bool m_pendingCr = false;    // the previous block ended with a CR

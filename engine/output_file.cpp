@@ -14,16 +14,17 @@ OutputFile::OutputFile(std::filesystem::path path)
     m_buffer.reserve(kBufferSize);
 }
 
-void OutputFile::appendLine(std::string_view line) {
-    const size_t needed = line.size() + 2;
+void OutputFile::appendLine(const std::vector<std::string_view>& pieces) {
+    size_t needed = 2;
+    for (const std::string_view piece : pieces) needed += piece.size();
     if (m_buffer.size() + needed > kBufferSize) flush();
     if (needed > kBufferSize) {  // longer than the buffer: straight through
-        write(line);
+        for (const std::string_view piece : pieces) write(piece);
         write("\r\n");
         return;
     }
     if (m_buffer.empty()) m_waitingSince = std::chrono::steady_clock::now();
-    m_buffer.append(line);
+    for (const std::string_view piece : pieces) m_buffer.append(piece);
     m_buffer.append("\r\n");
 }
 

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/file_io.h"
 
@@ -21,8 +22,8 @@ public:
     // Creates or empties `path`.
     explicit OutputFile(std::filesystem::path path);
 
-    // Adds `line` and CR LF.
-    void appendLine(std::string_view line);
+    // Adds the line made of `pieces`, and CR LF.
+    void appendLine(const std::vector<std::string_view>& pieces);
 
     // Writes what waits when the oldest waiting line is older than kMaxDelay.
     void flushIfDue() {

@@ -15,9 +15,12 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 int digitValue(char c, int base) {
     int v = -1;
-    if (c >= '0' && c <= '9') v = c - '0';
-    else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        v = c - '0';
+    else if (c >= 'a' && c <= 'f')
+        v = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F')
+        v = c - 'A' + 10;
     return v < base ? v : -1;
 }
 
@@ -105,8 +108,8 @@ double ReadNumber(std::string_view text) {
         // Too small in magnitude reads as 0; too large overflows.
         std::string_view digits(number);
         const size_t e = digits.find('e');
-        const bool negativeExponent = e != std::string_view::npos && e + 1 < digits.size() &&
-                                      digits[e + 1] == '-';
+        const bool negativeExponent =
+            e != std::string_view::npos && e + 1 < digits.size() && digits[e + 1] == '-';
         if (negativeExponent) return 0.0;
         throw MakeError(kOverflow);
     }

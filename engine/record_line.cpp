@@ -26,27 +26,41 @@ std::string_view TrimSpaces(std::string_view text) {
     return text.substr(first, last - first);
 }
 
+size_t RecordLine::size() const {
+    size_t total = 0;
+    for (const std::string_view piece : pieces) total += piece.size();
+    return total;
+}
+
+std::string RecordLine::joined() const {
+    std::string text;
+    text.reserve(size());
+    for (const std::string_view piece : pieces) text.append(piece);
+    return text;
+}
+
 void BuildRecordLine(const std::vector<std::string>& texts, const std::vector<int>& fieldOrder,
                      std::string_view trennzeich, bool addCounter, bool atObjectStart,
-                     double objectCounter, std::string& line) {
-    line.clear();
+                     double objectCounter, RecordLine& line) {
+    auto& pieces = line.pieces;
+    pieces.clear();
     bool fieldWritten = false;
     for (const int entry : fieldOrder) {
-        if (fieldWritten) line.append(trennzeich);
+        if (fieldWritten) pieces.push_back(trennzeich);
         fieldWritten = true;
-        line.append(TrimSpaces(texts[entry]));
+        pieces.push_back(TrimSpaces(texts[entry]));
     }
     if (!addCounter) return;
     if (atObjectStart && objectCounter == 0) {
-        line.append(trennzeich);
-        line.append("Index");
+        pieces.push_back(trennzeich);
+        pieces.push_back("Index");
     } else if (objectCounter > 0) {
-        char digits[24];
-        const auto end = std::to_chars(digits, digits + sizeof digits,
+        char* digits = line.counterDigits;
+        const auto end = std::to_chars(digits, digits + sizeof line.counterDigits,
                                        static_cast<std::uint64_t>(objectCounter))
                              .ptr;
-        line.append(trennzeich);
-        line.append(digits, end);
+        pieces.push_back(trennzeich);
+        pieces.push_back(std::string_view(digits, static_cast<size_t>(end - digits)));
     }
 }
 

@@ -15,13 +15,24 @@ namespace velunt {
 // adds no field.
 std::vector<int> FieldOrder(const ColumnTable& table, int columnCount);
 
-// Builds one line into `line` (its capacity is reused) from `texts`, each
-// field trimmed of spaces. With `addCounter`, the counter column follows:
-// "Index" at an object boundary while `objectCounter` is 0 (the header), the
-// counter's decimal digits when it is above 0, nothing otherwise.
+// One output line as the pieces it is made of, so that long fields go to the
+// file without being copied into a line first. The views point into the
+// texts, the separator and `counterDigits`.
+struct RecordLine {
+    std::vector<std::string_view> pieces;  // capacity reused from line to line
+    char counterDigits[24];
+
+    size_t size() const;
+    std::string joined() const;
+};
+
+// Builds one line from `texts`, each field trimmed of spaces. With
+// `addCounter`, the counter column follows: "Index" at an object boundary
+// while `objectCounter` is 0 (the header), the counter's decimal digits when
+// it is above 0, nothing otherwise.
 void BuildRecordLine(const std::vector<std::string>& texts, const std::vector<int>& fieldOrder,
                      std::string_view trennzeich, bool addCounter, bool atObjectStart,
-                     double objectCounter, std::string& line);
+                     double objectCounter, RecordLine& line);
 
 // `text` without spaces (only code 32) at both ends.
 std::string_view TrimSpaces(std::string_view text);

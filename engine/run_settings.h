@@ -6,10 +6,10 @@
 namespace velunt {
 
 struct RunSettings {
-    std::filesystem::path dxfpath;  // the drawing (caption of Label2)
-    std::filesystem::path txtpath;  // the output table (caption of Label4)
-    std::string rwShift = "4400000";  // Text3, bytes as typed
-    std::string hwShift = "5700000";  // Text4, bytes as typed
+    std::filesystem::path dxfpath;     // the drawing (caption of Label2)
+    std::filesystem::path txtpath;     // the output table (caption of Label4)
+    std::string rwShift = "4400000";   // Text3, bytes as typed
+    std::string hwShift = "5700000";   // Text4, bytes as typed
     bool replacePercentC = true;       // Check1
     bool replaceDecimalPoint = false;  // Check2
     bool shiftCoordinates = false;     // Check3

@@ -6,22 +6,38 @@ namespace velunt {
 
 std::string StandardDescription(int number) {
     switch (number) {
-        case 5: return "Ungültiger Prozeduraufruf oder ungültiges Argument";
-        case 6: return "Überlauf";
-        case 7: return "Nicht genügend Speicher";
-        case 9: return "Index außerhalb des gültigen Bereichs";
-        case 18: return "Benutzerunterbrechung";
-        case 53: return "Datei nicht gefunden";
-        case 55: return "Datei bereits geöffnet";
-        case 57: return "Fehler beim Lesen/Schreiben des Geräts";
-        case 61: return "Datenträger voll";
-        case 62: return "Eingabe nach Dateiende";
-        case 67: return "Zu viele Dateien";
-        case 70: return "Zugriff verweigert";
-        case 75: return "Fehler beim Zugriff auf Pfad/Datei";
-        case 76: return "Pfad nicht gefunden";
-        case 321: return "Ungültiges Dateiformat";
-        default: return "Anwendungs- oder objektdefinierter Fehler";
+        case 5:
+            return "Ungültiger Prozeduraufruf oder ungültiges Argument";
+        case 6:
+            return "Überlauf";
+        case 7:
+            return "Nicht genügend Speicher";
+        case 9:
+            return "Index außerhalb des gültigen Bereichs";
+        case 18:
+            return "Benutzerunterbrechung";
+        case 53:
+            return "Datei nicht gefunden";
+        case 55:
+            return "Datei bereits geöffnet";
+        case 57:
+            return "Fehler beim Lesen/Schreiben des Geräts";
+        case 61:
+            return "Datenträger voll";
+        case 62:
+            return "Eingabe nach Dateiende";
+        case 67:
+            return "Zu viele Dateien";
+        case 70:
+            return "Zugriff verweigert";
+        case 75:
+            return "Fehler beim Zugriff auf Pfad/Datei";
+        case 76:
+            return "Pfad nicht gefunden";
+        case 321:
+            return "Ungültiges Dateiformat";
+        default:
+            return "Anwendungs- oder objektdefinierter Fehler";
     }
 }
 
@@ -39,7 +55,9 @@ RuntimeError FileErrorFromErrno(int errnoValue, const std::filesystem::path& pat
             number = parentMissing ? kPathNotFound : kFileNotFound;
             break;
         }
-        case ENOTDIR: number = kPathNotFound; break;
+        case ENOTDIR:
+            number = kPathNotFound;
+            break;
         case EACCES:
         case EPERM:
         case EROFS:
@@ -56,9 +74,15 @@ RuntimeError FileErrorFromErrno(int errnoValue, const std::filesystem::path& pat
             number = kDiskFull;
             break;
         case EMFILE:
-        case ENFILE: number = 67; break;
-        case EIO: number = 57; break;
-        default: number = kPathFileAccessError; break;
+        case ENFILE:
+            number = 67;
+            break;
+        case EIO:
+            number = 57;
+            break;
+        default:
+            number = kPathFileAccessError;
+            break;
     }
     return MakeError(number);
 }

@@ -102,7 +102,8 @@ std::string FromUtf8(std::string_view utf8, TextEncoding encoding) {
             mapped = static_cast<char>(cp);
         } else {
             for (int i = 0; i < 32; ++i) {
-                const char16_t known = kHighControls[i] != 0 ? kHighControls[i] : char16_t(0x80 + i);
+                const char16_t known =
+                    kHighControls[i] != 0 ? kHighControls[i] : char16_t(0x80 + i);
                 if (known == cp) mapped = static_cast<char>(0x80 + i);
             }
         }

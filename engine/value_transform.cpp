@@ -41,6 +41,11 @@ const std::string* shiftFor(std::string_view key, const RunSettings& settings) {
 void TransformValue(std::string_view value, std::string_view key, const RunSettings& settings,
                     std::string_view dezzeich, std::string& stored) {
     stored.assign(value);
+    TransformValueInPlace(stored, key, settings, dezzeich);
+}
+
+void TransformValueInPlace(std::string& stored, std::string_view key, const RunSettings& settings,
+                           std::string_view dezzeich) {
     if (settings.replacePercentC) replacePercentC(stored);
 
     if (settings.shiftCoordinates) {

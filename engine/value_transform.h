@@ -22,4 +22,8 @@ namespace velunt {
 void TransformValue(std::string_view value, std::string_view key, const RunSettings& settings,
                     std::string_view dezzeich, std::string& stored);
 
+// The same steps on a value already in `value`, changed in place.
+void TransformValueInPlace(std::string& value, std::string_view key, const RunSettings& settings,
+                           std::string_view dezzeich);
+
 }  // namespace velunt

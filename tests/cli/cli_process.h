@@ -32,7 +32,8 @@ inline CliResult RunCli(const std::filesystem::path& folder, const std::vector<s
     for (const std::string& arg : args) command += " " + ShellQuote(arg);
     const auto err = folder / ".cli-stderr";
     const auto out = folder / ".cli-stdout";
-    command += " <" + stdinFile + " >" + ShellQuote(out.string()) + " 2>" + ShellQuote(err.string());
+    command +=
+        " <" + stdinFile + " >" + ShellQuote(out.string()) + " 2>" + ShellQuote(err.string());
     CliResult result;
     const int raw = std::system(command.c_str());
 #ifndef _WIN32

@@ -11,7 +11,8 @@ const char* const kIni =
     "dxfpath=in.dxf\r\ntxtpath=out.txt\r\nmasterkey=TEXT\r\ntrennzeich=;\r\ndezzeich=,\r\n"
     "[Spalten]\r\n 10|1|RW\r\n 20|2|HW\r\n  1|3|Text\r\n\r\n";
 const char* const kDrawing =
-    "  0\nTEXT\n 10\n12.345\n 20\n3.5\n  1\n%%c12\n  0\nTEXT\n 10\n1\n 20\n2.000\n  1\nx\n  0\nEOF\n";
+    "  0\nTEXT\n 10\n12.345\n 20\n3.5\n  1\n%%c12\n  0\nTEXT\n 10\n1\n 20\n2.000\n  1\nx\n  "
+    "0\nEOF\n";
 
 class CliTest : public ::testing::Test {
 protected:
@@ -81,7 +82,8 @@ TEST_F(CliTest, ExitStatusesAndMessages) {
         {{"--dxf", "missing.dxf"}, 1, "Fehler: 53: Datei nicht gefunden\n"},
         {{"--txt", "in.dxf"}, 1, "Fehler: 75: "},
         {{"--ini", "nothing.ini"}, 2, "nothing.ini: Fehler 53: Datei nicht gefunden\n"},
-        {{"--ini", "bad.ini"}, 2,
+        {{"--ini", "bad.ini"},
+         2,
          "bad.ini: Fehler 5: Ungültiger Prozeduraufruf oder ungültiges Argument\n"},
         {{"--bogus"}, 64, "velunt-cli: unbekannte Option --bogus\n"},
         {{"--ini", "nothing.ini", "--rw"}, 64, "velunt-cli: Option --rw braucht einen Wert\n"},

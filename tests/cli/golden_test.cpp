@@ -44,8 +44,10 @@ std::vector<std::string> splitArguments(const std::string& text) {
     std::stringstream stream(text);
     std::string word;
     while (stream >> word) {
-        if (word == "''") word.clear();
-        else if (word == "'\\t'") word = "\t";
+        if (word == "''")
+            word.clear();
+        else if (word == "'\\t'")
+            word = "\t";
         args.push_back(word);
     }
     return args;

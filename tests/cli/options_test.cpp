@@ -6,8 +6,9 @@ namespace velunt::cli {
 namespace {
 
 TEST(ParseOptions, TakesValuesLiterally) {
-    const ParseResult r = ParseOptions({"--separator", "", "--rw", "-100", "--hw=-5=6",
-                                        "--decimal-mark", "--shift", "--dxf=a b.dxf", "--no-counter"});
+    const ParseResult r =
+        ParseOptions({"--separator", "", "--rw", "-100", "--hw=-5=6", "--decimal-mark", "--shift",
+                      "--dxf=a b.dxf", "--no-counter"});
     ASSERT_EQ(r.error, "");
     EXPECT_EQ(r.options.separator, "");
     EXPECT_EQ(r.options.rw, "-100");
@@ -21,7 +22,10 @@ TEST(ParseOptions, TakesValuesLiterally) {
 
 TEST(ParseOptions, RejectsWhatItDoesNotKnow) {
     const std::vector<std::vector<std::string>> kBad = {
-        {"--bogus"}, {"--txt"}, {"-x"}, {"--shift=1"},
+        {"--bogus"},
+        {"--txt"},
+        {"-x"},
+        {"--shift=1"},
     };
     for (const auto& args : kBad) EXPECT_NE(ParseOptions(args).error, "") << args.front();
 }

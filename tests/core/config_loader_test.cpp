@@ -45,7 +45,8 @@ TEST(ConfigLoader, ReadsColumnsAndSettings) {
     EXPECT_EQ(c.table.keys, (std::vector<std::string>{" 10", " 20", "  1", ""}));
     EXPECT_EQ(c.table.columns, (std::vector<std::int16_t>{1, 2, 3, 0}));
     EXPECT_EQ(c.table.texts, (std::vector<std::string>{"RW", "HW", "Text | x", ""}));
-    EXPECT_EQ(l.display.list1, (std::vector<std::string>{" 10|1|RW", " 20|2|HW", "  1|3|Text | x"}));
+    EXPECT_EQ(l.display.list1,
+              (std::vector<std::string>{" 10|1|RW", " 20|2|HW", "  1|3|Text | x"}));
     EXPECT_EQ(c.settings.dxfpath, "C:\\a b.dxf");
     EXPECT_EQ(l.display.label2, "C:\\a b.dxf");
     EXPECT_EQ(c.settings.txtpath, "out.txt");
@@ -90,10 +91,10 @@ TEST(ConfigLoader, FindsTheBlockByItsRules) {
 }
 
 TEST(ConfigLoader, RoundsColumnNumbersHalfToEven) {
-    const Loaded l = load("[Spalten]\r\na|1.5|\r\nb|2.5|\r\nc|x|\r\nd||\r\ne|3.5|\r\nf|-0.5|\r\n"
-                          "g| 1 2 |\r\nh|-32768|\r\n");
-    EXPECT_EQ(l.config.table.columns,
-              (std::vector<std::int16_t>{2, 2, 0, 0, 4, 0, 12, -32768, 0}));
+    const Loaded l = load(
+        "[Spalten]\r\na|1.5|\r\nb|2.5|\r\nc|x|\r\nd||\r\ne|3.5|\r\nf|-0.5|\r\n"
+        "g| 1 2 |\r\nh|-32768|\r\n");
+    EXPECT_EQ(l.config.table.columns, (std::vector<std::int16_t>{2, 2, 0, 0, 4, 0, 12, -32768, 0}));
 }
 
 TEST(ConfigLoader, SettingsKeysFollowTheirRules) {
@@ -104,7 +105,7 @@ TEST(ConfigLoader, SettingsKeysFollowTheirRules) {
     const Case kCases[] = {
         {"DEZZEICH=;\r\nTrennZeich=|", ";", ";", "|", "|", ""},
         {"dezzeich=\r\ntrennzeich=   \r\n", "", ".", "", ";", ""},
-        {"dezzeich =,\r\n dezzeich=,\r\n", "", "", "", "", ""},  // not recognised
+        {"dezzeich =,\r\n dezzeich=,\r\n", "", "", "", "", ""},     // not recognised
         {"masterkey=A\r\nmasterkey= B \r\n", "", "", "", "", "B"},  // the last wins
         {"[Spalten]\r\nx|1|y\r\n\r\n[Ende]\r\nmasterkey=TEXT", "", "", "", "", "TEXT"},
     };
@@ -126,15 +127,15 @@ TEST(ConfigLoader, RaisesTheErrorsOfItsTable) {
     std::string manyLines;
     for (int i = 0; i < 32768; ++i) manyLines += "x\r\n";
     const Case kCases[] = {
-        {"[Spalten]\r\n\r\na|1|\r\n", 5},        // empty first line: no bar
-        {"[Spalten]\r\n    \r\n", 5},            // spaces only: no bar
+        {"[Spalten]\r\n\r\na|1|\r\n", 5},           // empty first line: no bar
+        {"[Spalten]\r\n    \r\n", 5},               // spaces only: no bar
         {"[Spalten]\r\na|1|\r\ndxfpath=x\r\n", 5},  // settings line in the block
-        {"[Spalten]\r\na|1\r\n", 5},             // one bar
+        {"[Spalten]\r\na|1\r\n", 5},                // one bar
         {"[Spalten]\r\na|40000|\r\n", 6},
         {"[Spalten]\r\na|1e300|\r\n", 6},
         {"[Spalten]\r\na|-32769|\r\n", 6},
         {"[Spalten]\r\na|1|" + std::string(32764, 'x') + "\r\n", 6},
-        {manyLines, 6},                           // no header, more than 32767 lines
+        {manyLines, 6},                            // no header, more than 32767 lines
         {manyLines + "[Spalten]\r\na|1|\r\n", 6},  // header after line 32767
         {"x\r\n[Spalten]", 62},
         {"[Spalten]\r\n", 62},

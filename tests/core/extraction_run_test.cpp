@@ -61,10 +61,10 @@ protected:
     RunResult m_result;
 };
 
-const std::string kTwoTexts = dxf({"  0", "SECTION", "  2", "ENTITIES", "  0", "TEXT", "  8",
-                                   "L", " 10", "12.5", " 20", " 3.25", "  1", " Nr. 1 ", "  0",
-                                   "LINE", " 10", "99", "  0", "TEXT", " 10", "1", " 20", "2",
-                                   "  1", "%%c5", "  0", "ENDSEC", "  0", "EOF"});
+const std::string kTwoTexts =
+    dxf({"  0", "SECTION", "  2", "ENTITIES", "  0", "TEXT", "  8", "L",      " 10", "12.5",
+         " 20", " 3.25",   "  1", " Nr. 1 ",  "  0", "LINE", " 10", "99",     "  0", "TEXT",
+         " 10", "1",       " 20", "2",        "  1", "%%c5", "  0", "ENDSEC", "  0", "EOF"});
 
 TEST_F(ExtractionRunTest, WritesHeaderAndOneLinePerObject) {
     EXPECT_EQ(run(kTextIni, kTwoTexts), "RW;HW;Text;Index\r\n12.5;3.25;Nr. 1;1\r\n1;2;05;2\r\n");
@@ -97,14 +97,14 @@ TEST_F(ExtractionRunTest, ScanFollowsTheTableOrder) {
         std::string drawing;
         std::string output;
     };
-    const std::string twoKeysIni = "masterkey=TEXT\r\ntrennzeich=;\r\n[Spalten]\r\n 10|1|X\r\n 10|2|X2\r\n";
+    const std::string twoKeysIni =
+        "masterkey=TEXT\r\ntrennzeich=;\r\n[Spalten]\r\n 10|1|X\r\n 10|2|X2\r\n";
     const Case kCases[] = {
         {"no object of the master type: header without Index", kTextIni,
          dxf({"  0", "LINE", " 10", "1"}), "RW;HW;Text\r\n"},
         {"empty drawing", kTextIni, "", "RW;HW;Text\r\n"},
         {"unpadded group codes", kTextIni, dxf({"0", "TEXT", "10", "1"}), "RW;HW;Text\r\n"},
-        {"master key in other case", kTextIni, dxf({"  0", "Text", " 10", "1"}),
-         "RW;HW;Text\r\n"},
+        {"master key in other case", kTextIni, dxf({"  0", "Text", " 10", "1"}), "RW;HW;Text\r\n"},
         {"keys out of order: fields from the first out-of-order key stay empty", kTextIni,
          dxf({"  0", "TEXT", " 20", "2", " 10", "1", "  1", "t"}), "RW;HW;Text;Index\r\n1;;;1\r\n"},
         {"a repeated key takes the next occurrences", twoKeysIni,
@@ -119,10 +119,10 @@ TEST_F(ExtractionRunTest, ScanFollowsTheTableOrder) {
         {"lines before the first object are not captured", kTextIni,
          dxf({" 10", "7", "  0", "TEXT", " 20", "2"}), "RW;HW;Text;Index\r\n;;;1\r\n"},
         {"a type line equal to the first key is taken as key line",
-         "masterkey=TEXT\r\ntrennzeich=;\r\n[Spalten]\r\nTEXT|1|T\r\n", dxf({"  0", "TEXT", "value"}),
-         "T;Index\r\nvalue;1\r\n"},
-        {"a file without header has empty keys, which match empty lines",
-         "masterkey=TEXT\r\n", dxf({"  0", "TEXT", "", "x", "", "y"}), "Index\r\n1\r\n"},
+         "masterkey=TEXT\r\ntrennzeich=;\r\n[Spalten]\r\nTEXT|1|T\r\n",
+         dxf({"  0", "TEXT", "value"}), "T;Index\r\nvalue;1\r\n"},
+        {"a file without header has empty keys, which match empty lines", "masterkey=TEXT\r\n",
+         dxf({"  0", "TEXT", "", "x", "", "y"}), "Index\r\n1\r\n"},
         {"an empty velunt.ini captures nothing and raises no error", "",
          dxf({"  0", "", "", "x", "", "y"}), "Index\r\n1\r\n"},
     };
@@ -182,9 +182,9 @@ TEST_F(ExtractionRunTest, NeverWritesOverTheDrawingOrTheConfiguration) {
     run(kTextIni, kTwoTexts);
     std::filesystem::create_symlink(m_dir / "in.dxf", m_dir / "link.dxf");
     std::filesystem::create_hard_link(m_dir / "in.dxf", m_dir / "hard.dxf");
-    const std::filesystem::path targets[] = {
-        m_dir / "in.dxf", m_dir / "." / "in.dxf", m_dir / "link.dxf", m_dir / "hard.dxf",
-        m_dir / "velunt.ini"};
+    const std::filesystem::path targets[] = {m_dir / "in.dxf", m_dir / "." / "in.dxf",
+                                             m_dir / "link.dxf", m_dir / "hard.dxf",
+                                             m_dir / "velunt.ini"};
     for (const auto& target : targets) {
         m_report.errors.clear();
         m_settings.txtpath = target;
@@ -206,7 +206,8 @@ TEST_F(ExtractionRunTest, RefusesADecimalMarkEqualToTheSeparator) {
     WriteFile(m_dir / "out.txt", "old");
     m_settings.txtpath = m_dir / "out.txt";
     m_settings.replaceDecimalPoint = true;
-    const std::string ini = "masterkey=TEXT\r\ntrennzeich=,\r\ndezzeich=,\r\n[Spalten]\r\n 10|1|X\r\n";
+    const std::string ini =
+        "masterkey=TEXT\r\ntrennzeich=,\r\ndezzeich=,\r\n[Spalten]\r\n 10|1|X\r\n";
     EXPECT_EQ(run(ini, kTwoTexts), "old");
     EXPECT_EQ(lastError(), 5);
     // Without the option the same marks are fine.

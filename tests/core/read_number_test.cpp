@@ -16,13 +16,32 @@ TEST(ReadNumber, ReadsTheLeadingNumber) {
         double value;
     };
     const Case kCases[] = {
-        {" 12.345", 12.345}, {"1 2", 12},         {".5", 0.5},      {"5.", 5},
-        {"12.345 m", 12.345}, {"4400000,5", 4400000}, {"", 0},        {"x", 0},
-        {"-12.5", -12.5},   {"+3", 3},           {"- 3", -3},      {"--3", 0},
-        {"1.2.3", 1.2},     {"1E3", 1000},       {"2.5e-1", 0.25}, {"1E", 1},
-        {"1E+", 1},         {"\t\n7", 7},        {"1 e 2", 100},   {"&H1F", 31},
-        {"&HFFFF", -1},     {"&O17", 15},        {"&H", 0},        {"1e-400", 0},
-        {"0.1 0", 0.1},     {"00012", 12},
+        {" 12.345", 12.345},
+        {"1 2", 12},
+        {".5", 0.5},
+        {"5.", 5},
+        {"12.345 m", 12.345},
+        {"4400000,5", 4400000},
+        {"", 0},
+        {"x", 0},
+        {"-12.5", -12.5},
+        {"+3", 3},
+        {"- 3", -3},
+        {"--3", 0},
+        {"1.2.3", 1.2},
+        {"1E3", 1000},
+        {"2.5e-1", 0.25},
+        {"1E", 1},
+        {"1E+", 1},
+        {"\t\n7", 7},
+        {"1 e 2", 100},
+        {"&H1F", 31},
+        {"&HFFFF", -1},
+        {"&O17", 15},
+        {"&H", 0},
+        {"1e-400", 0},
+        {"0.1 0", 0.1},
+        {"00012", 12},
     };
     for (const Case& c : kCases) EXPECT_DOUBLE_EQ(ReadNumber(c.text), c.value) << c.text;
 }
@@ -73,9 +92,8 @@ TEST(HasNonZeroDecimals, LooksAtThreeCharactersAfterTheFirstPoint) {
         bool expected;
     };
     const Case kCases[] = {
-        {"3.000", false}, {"3.0004", false}, {"3.001", true}, {"12.", false},
-        {"Str. 5", true}, {"Nr. A", false},  {"12", false},   {"0.5", true},
-        {"-1.25", true},  {".", false},
+        {"3.000", false}, {"3.0004", false}, {"3.001", true}, {"12.", false},  {"Str. 5", true},
+        {"Nr. A", false}, {"12", false},     {"0.5", true},   {"-1.25", true}, {".", false},
     };
     for (const Case& c : kCases) EXPECT_EQ(HasNonZeroDecimals(c.text), c.expected) << c.text;
 }

@@ -18,13 +18,11 @@ TEST(FieldOrder, TakesTheFirstEntryOfEachColumnInRange) {
         std::vector<int> order;
     };
     const Case kCases[] = {
-        {{1, 2, 3}, {0, 1, 2}},
-        {{1, 3, 0}, {0, 1}},     // no entry for 2: no empty field
-        {{1, 2, 5}, {0, 1}},     // 5 is above columnCount
-        {{2, 1}, {1, 0}},        // table order differs from column order
-        {{1, 1, 2}, {0, 2}},     // a repeated number: the earlier entry
-        {{-1, 0, 4}, {}},
-        {{}, {}},
+        {{1, 2, 3}, {0, 1, 2}}, {{1, 3, 0}, {0, 1}},  // no entry for 2: no empty field
+        {{1, 2, 5}, {0, 1}},                          // 5 is above columnCount
+        {{2, 1}, {1, 0}},                             // table order differs from column order
+        {{1, 1, 2}, {0, 2}},                          // a repeated number: the earlier entry
+        {{-1, 0, 4}, {}},       {{}, {}},
     };
     for (const Case& c : kCases) {
         const int count = static_cast<int>(c.columns.size());
@@ -54,11 +52,13 @@ TEST(BuildRecordLine, JoinsTrimmedFieldsAndTheCounter) {
         {{}, ";", true, false, 2, ";2"},
         {{}, ";", false, false, 2, ""},
     };
-    std::string line = "left over";
+    RecordLine line;
+    line.pieces = {"left over"};
     for (const Case& c : kCases) {
         BuildRecordLine(texts, c.order, c.separator, c.addCounter, c.atObjectStart, c.counter,
                         line);
-        EXPECT_EQ(line, c.line);
+        EXPECT_EQ(line.joined(), c.line);
+        EXPECT_EQ(line.size(), std::string_view(c.line).size());
     }
 }
 
