@@ -1,0 +1,301 @@
+#include "ui/form1.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <exception>
+#include <string>
+
+#include "engine/extraction_run.h"
+#include "ui/error_box.h"
+#include "ui/text_bytes.h"
+#include "ui/window_look.h"
+#include "ui/window_platform.h"
+
+namespace velunt::ui {
+namespace {
+
+// Error number for a failure that escaped the core, reported like any run
+// error instead of ending the program.
+constexpr int kInternalError = 51;
+
+template <typename Control>
+Control* named(const char* name, QWidget* parent) {
+    auto* control = new Control(parent);
+    control->setObjectName(QString::fromLatin1(name));
+    return control;
+}
+
+QLabel* label(const char* name, const char* caption, QWidget* parent) {
+    QLabel* control = named<QLabel>(name, parent);
+    // Captions are shown as they are: a path is never markup, and "&" is no
+    // access key.
+    control->setTextFormat(Qt::PlainText);
+    control->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    control->setText(QString::fromUtf8(caption));
+    return control;
+}
+
+QPushButton* button(const char* name, const char* caption, QWidget* parent) {
+    QPushButton* control = named<QPushButton>(name, parent);
+    control->setText(QString::fromUtf8(caption));
+    // Neither Enter nor Esc presses a button of this window.
+    control->setAutoDefault(false);
+    control->setDefault(false);
+    return control;
+}
+
+QCheckBox* checkBox(const char* name, const char* caption, bool isTicked, QWidget* parent) {
+    QCheckBox* control = named<QCheckBox>(name, parent);
+    control->setText(QString::fromUtf8(caption));
+    control->setChecked(isTicked);
+    return control;
+}
+
+QLineEdit* textBox(const char* name, const char* text, bool isEnabled, QWidget* parent) {
+    QLineEdit* control = named<QLineEdit>(name, parent);
+    control->setText(QString::fromUtf8(text));
+    control->setCursorPosition(0);
+    control->setEnabled(isEnabled);
+    return control;
+}
+
+// The file dialog for `caption`: it starts in the caption's folder (the
+// working directory when there is none or it does not exist) and proposes
+// the caption's file name.
+FileDialogRequest dialogRequest(const QString& caption, bool forSaving) {
+    FileDialogRequest request;
+    request.kind = forSaving ? FileDialogRequest::Kind::Save : FileDialogRequest::Kind::Open;
+    request.title =
+        forSaving ? QStringLiteral("Ausgabe-Datei wählen") : QStringLiteral("DXF-Datei wählen");
+    const QString database =
+        forSaving ? QStringLiteral("Datenbank (*.txt)") : QStringLiteral("Datenbank (*.dxf)");
+    request.filters = {QStringLiteral("Alle Dateien (*.*)"), database};
+    request.selectedFilter = database;
+    request.folder = QDir::currentPath();
+    if (!caption.isEmpty()) {
+        const QFileInfo file(caption);
+        request.proposedName = file.fileName();
+        if (QFileInfo(file.absolutePath()).isDir()) request.folder = file.absolutePath();
+    }
+    return request;
+}
+
+}  // namespace
+
+Form1::Form1(WindowPlatform& platform, QWidget* parent)
+    : QWidget(parent),
+      Command1(button("Command1", "DXF wählen", this)),
+      Label2(label("Label2", "", this)),
+      Command2(button("Command2", "TXT wählen", this)),
+      Label4(label("Label4", "", this)),
+      Line1(named<QFrame>("Line1", this)),
+      Label5(label("Label5", "Aufbau der Ausgabedatei:", this)),
+      Label6(label("Label6", "Objekt:", this)),
+      Label7(label("Label7", "", this)),
+      List1(named<QListWidget>("List1", this)),
+      Text2(textBox("Text2", "", true, this)),
+      Label9(label("Label9", "Trennzeichen:", this)),
+      Text1(textBox("Text1", "", false, this)),
+      Check2(checkBox("Check2", "Dezimalzeichen:", false, this)),
+      Check4(checkBox("Check4", "Zähler hinzufügen", true, this)),
+      Check3(checkBox("Check3", "Verschiebung", false, this)),
+      Text3(textBox("Text3", "4400000", false, this)),
+      Label1(label("Label1", "RW = ", this)),
+      Text4(textBox("Text4", "5700000", false, this)),
+      Label3(label("Label3", "HW = ", this)),
+      Command3(button("Command3", "Auslesen", this)),
+      Command4(button("Command4", "Ende", this)),
+      Check1(checkBox("Check1", "%%c durch \"0\" ersetzen", true, this)),
+      m_platform(platform) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("VELUNT"));
+    setWindowIcon(WindowIcon());
+    // A fixed border: only the close button, no maximize or minimize.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(Px(5790), Px(4260));
+    setFont(WindowFont());
+
+    Line1->setFrameShape(QFrame::HLine);
+    Line1->setFrameShadow(QFrame::Plain);
+    Line1->setLineWidth(1);
+
+    List1->setFont(List1Font());
+    List1->setSortingEnabled(false);
+    List1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    List1->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Long column lines are cut off at the right edge, not scrolled or elided.
+    List1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    List1->setTextElideMode(Qt::ElideNone);
+    List1->setWordWrap(false);
+
+    // A widget's style is not inherited by its children: give it to each box.
+    auto* checkBoxStyle = new CompactCheckBoxStyle;
+    checkBoxStyle->setParent(this);
+    for (QCheckBox* box : {Check1, Check2, Check3, Check4}) box->setStyle(checkBoxStyle);
+
+    Check2->setToolTip(QStringLiteral("Standardzeichen: >> . <<"));
+    Check3->setToolTip(QStringLiteral("Verschiebung nur für die Schlüssel 10, 20, 11 und 21"));
+
+    layOut();
+    connectActions();
+}
+
+Form1::~Form1() = default;
+
+void Form1::layOut() {
+    struct Place {
+        QWidget* control;
+        int left, top, width, height;  // twips
+    };
+    const Place kPlaces[] = {
+        {Command1, 135, 90, 1095, 375},    {Label2, 1440, 225, 4200, 195},
+        {Command2, 135, 540, 1095, 375},   {Label4, 1440, 630, 4200, 195},
+        {Label5, 3105, 1170, 2040, 195},   {Label6, 225, 1260, 600, 195},
+        {Label7, 945, 1260, 1770, 195},    {List1, 3105, 1395, 2490, 2205},
+        {Text2, 1800, 1575, 420, 285},     {Label9, 495, 1620, 1230, 195},
+        {Text1, 1800, 1935, 420, 285},     {Check2, 225, 1980, 1500, 240},
+        {Check4, 225, 2385, 1725, 240},    {Check3, 225, 2790, 1365, 240},
+        {Text3, 1170, 3060, 1095, 285},    {Label1, 540, 3105, 600, 240},
+        {Text4, 1170, 3420, 1095, 285},    {Label3, 540, 3465, 600, 240},
+        {Command3, 3150, 3735, 1095, 375}, {Command4, 4500, 3735, 1095, 375},
+        {Check1, 225, 3870, 2085, 240},
+    };
+    for (const Place& p : kPlaces)
+        p.control->setGeometry(Px(p.left), Px(p.top), Px(p.width), Px(p.height));
+
+    // Line1 runs from (-45, 1035) to (5805, 1035), past both side edges.
+    Line1->setGeometry(Px(-45), Px(1035), Px(5805) - Px(-45) + 1, 1);
+
+    // Focus order by tab index; labels take no focus, disabled boxes are skipped.
+    QWidget* const kTabOrder[] = {Command1, Command2, Command3, Command4, List1, Check1, Text1,
+                                  Text2,    Check2,   Check3,   Text3,    Text4, Check4};
+    for (size_t i = 0; i + 1 < std::size(kTabOrder); ++i)
+        setTabOrder(kTabOrder[i], kTabOrder[i + 1]);
+}
+
+void Form1::connectActions() {
+    connect(Check2, &QCheckBox::clicked, this, &Form1::onCheck2Clicked);
+    connect(Check3, &QCheckBox::clicked, this, &Form1::onCheck3Clicked);
+    connect(Command1, &QPushButton::clicked, this, &Form1::onCommand1Clicked);
+    connect(Command2, &QPushButton::clicked, this, &Form1::onCommand2Clicked);
+    connect(Command3, &QPushButton::clicked, this, &Form1::onCommand3Clicked);
+    connect(Command4, &QPushButton::clicked, this, &Form1::onCommand4Clicked);
+}
+
+void Form1::load(const std::filesystem::path& iniPath) {
+    ConfigLoader(iniPath, m_config, *this);
+    List1->setToolTip(QString::fromUtf8(kList1ToolTip));
+}
+
+RunSettings Form1::readRunSettings() const {
+    RunSettings settings;
+    settings.dxfpath = PathFromCaption(Label2->text());
+    settings.txtpath = PathFromCaption(Label4->text());
+    settings.rwShift = BytesFromText(Text3->text(), m_config.encoding);
+    settings.hwShift = BytesFromText(Text4->text(), m_config.encoding);
+    settings.replacePercentC = Check1->isChecked();
+    settings.replaceDecimalPoint = Check2->isChecked();
+    settings.shiftCoordinates = Check3->isChecked();
+    settings.addCounter = Check4->isChecked();
+    return settings;
+}
+
+void Form1::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!m_wasShown) {
+        m_wasShown = true;
+        Command1->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    // Nothing is saved. The window cannot go away under a running run.
+    if (m_isRunning)
+        event->ignore();
+    else
+        event->accept();
+}
+
+void Form1::onCheck2Clicked() { Text1->setEnabled(Check2->isChecked()); }
+
+void Form1::onCheck3Clicked() {
+    const bool isTicked = Check3->isChecked();
+    Text3->setEnabled(isTicked);
+    Text4->setEnabled(isTicked);
+}
+
+void Form1::onCommand1Clicked() { chooseFile(Label2, false); }
+
+void Form1::onCommand2Clicked() { chooseFile(Label4, true); }
+
+void Form1::chooseFile(QLabel* label, bool forSaving) {
+    const QString chosen = m_platform.chooseFile(this, dialogRequest(label->text(), forSaving));
+    if (!chosen.isEmpty()) label->setText(chosen);
+}
+
+void Form1::onCommand3Clicked() {
+    if (m_isRunning) return;
+    m_isRunning = true;
+    setCursor(Qt::WaitCursor);
+    // Stored whether or not Text1 is enabled; the settings keep them afterwards.
+    m_config.settings.dezzeich = BytesFromText(Text1->text(), m_config.encoding);
+    m_config.settings.trennzeich = BytesFromText(Text2->text(), m_config.encoding);
+    run();
+    m_platform.beep();
+    // The arrow itself, not the window's default pointer.
+    setCursor(Qt::ArrowCursor);
+    m_isRunning = false;
+}
+
+void Form1::run() {
+    RunErrorBox report(this, [this] { m_platform.beep(); });
+    try {
+        ExtractionRun(readRunSettings(), m_config, report);
+    } catch (const std::exception& error) {
+        // The core reports its own errors; a library failure that escapes it
+        // is reported the same way instead of ending the program.
+        report.show(RuntimeError{kInternalError, std::string("Interner Fehler: ") + error.what()});
+    }
+}
+
+void Form1::onCommand4Clicked() { close(); }
+
+void Form1::clearList1() { List1->clear(); }
+
+void Form1::addList1Item(std::string_view line) {
+    List1->addItem(TextFromBytes(line, m_config.encoding));
+}
+
+void Form1::setLabel2(std::string_view caption) {
+    Label2->setText(TextFromBytes(caption, m_config.encoding));
+}
+
+void Form1::setLabel4(std::string_view caption) {
+    Label4->setText(TextFromBytes(caption, m_config.encoding));
+}
+
+void Form1::setLabel7(std::string_view caption) {
+    Label7->setText(TextFromBytes(caption, m_config.encoding));
+}
+
+// A text longer than its box shows its beginning.
+void Form1::setText1(std::string_view text) {
+    Text1->setText(TextFromBytes(text, m_config.encoding));
+    Text1->setCursorPosition(0);
+}
+
+void Form1::setText2(std::string_view text) {
+    Text2->setText(TextFromBytes(text, m_config.encoding));
+    Text2->setCursorPosition(0);
+}
+
+}  // namespace velunt::ui

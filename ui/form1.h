@@ -1,0 +1,116 @@
+#pragma once
+// Form1, the program's one window: the configured paths, the master key and
+// the column lines of velunt.ini, and every parameter of a run. Its actions:
+// the load action (the configuration loader writes through this window),
+// the couplings of Check2 and Check3, the two file dialogs, "Auslesen" and
+// "Ende". Controls keep their design names; their positions and sizes come
+// from the design's twips.
+#include <QWidget>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "config/config_loader.h"
+#include "config/configuration.h"
+#include "engine/run_interfaces.h"
+#include "engine/run_settings.h"
+
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
+namespace velunt::ui {
+
+class WindowPlatform;
+
+class Form1 : public QWidget, private ConfigDisplay {
+    Q_OBJECT
+
+public:
+    static constexpr const char* kList1ToolTip =
+        "Schlüssel in DXF | Spalte in TXT | Beschreibung - Änderungen in der INI-Datei vornehmen";
+
+    // Creates the window with its initial contents, not yet shown. Borrows
+    // `platform`, which must outlive the window.
+    explicit Form1(WindowPlatform& platform, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // The load action: reads `iniPath` through the configuration loader, which
+    // fills List1, Label2, Label4, Label7, Text1 and Text2, then sets the
+    // tooltip of List1. Raises the loader's RuntimeError; the window must
+    // then not be shown.
+    void load(const std::filesystem::path& iniPath);
+
+    // What a run takes from the window at this moment.
+    RunSettings readRunSettings() const;
+
+    // The loaded column table and settings; "Auslesen" stores dezzeich and
+    // trennzeich here.
+    const Configuration& configuration() const { return m_config; }
+
+    // Lets a test stand between the run and the window's progress observer
+    // (to slow a run down). Returns the observer the run is given.
+    using ObserverWrapper = std::function<std::unique_ptr<RunObserver>(RunObserver& window)>;
+    void setObserverWrapper(ObserverWrapper wrapper) { m_observerWrapper = std::move(wrapper); }
+
+    // The controls, top to bottom. Owned by the window.
+    QPushButton* const Command1;
+    QLabel* const Label2;
+    QPushButton* const Command2;
+    QLabel* const Label4;
+    QFrame* const Line1;
+    QLabel* const Label5;
+    QLabel* const Label6;
+    QLabel* const Label7;
+    QListWidget* const List1;
+    QLineEdit* const Text2;
+    QLabel* const Label9;
+    QLineEdit* const Text1;
+    QCheckBox* const Check2;
+    QCheckBox* const Check4;
+    QCheckBox* const Check3;
+    QLineEdit* const Text3;
+    QLabel* const Label1;
+    QLineEdit* const Text4;
+    QLabel* const Label3;
+    QPushButton* const Command3;
+    QPushButton* const Command4;
+    QCheckBox* const Check1;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void layOut();
+    void connectActions();
+
+    void onCheck2Clicked();
+    void onCheck3Clicked();
+    void onCommand1Clicked();  // "DXF wählen"
+    void onCommand2Clicked();  // "TXT wählen"
+    void onCommand3Clicked();  // "Auslesen"
+    void onCommand4Clicked();  // "Ende"
+    void chooseFile(QLabel* label, bool forSaving);
+    void run();
+
+    // ConfigDisplay: the loader's texts are bytes in m_config.encoding.
+    void clearList1() override;
+    void addList1Item(std::string_view line) override;
+    void setLabel2(std::string_view caption) override;
+    void setLabel4(std::string_view caption) override;
+    void setLabel7(std::string_view caption) override;
+    void setText1(std::string_view text) override;
+    void setText2(std::string_view text) override;
+
+    WindowPlatform& m_platform;
+    Configuration m_config;
+    ObserverWrapper m_observerWrapper;
+    bool m_isRunning = false;
+    bool m_wasShown = false;
+};
+
+}  // namespace velunt::ui

@@ -1,0 +1,44 @@
+#include "ui/run_progress.h"
+
+#include <QApplication>
+#include <QProgressDialog>
+
+namespace velunt::ui {
+
+RunProgress::RunProgress(QWidget* parent, std::chrono::milliseconds showAfter)
+    : m_parent(parent), m_showAfter(showAfter) {
+    m_clock.start();
+}
+
+RunProgress::~RunProgress() { close(); }
+
+bool RunProgress::progress(std::uint64_t bytesRead, std::uint64_t totalBytes) {
+    if (!m_dialog) {
+        if (m_wasShown || m_clock.elapsed() < m_showAfter.count()) return true;
+        m_dialog = new QProgressDialog(QStringLiteral("Auslesen …"), QStringLiteral("Abbrechen"), 0,
+                                       100, m_parent);
+        m_dialog->setObjectName(QStringLiteral("RunProgress"));
+        m_dialog->setWindowTitle(QStringLiteral("VELUNT"));
+        m_dialog->setWindowModality(Qt::ApplicationModal);
+        m_dialog->setAutoClose(false);
+        m_dialog->setAutoReset(false);
+        m_dialog->setMinimumDuration(0);
+        m_dialog->show();
+        m_wasShown = true;
+    }
+    // A drawing whose size is unknown shows a busy bar.
+    if (totalBytes == 0) {
+        m_dialog->setMaximum(0);
+    } else {
+        const std::uint64_t read = bytesRead < totalBytes ? bytesRead : totalBytes;
+        m_dialog->setValue(static_cast<int>(read * 100 / totalBytes));
+    }
+    QApplication::processEvents();
+    return m_dialog && !m_dialog->wasCanceled();
+}
+
+void RunProgress::close() {
+    if (m_dialog) delete m_dialog.data();
+}
+
+}  // namespace velunt::ui

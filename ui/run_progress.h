@@ -1,0 +1,49 @@
+#pragma once
+// The window's view of a running extraction. The run stays on the window's
+// thread; the core calls progress() after each block of the drawing it has
+// read (about every MiB). Once the run has lasted kShowAfter, a modal
+// progress dialog over the window shows the share read and offers
+// "Abbrechen"; from then on each call lets the window repaint. The dialog
+// blocks the window's input, so the values the run took stay as they were.
+// A shorter run shows nothing and lets no event through.
+#include <QElapsedTimer>
+#include <QPointer>
+#include <chrono>
+#include <cstdint>
+
+#include "engine/run_interfaces.h"
+
+class QProgressDialog;
+class QWidget;
+
+namespace velunt::ui {
+
+class RunProgress : public RunObserver {
+public:
+    static constexpr std::chrono::milliseconds kShowAfter{500};
+
+    // Starts the clock. `parent` is the window the dialog is modal over; it
+    // must outlive this object.
+    explicit RunProgress(QWidget* parent, std::chrono::milliseconds showAfter = kShowAfter);
+    ~RunProgress() override;
+    RunProgress(const RunProgress&) = delete;
+    RunProgress& operator=(const RunProgress&) = delete;
+
+    // False once the user has pressed "Abbrechen": the run then stops with
+    // error 18.
+    bool progress(std::uint64_t bytesRead, std::uint64_t totalBytes) override;
+
+    // Closes the dialog, before the run's error box or at the end.
+    void close();
+
+    bool wasShown() const { return m_wasShown; }
+
+private:
+    QWidget* m_parent;
+    std::chrono::milliseconds m_showAfter;
+    QElapsedTimer m_clock;
+    QPointer<QProgressDialog> m_dialog;
+    bool m_wasShown = false;
+};
+
+}  // namespace velunt::ui
