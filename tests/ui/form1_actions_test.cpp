@@ -1,0 +1,248 @@
+// Form1's actions, driven as a user would: the load action, the two file
+// dialogs (scripted), "Auslesen" end to end in a temporary folder, the error
+// box, and "Ende".
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+#include "ui/error_box.h"
+#include "ui/form1.h"
+#include "ui_test_support.h"
+
+namespace velunt::ui {
+namespace {
+
+using testing::MessageBoxAnswerer;
+using testing::ReadFile;
+using testing::ScriptedPlatform;
+using testing::Workspace;
+using testing::WriteFile;
+
+// Makes `dir` the working directory for one test, as the user's start does.
+class WorkingDirectory {
+public:
+    explicit WorkingDirectory(const QString& dir) : m_previous(QDir::currentPath()) {
+        QDir::setCurrent(dir);
+    }
+    ~WorkingDirectory() { QDir::setCurrent(m_previous); }
+
+private:
+    QString m_previous;
+};
+
+class Form1Actions : public ::testing::Test {
+protected:
+    Workspace m_workspace;
+    WorkingDirectory m_cwd{m_workspace.qpath("")};
+    ScriptedPlatform m_platform;
+    Form1 m_form{m_platform};
+
+    void load() { m_form.load("velunt.ini"); }
+    // Clicks "Auslesen"; the boxes that come up during the run are recorded
+    // and answered.
+    std::vector<testing::SeenBox> clickAuslesen() {
+        MessageBoxAnswerer answerer(&m_platform, &m_form);
+        QTest::mouseClick(m_form.Command3, Qt::LeftButton);
+        return answerer.boxes;
+    }
+    std::string output() const { return ReadFile(m_workspace.path("out.txt")); }
+};
+
+TEST_F(Form1Actions, LoadFillsTheWindowFromVeluntIni) {
+    load();
+    EXPECT_EQ(m_form.Label2->text(), "in.dxf");
+    EXPECT_EQ(m_form.Label4->text(), "out.txt");
+    EXPECT_EQ(m_form.Label7->text(), "TEXT");
+    EXPECT_EQ(m_form.Text1->text(), ",");
+    EXPECT_EQ(m_form.Text2->text(), ";");
+    ASSERT_EQ(m_form.List1->count(), 3);
+    EXPECT_EQ(m_form.List1->item(0)->text(), " 10|1|RW");
+    EXPECT_EQ(m_form.List1->item(2)->text(), "  1|3|Text");
+    EXPECT_EQ(m_form.List1->toolTip(),
+              "Schlüssel in DXF | Spalte in TXT | Beschreibung - Änderungen in der INI-Datei "
+              "vornehmen");
+    EXPECT_FALSE(m_form.isVisible());
+}
+
+// velunt.ini as UTF-8 or, when not valid UTF-8, as Windows-1252: the window
+// shows the decoded text, a path opens the file of that name, and what the
+// user types goes back into the file's encoding.
+TEST_F(Form1Actions, ReadsAndWritesTextInTheEncodingOfVeluntIni) {
+    struct Case {
+        const char* encoding;
+        std::string umlautPath;  // "Maß.dxf" in the file's encoding
+        std::string euro;        // "€"
+        std::string aUmlaut;     // "ä"
+    };
+    const Case kCases[] = {{"UTF-8", "Ma\xC3\x9F.dxf", "\xE2\x82\xAC", "\xC3\xA4"},
+                           {"Windows-1252", "Ma\xDF.dxf", "\x80", "\xE4"}};
+    WriteFile(m_workspace.path("Maß.dxf"), Workspace::kDrawing);
+    for (const Case& c : kCases) {
+        WriteFile(m_workspace.path("velunt.ini"), "dxfpath=" + c.umlautPath +
+                                                      "\r\ntxtpath=out.txt\r\nmasterkey=TEXT\r\n"
+                                                      "dezzeich=" +
+                                                      c.euro +
+                                                      "\r\n[Spalten]\r\n 10|1|RW\r\n 20|2|HW\r\n");
+        ScriptedPlatform platform;
+        Form1 form(platform);
+        form.load("velunt.ini");
+        EXPECT_EQ(form.Label2->text(), "Maß.dxf") << c.encoding;
+        EXPECT_EQ(form.Text1->text(), "€") << c.encoding;
+
+        form.Text2->setText("ä");
+        MessageBoxAnswerer answerer;
+        QTest::mouseClick(form.Command3, Qt::LeftButton);
+        EXPECT_TRUE(answerer.boxes.empty()) << c.encoding << " " << output();
+        EXPECT_EQ(form.configuration().settings.dezzeich, c.euro) << c.encoding;
+        EXPECT_EQ(form.configuration().settings.trennzeich, c.aUmlaut) << c.encoding;
+        // The drawing named with an umlaut was found and read.
+        const std::string& a = c.aUmlaut;
+        EXPECT_EQ(output(), "RW" + a + "HW" + a + "Index\r\n4412345.5" + a + "5712345.25" + a +
+                                "1\r\n4412350.75" + a + "5712340.0" + a + "2\r\n")
+            << c.encoding;
+    }
+}
+
+TEST_F(Form1Actions, FileDialogsStartFromTheCaptionAndWriteTheChoiceBack) {
+    load();
+    const QString cwd = QDir::currentPath();
+    QDir().mkdir("sub");
+    struct Case {
+        QPushButton* button;
+        QLabel* label;
+        QString caption;
+        QString answer;  // "" cancels
+        QString folder;
+        QString proposedName;
+        QString shown;  // the caption afterwards
+    };
+    const QString chosen = cwd + "/sub/neu.dxf";  // need not exist
+    const Case kCases[] = {
+        {m_form.Command1, m_form.Label2, "sub/alt.dxf", chosen, cwd + "/sub", "alt.dxf",
+         QDir::toNativeSeparators(chosen)},
+        {m_form.Command1, m_form.Label2, "in.dxf", "", cwd, "in.dxf", "in.dxf"},
+        {m_form.Command1, m_form.Label2, "", "", cwd, "", ""},
+        {m_form.Command1, m_form.Label2, "fehlt/x.dxf", "", cwd, "x.dxf", "fehlt/x.dxf"},
+        {m_form.Command2, m_form.Label4, cwd + "/out.txt", cwd + "/sub/t.txt", cwd, "out.txt",
+         QDir::toNativeSeparators(cwd + "/sub/t.txt")},
+        {m_form.Command2, m_form.Label4, "out.txt", "", cwd, "out.txt", "out.txt"},
+    };
+    for (const Case& c : kCases) {
+        const std::string what =
+            c.label->objectName().toStdString() + " \"" + c.caption.toStdString() + "\"";
+        c.label->setText(c.caption);
+        m_platform.answers = {c.answer};
+        m_platform.requests.clear();
+        QTest::mouseClick(c.button, Qt::LeftButton);
+        ASSERT_EQ(m_platform.requests.size(), 1u) << what;
+        const FileDialogRequest& request = m_platform.requests.front();
+        EXPECT_EQ(request.folder, c.folder) << what;
+        EXPECT_EQ(request.proposedName, c.proposedName) << what;
+        EXPECT_EQ(c.label->text(), c.shown) << what;
+
+        const bool isSave = c.button == m_form.Command2;
+        EXPECT_EQ(request.kind,
+                  isSave ? FileDialogRequest::Kind::Save : FileDialogRequest::Kind::Open);
+        EXPECT_EQ(request.title, isSave ? "Ausgabe-Datei wählen" : "DXF-Datei wählen");
+        const QString database = isSave ? "Datenbank (*.txt)" : "Datenbank (*.dxf)";
+        EXPECT_EQ(request.filters, QStringList({"Alle Dateien (*.*)", database}));
+        EXPECT_EQ(request.selectedFilter, database);
+    }
+}
+
+TEST_F(Form1Actions, AuslesenWritesTheTableStoresTheMarksAndBeepsOnce) {
+    load();
+    m_form.Text1->setText("#");  // Check2 not ticked: still stored
+    const auto boxes = clickAuslesen();
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(output(), Workspace::kTable);
+    EXPECT_EQ(m_form.configuration().settings.dezzeich, "#");
+    EXPECT_EQ(m_form.configuration().settings.trennzeich, ";");
+    EXPECT_EQ(m_platform.beeps, 1);
+    EXPECT_EQ(m_form.cursor().shape(), Qt::ArrowCursor);
+
+    // The same run again gives the same table.
+    EXPECT_TRUE(clickAuslesen().empty());
+    EXPECT_EQ(output(), Workspace::kTable);
+}
+
+TEST_F(Form1Actions, OptionsAndTextBoxesReachTheRun) {
+    load();
+    QTest::mouseClick(m_form.Check1, Qt::LeftButton);  // keep "%%c"
+    QTest::mouseClick(m_form.Check2, Qt::LeftButton);
+    QTest::mouseClick(m_form.Check3, Qt::LeftButton);
+    QTest::mouseClick(m_form.Check4, Qt::LeftButton);  // no counter
+    m_form.Text2->setText("|");
+    m_form.Text3->setText("-4400000");
+    m_form.Text4->setText("-5700000");
+    EXPECT_TRUE(clickAuslesen().empty());
+    // 5712340.0 has no decimals other than zero: neither shifted nor given the mark.
+    EXPECT_EQ(output(), "RW|HW|Text\r\n12345,5|12345,25|%%c12\r\n12350,75|5712340.0|B\r\n");
+}
+
+TEST_F(Form1Actions, AFailedRunShowsTheErrorBoxAndBeepsTwice) {
+    load();
+    m_form.Label2->setText("fehlt.dxf");
+    const auto boxes = clickAuslesen();
+    ASSERT_EQ(boxes.size(), 1u);
+    const testing::SeenBox& box = boxes.front();
+    EXPECT_EQ(box.title, "Fehler");
+    EXPECT_EQ(box.icon, QMessageBox::Critical);
+    EXPECT_EQ(box.buttonCount, 1);
+    EXPECT_TRUE(box.hasOk);
+    // The two CRs of the prompt show as a paragraph break.
+    EXPECT_EQ(box.text, "Fehler: 53\n\nDatei nicht gefunden");
+    EXPECT_EQ(ErrorPrompt(RuntimeError{53, "Datei nicht gefunden"}),
+              "Fehler: 53\r\rDatei nicht gefunden");
+    EXPECT_EQ(box.beepsBefore, 1);  // the run's report beeps before its box
+    EXPECT_EQ(box.formCursor, Qt::WaitCursor);
+    EXPECT_EQ(m_platform.beeps, 2);  // ... and the action once more after the run
+    EXPECT_EQ(m_form.cursor().shape(), Qt::ArrowCursor);
+    // The output file was created (emptied) before the drawing was opened.
+    EXPECT_TRUE(std::filesystem::exists(m_workspace.path("out.txt")));
+    EXPECT_EQ(output(), "");
+}
+
+// A failing run leaves the window as usable as a good one: the next run works.
+TEST_F(Form1Actions, AFailingRunThenASucceedingOne) {
+    load();
+    m_form.show();
+    WriteFile(m_workspace.path("kurz.dxf"), "  0\r\nSECTION\r\n  0\r\nTEXT\r\n 10\r\n");
+    m_form.Label2->setText("kurz.dxf");
+    auto boxes = clickAuslesen();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes.front().text, "Fehler: 62\n\nEingabe nach Dateiende");
+    EXPECT_EQ(output(), "RW;HW;Text;Index\r\n");  // the header written before the error stays
+    EXPECT_EQ(m_platform.beeps, 2);
+    EXPECT_EQ(m_form.cursor().shape(), Qt::ArrowCursor);
+    EXPECT_TRUE(m_form.isVisible());
+    EXPECT_TRUE(m_form.Command3->isEnabled());
+
+    m_form.Label2->setText("in.dxf");
+    boxes = clickAuslesen();
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(output(), Workspace::kTable);
+    EXPECT_EQ(m_platform.beeps, 3);
+    EXPECT_EQ(m_form.cursor().shape(), Qt::ArrowCursor);
+}
+
+TEST_F(Form1Actions, EndeAndTheWindowsCloseCommandCloseTheWindow) {
+    load();
+    m_form.show();
+    ASSERT_TRUE(clickAuslesen().empty());  // "Ende" right after a run
+    QTest::mouseClick(m_form.Command4, Qt::LeftButton);
+    EXPECT_FALSE(m_form.isVisible());
+
+    m_form.show();
+    EXPECT_TRUE(m_form.close());
+    EXPECT_FALSE(m_form.isVisible());
+}
+
+}  // namespace
+}  // namespace velunt::ui
