@@ -74,8 +74,13 @@ public:
         std::string_view line;
         // Reading a line succeeds exactly when the file is not at its end.
         for (;;) {
-            // Outside an object of the master type only object starts matter.
-            if (!m_inObject) m_reader.skipToObjectStart();
+            // Outside an object of the master type only object starts matter;
+            // inside one, object starts and key lines.
+            if (!m_inObject) {
+                m_reader.skipToObjectStart();
+            } else {
+                m_reader.skipToKeyOrObjectStart();
+            }
             if (!m_reader.next(line)) break;
             if (objectStart.matches(line)) {
                 readRequired(line);
@@ -201,6 +206,9 @@ RunResult ExtractionRun(const RunSettings& settings, const Configuration& config
         std::optional<LineReader> reader;
         if (dxf) {
             reader.emplace(dxf.get(), settings.dxfpath);
+            const auto& keys = config.table.keys;
+            reader->setKeys(
+                std::vector<std::string>(keys.begin(), keys.begin() + config.columnCount));
             if (reader->peek(kBinaryDxfSentinel.size()) == kBinaryDxfSentinel)
                 throw RuntimeError{kInvalidFileFormat,
                                    "Ungültiges Dateiformat: Die Zeichnung ist eine binäre "

@@ -52,7 +52,17 @@ public:
     // current block, passing over every line before it; without one, to
     // near the block's end. Lines passed over are never handed out, so the
     // caller uses this only where no other line matters.
-    void skipToObjectStart();
+    void skipToObjectStart() { skipTo(m_objectStarts); }
+
+    // Tells the reader the key lines awaited inside objects. When every key
+    // has three bytes, skipToKeyOrObjectStart() passes over lines that can be
+    // neither a key nor "  0" (it may stop at other lines too) and this
+    // returns true; otherwise it returns false and that skip does nothing.
+    // Call before the first line is read.
+    bool setKeys(const std::vector<std::string>& keys);
+    void skipToKeyOrObjectStart() {
+        if (m_keysShaped) skipTo(m_keyCandidates);
+    }
 
     // True when the line last returned spans blocks and so lives in the
     // reader's own buffer.
@@ -77,7 +87,27 @@ private:
     bool nextSlow(std::string_view& line);
     bool refill();
     void computeMasks();
-    void moveTo(size_t position);
+    // Moves to the first line at or after the position whose bit is set in
+    // `marks`; the common case, a hit in the current window, inline.
+    void skipTo(const std::vector<std::uint64_t>& marks) {
+        if (m_spillActive) return;
+        const size_t w = m_position / 64;
+        if (w < m_windowCount) {
+            const std::uint64_t hits = marks[w] & (~std::uint64_t{0} << (m_position % 64));
+            if (hits != 0) {
+                moveTo(w * 64 + static_cast<size_t>(std::countr_zero(hits)));
+                return;
+            }
+        }
+        skipBeyondWindow(marks);
+    }
+    void skipBeyondWindow(const std::vector<std::uint64_t>& marks);
+
+    void moveTo(size_t position) {
+        m_position = position;
+        m_window = position / 64;
+        m_mask = m_masks[m_window] & (~std::uint64_t{0} << (position % 64));
+    }
     void releaseSpill();
     bool moveToNextBlock();
     bool takeLastLine(std::string_view& line);
@@ -114,8 +144,13 @@ private:
     // Per 64-byte window of the block, one bit per line end: each CR, and each
     // LF that does not follow a CR.
     std::vector<std::uint64_t> m_masks;
-    // Per window, one bit per line that begins there and reads "  0".
+    // Per window, one bit per line that begins there and reads "  0", and
+    // one per line of three bytes that has the bytes all keys share.
     std::vector<std::uint64_t> m_objectStarts;
+    std::vector<std::uint64_t> m_keyCandidates;
+    bool m_keysShaped = false;
+    bool m_keysShareSpace[3] = {};
+    bool m_keysShareZero[3] = {};
     size_t m_length = 0;         // valid bytes in m_block
     size_t m_windowCount = 0;    // windows covering m_length
     size_t m_window = 0;         // window that m_mask belongs to

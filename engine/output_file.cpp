@@ -1,6 +1,7 @@
 #include "engine/output_file.h"
 
 #include <cerrno>
+#include <cstring>
 
 #include "engine/runtime_error.h"
 
@@ -11,27 +12,35 @@ OutputFile::OutputFile(std::filesystem::path path)
     // Our own buffer decides where writes end; the C library's would split
     // lines at arbitrary bytes.
     std::setvbuf(m_file.get(), nullptr, _IONBF, 0);
-    m_buffer.reserve(kBufferSize);
+    m_buffer = std::make_unique<char[]>(kBufferSize);
 }
 
 void OutputFile::appendLine(const std::vector<std::string_view>& pieces) {
     size_t needed = 2;
     for (const std::string_view piece : pieces) needed += piece.size();
-    if (m_buffer.size() + needed > kBufferSize) flush();
+    if (m_used + needed > kBufferSize) flush();
     if (needed > kBufferSize) {  // longer than the buffer: straight through
         for (const std::string_view piece : pieces) write(piece);
         write("\r\n");
         return;
     }
-    if (m_buffer.empty()) m_waitingSince = std::chrono::steady_clock::now();
-    for (const std::string_view piece : pieces) m_buffer.append(piece);
-    m_buffer.append("\r\n");
+    if (m_used == 0) m_waitingSince = std::chrono::steady_clock::now();
+    char* out = m_buffer.get() + m_used;
+    for (const std::string_view piece : pieces) {
+        if (piece.empty()) continue;
+        std::memcpy(out, piece.data(), piece.size());
+        out += piece.size();
+    }
+    out[0] = '\r';
+    out[1] = '\n';
+    m_used += needed;
 }
 
 void OutputFile::flush() {
-    if (m_buffer.empty()) return;
-    write(m_buffer);
-    m_buffer.clear();
+    if (m_used == 0) return;
+    const size_t used = m_used;
+    m_used = 0;  // what fails to be written is not tried again
+    write(std::string_view(m_buffer.get(), used));
 }
 
 void OutputFile::close() {
@@ -48,9 +57,6 @@ void OutputFile::write(std::string_view bytes) {
     const size_t written = std::fwrite(bytes.data(), 1, bytes.size(), m_file.get());
     if (written != bytes.size()) {
         const int error = errno ? errno : EIO;
-        // Drop what could not be written so that a later flush does not try
-        // the same bytes again.
-        m_buffer.clear();
         throw FileErrorFromErrno(error, m_path);
     }
 }

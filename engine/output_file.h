@@ -6,6 +6,7 @@
 // mapped runtime error (61 for a full disk ...).
 #include <chrono>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,8 +28,7 @@ public:
 
     // Writes what waits when the oldest waiting line is older than kMaxDelay.
     void flushIfDue() {
-        if (!m_buffer.empty() && std::chrono::steady_clock::now() - m_waitingSince >= kMaxDelay)
-            flush();
+        if (m_used != 0 && std::chrono::steady_clock::now() - m_waitingSince >= kMaxDelay) flush();
     }
 
     // Writes every waiting line.
@@ -42,7 +42,8 @@ private:
 
     std::filesystem::path m_path;
     FileHandle m_file;
-    std::string m_buffer;
+    std::unique_ptr<char[]> m_buffer;  // kBufferSize bytes, m_used of them taken
+    size_t m_used = 0;
     std::chrono::steady_clock::time_point m_waitingSince;
 };
 

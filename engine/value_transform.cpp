@@ -1,5 +1,7 @@
 #include "engine/value_transform.h"
 
+#include <cstring>
+
 #include "engine/read_number.h"
 #include "engine/runtime_error.h"
 
@@ -8,11 +10,16 @@ namespace {
 
 constexpr std::string_view kPercentC = "%%c";
 
-// The first "%%c" at or after `from`. A plain loop: values are short, and
-// a library search costs a call per value.
+// The first "%%c" at or after `from`.
 size_t findPercentC(const std::string& text, size_t from) {
-    for (size_t i = from; i + 2 < text.size(); ++i)
-        if (text[i] == '%' && text[i + 1] == '%' && text[i + 2] == 'c') return i;
+    const char* const begin = text.data();
+    const char* const end = begin + text.size();
+    for (const char* p = begin + from; p + 2 < end;) {
+        p = static_cast<const char*>(std::memchr(p, '%', static_cast<size_t>(end - 2 - p)));
+        if (!p) break;
+        if (p[1] == '%' && p[2] == 'c') return static_cast<size_t>(p - begin);
+        ++p;
+    }
     return std::string::npos;
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,56 @@ TEST(LineReader, KeepsALineLongerThanManyBlocks) {
     EXPECT_EQ(readLines("a\r\n" + longLine + "\r\nb", 1000),
               (std::vector<std::string>{"a", longLine, "b"}));
     EXPECT_EQ(readLines(longLine, 1000), std::vector<std::string>{longLine});
+}
+
+}  // namespace
+}  // namespace velunt
+
+namespace velunt {
+namespace {
+
+// Skipping may pass over only lines that are not "  0", and must not lose,
+// split or reorder any line, whatever the block boundaries and line ends.
+TEST(LineReader, SkippingPassesOverOnlyLinesThatAreNoObjectStart) {
+    const char* lines[] = {"  0",  "TEXT", " 10",  "  0 ", " 0",  "1.5", " 20", "  1",
+                           "x  0", "",     " 10x", "100",  "  0", "0",   " 20", "  8"};
+    const char* ends[] = {"\r\n", "\n", "\r"};
+    std::string bytes;
+    std::vector<std::string> all;
+    unsigned seed = 12345;
+    for (int i = 0; i < 3000; ++i) {
+        seed = seed * 1103515245 + 12345;
+        const char* line = lines[(seed >> 8) % std::size(lines)];
+        bytes += std::string(line) + ends[(seed >> 20) % 3];
+        all.push_back(line);
+    }
+    TempDir dir;
+    const auto path = dir / "lines.txt";
+    WriteFile(path, bytes);
+    for (const size_t blockSize : {size_t{1}, size_t{5}, size_t{64}, size_t{100}, size_t{4096}}) {
+        std::FILE* file = std::fopen(path.c_str(), "rb");
+        LineReader reader(file, path, blockSize);
+        size_t next = 0;  // index in `all` of the next line not yet accounted for
+        std::string_view line;
+        size_t handedOut = 0;
+        for (;;) {
+            reader.skipToObjectStart();
+            if (!reader.next(line)) break;
+            ++handedOut;
+            // Every line skipped before this one must be no object start.
+            while (next < all.size() && all[next] != line) {
+                ASSERT_NE(all[next], "  0") << "line " << next << " block " << blockSize;
+                ++next;
+            }
+            ASSERT_LT(next, all.size()) << "a line that is not in the file";
+            ++next;
+        }
+        for (; next < all.size(); ++next) ASSERT_NE(all[next], "  0");
+        if (blockSize == 4096) {
+            EXPECT_LT(handedOut, all.size() / 4);  // it does skip
+        }
+        std::fclose(file);
+    }
 }
 
 }  // namespace
