@@ -1,0 +1,68 @@
+#include "engine/output_file.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "engine/runtime_error.h"
+#include "test_files.h"
+
+namespace velunt {
+namespace {
+
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+std::vector<std::string_view> pieces(std::initializer_list<std::string_view> list) {
+    return std::vector<std::string_view>(list);
+}
+
+TEST(OutputFile, EmptiesTheFileAndHandsOverWholeLinesInBatches) {
+    TempDir dir;
+    const auto path = dir / "out.txt";
+    WriteFile(path, "old contents\r\n");
+    OutputFile output(path);
+    EXPECT_EQ(ReadFile(path), "");
+    output.appendLine(pieces({"a", ";", "b"}));
+    output.flushIfDue();
+    EXPECT_EQ(ReadFile(path), "");  // not yet due
+    std::this_thread::sleep_for(OutputFile::kMaxDelay + std::chrono::milliseconds(20));
+    output.flushIfDue();
+    EXPECT_EQ(ReadFile(path), "a;b\r\n");
+    output.appendLine(pieces({"", "c"}));
+    output.close();
+    EXPECT_EQ(ReadFile(path), "a;b\r\nc\r\n");
+}
+
+TEST(OutputFile, WritesALineLongerThanTheBufferAfterTheLinesBeforeIt) {
+    TempDir dir;
+    const auto path = dir / "out.txt";
+    const std::string longField(OutputFile::kBufferSize + 10, 'x');
+    OutputFile output(path);
+    output.appendLine(pieces({"first"}));
+    output.appendLine(pieces({longField, ";", "end"}));
+    EXPECT_EQ(ReadFile(path), "first\r\n" + longField + ";end\r\n");
+    // A full buffer is written at a line end, never inside a line.
+    const std::string line(1000, 'y');
+    for (size_t i = 0; i < OutputFile::kBufferSize / 1000; ++i) output.appendLine(pieces({line}));
+    const std::string written = ReadFile(path);
+    EXPECT_GT(written.size(), longField.size() + 7);
+    EXPECT_EQ(written.substr(written.size() - 2), "\r\n");
+    output.close();
+}
+
+TEST(OutputFile, AFailedWriteIsAnErrorNotASilentLoss) {
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    OutputFile output("/dev/full");
+    output.appendLine(pieces({"a"}));
+    try {
+        output.close();
+        FAIL() << "the write to a full device was not reported";
+    } catch (const RuntimeError& error) {
+        EXPECT_EQ(error.number, 61);
+    }
+}
+
+}  // namespace
+}  // namespace velunt
