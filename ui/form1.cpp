@@ -14,6 +14,7 @@
 
 #include "engine/extraction_run.h"
 #include "ui/error_box.h"
+#include "ui/run_progress.h"
 #include "ui/text_bytes.h"
 #include "ui/window_look.h"
 #include "ui/window_platform.h"
@@ -257,9 +258,14 @@ void Form1::onCommand3Clicked() {
 }
 
 void Form1::run() {
-    RunErrorBox report(this, [this] { m_platform.beep(); });
+    // The progress dialog goes before the error box comes up.
+    RunProgress progress(this);
+    RunErrorBox report(
+        this, [this] { m_platform.beep(); }, [&progress] { progress.close(); });
+    const std::unique_ptr<RunObserver> wrapped =
+        m_observerWrapper ? m_observerWrapper(progress) : nullptr;
     try {
-        ExtractionRun(readRunSettings(), m_config, report);
+        ExtractionRun(readRunSettings(), m_config, report, wrapped ? wrapped.get() : &progress);
     } catch (const std::exception& error) {
         // The core reports its own errors; a library failure that escapes it
         // is reported the same way instead of ending the program.
