@@ -8,7 +8,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QPushButton>
+#include <QUrl>
 #include <exception>
 #include <string>
 
@@ -88,6 +90,16 @@ FileDialogRequest dialogRequest(const QString& caption, bool forSaving) {
     return request;
 }
 
+// The path of the one local file that `mime` carries, or "" when it carries
+// anything else: several files, a folder, text, a remote address.
+QString droppedFile(const QMimeData* mime) {
+    if (!mime || !mime->hasUrls()) return {};
+    const QList<QUrl> urls = mime->urls();
+    if (urls.size() != 1 || !urls.front().isLocalFile()) return {};
+    const QString path = urls.front().toLocalFile();
+    return QFileInfo(path).isFile() ? QDir::toNativeSeparators(path) : QString();
+}
+
 }  // namespace
 
 Form1::Form1(WindowPlatform& platform, QWidget* parent)
@@ -145,6 +157,11 @@ Form1::Form1(WindowPlatform& platform, QWidget* parent)
 
     Check2->setToolTip(QStringLiteral("Standardzeichen: >> . <<"));
     Check3->setToolTip(QStringLiteral("Verschiebung nur für die Schlüssel 10, 20, 11 und 21"));
+
+    // Text dropped on a text box would land in it; a dropped file goes to
+    // the window instead, wherever it is dropped.
+    setAcceptDrops(true);
+    for (QLineEdit* box : {Text1, Text2, Text3, Text4}) box->setAcceptDrops(false);
 
     layOut();
     connectActions();
@@ -224,6 +241,21 @@ void Form1::closeEvent(QCloseEvent* event) {
         event->ignore();
     else
         event->accept();
+}
+
+void Form1::dragEnterEvent(QDragEnterEvent* event) {
+    if (!droppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void Form1::dragMoveEvent(QDragMoveEvent* event) {
+    if (!droppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void Form1::dropEvent(QDropEvent* event) {
+    const QString path = droppedFile(event->mimeData());
+    if (path.isEmpty() || m_isRunning) return;
+    Label2->setText(path);
+    event->acceptProposedAction();
 }
 
 void Form1::onCheck2Clicked() { Text1->setEnabled(Check2->isChecked()); }
