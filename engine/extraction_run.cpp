@@ -72,6 +72,8 @@ public:
         const int columnCount = m_config.columnCount;
         const LineMatcher objectStart("  0");
         std::string_view line;
+        // The first block was read ahead to tell the format: report it too.
+        if (m_reader.bytesRead() > 0) blockRead(m_reader.bytesRead());
         // Reading a line succeeds exactly when the file is not at its end.
         for (;;) {
             // Outside an object of the master type only object starts matter;

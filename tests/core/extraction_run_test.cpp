@@ -255,3 +255,39 @@ TEST_F(ExtractionRunTest, OutputFolderProblemsAreReported) {
 
 }  // namespace
 }  // namespace velunt
+
+namespace velunt {
+namespace {
+
+class RecordingObserver : public RunObserver {
+public:
+    explicit RecordingObserver(bool stop) : m_stop(stop) {}
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> calls;
+    bool progress(std::uint64_t bytesRead, std::uint64_t totalBytes) override {
+        calls.emplace_back(bytesRead, totalBytes);
+        return !m_stop;
+    }
+
+private:
+    bool m_stop;
+};
+
+TEST_F(ExtractionRunTest, ReportsProgressAndStopsWhenAsked) {
+    run(kTextIni, kTwoTexts);
+    RecordingObserver watching(false);
+    m_result = ExtractionRun(m_settings, m_config, m_report, &watching);
+    EXPECT_TRUE(m_result.succeeded);
+    ASSERT_FALSE(watching.calls.empty());  // also a drawing of one block
+    EXPECT_EQ(watching.calls.back(),
+              std::make_pair(std::uint64_t{kTwoTexts.size()}, std::uint64_t{kTwoTexts.size()}));
+
+    RecordingObserver stopping(true);
+    m_result = ExtractionRun(m_settings, m_config, m_report, &stopping);
+    EXPECT_FALSE(m_result.succeeded);
+    EXPECT_EQ(lastError(), 18);
+    EXPECT_EQ(m_report.errors.back().description, "Benutzerunterbrechung");
+    EXPECT_EQ(ReadFile(m_settings.txtpath), "");  // stopped before the first object
+}
+
+}  // namespace
+}  // namespace velunt
