@@ -22,8 +22,11 @@ std::string FuzzConfigLoader(const std::uint8_t* data, std::size_t size);
 inline constexpr std::size_t kRunOptionBytes = 4;
 std::string FuzzExtractionRun(const std::uint8_t* data, std::size_t size);
 
-// The first byte chooses the block size and the order of calls, the rest is
-// split into lines by LineReader and by a plain byte loop; both must agree.
+// The first two bytes choose the block size, whether to peek first, how
+// often to skip to the next object start and whether to take spilled lines
+// over; the rest is split into lines by LineReader and by a plain byte loop,
+// which must agree.
+inline constexpr std::size_t kLineReaderControlBytes = 2;
 std::string FuzzLineReader(const std::uint8_t* data, std::size_t size);
 
 }  // namespace velunt::fuzz

@@ -64,9 +64,12 @@ TEST(FuzzRegression, ExtractionRun) {
 
 TEST(FuzzRegression, LineReader) {
     replay(FuzzLineReader, filesIn({kSource / "fuzz/regressions/line_reader"}));
-    for (int control = 0; control < 256; control += 5)
-        replay(FuzzLineReader, filesIn({kSource / "examples"}),
-               std::string(1, static_cast<char>(control)));
+    // The examples at many block sizes, read line by line, skipping to
+    // object starts, and taking spilled lines over.
+    const auto examples = filesIn({kSource / "examples"});
+    for (const char mode : {'\x00', '\x01', '\x03', '\x07'})
+        for (int block = 0; block < 256; block += 5)
+            replay(FuzzLineReader, examples, std::string{static_cast<char>(block), mode});
 }
 
 }  // namespace
