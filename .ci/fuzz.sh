@@ -30,7 +30,7 @@ cmake --build build-fuzz -j2 --target fuzz_config_loader fuzz_extraction_run fuz
 
 # Seeds. Drawings get the option bytes the targets read first: the run target
 # four (%%c, counter and TEXT; then "," and ";"; default shifts), the line
-# reader two (block size; plain reading or skipping to object starts).
+# reader two (block size; plain reading or skipping to object starts and keys).
 # Nothing of the samples is copied into the project.
 SEEDS=build-fuzz/seeds
 rm -rf "$SEEDS"
@@ -46,7 +46,7 @@ for drawing in "${drawings[@]}"; do
     name=$(basename "$drawing")
     { printf '\x09\x10\x00\x01'; cat "$drawing"; } >"$SEEDS/extraction_run/$name"
     { printf '\x45\x00'; cat "$drawing"; } >"$SEEDS/line_reader/$name"
-    { printf '\x07\x07'; cat "$drawing"; } >"$SEEDS/line_reader/skipping_$name"
+    { printf '\x07\x47'; cat "$drawing"; } >"$SEEDS/line_reader/skipping_$name"
 done
 # Every stored regression input seeds its target as well.
 for target in $FUZZ_TARGETS; do

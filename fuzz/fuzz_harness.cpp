@@ -273,6 +273,18 @@ std::vector<std::string_view> plainLines(std::string_view bytes) {
 
 constexpr size_t kMaxCandidates = 4096;
 
+// Keys the reader may be told of; skipping to keys must not pass over them.
+struct KeySet {
+    std::vector<std::string_view> keys;
+    bool shaped;  // every key has three bytes
+};
+const KeySet kKeySets[4] = {
+    {{}, false},
+    {{" 10", " 20", "  1"}, true},
+    {{"  8", " 10", " 10", "100"}, true},
+    {{" 10", "1000", ""}, false},
+};
+
 }  // namespace
 
 std::string FuzzLineReader(const std::uint8_t* data, std::size_t size) {
@@ -287,12 +299,16 @@ std::string FuzzLineReader(const std::uint8_t* data, std::size_t size) {
     if (blockByte & 64u) blockSize *= 13;
     const bool peekFirst = blockByte & 128u;
     const bool moveSpilled = mode & 1u;
-    const unsigned skipEvery = mode >> 1;  // 0: never skip
+    const unsigned skipEvery = (mode >> 1) & 31u;  // 0: never skip
+    const KeySet& keySet = kKeySets[mode >> 6];
 
     const fs::path path = scratch() / "lines.bin";
     writeBytes(path, bytes);
     FileHandle file = OpenForReading(path);
     LineReader reader(file.get(), path, blockSize);
+    const std::vector<std::string> keys(keySet.keys.begin(), keySet.keys.end());
+    if (!keys.empty() && reader.setKeys(keys) != keySet.shaped)
+        return "setKeys() misjudged whether every key has three bytes";
 
     if (peekFirst) {
         // The run looks at the first bytes for the binary DXF sentinel
@@ -311,9 +327,19 @@ std::string FuzzLineReader(const std::uint8_t* data, std::size_t size) {
     std::string moved;
     volatile char sink = 0;
     bool skippedLast = false;
+    bool toKeys = false;  // the last skip was to keys or object starts
     for (size_t call = 0;; ++call) {
+        // Outside objects the run skips to object starts, inside them to
+        // keys or object starts; both in turn here.
         skippedLast = skipEvery != 0 && call % skipEvery == 0;
-        if (skippedLast) reader.skipToObjectStart();
+        toKeys = skippedLast && !keys.empty() && (call / skipEvery) % 2 == 1;
+        if (skippedLast) {
+            if (toKeys) {
+                reader.skipToKeyOrObjectStart();
+            } else {
+                reader.skipToObjectStart();
+            }
+        }
         if (!reader.next(line)) break;
         // Every view promises readable bytes past its start (under
         // AddressSanitizer, reading them proves it).
@@ -330,7 +356,9 @@ std::string FuzzLineReader(const std::uint8_t* data, std::size_t size) {
                 for (size_t m = std::max(j, scanned); m < expected.size(); ++m) {
                     scanned = m + 1;
                     if (expected[m] == line) after.push_back(m + 1);
-                    if (expected[m] == "  0") break;
+                    if (expected[m] == "  0" ||
+                        (toKeys && std::find(keys.begin(), keys.end(), expected[m]) != keys.end()))
+                        break;
                 }
             }
         }
@@ -352,12 +380,14 @@ std::string FuzzLineReader(const std::uint8_t* data, std::size_t size) {
         }
     }
     // At the end: every line read, or, just after a skip, only lines that
-    // are no object start passed over.
-    size_t afterLastObjectStart = 0;
+    // the skip may pass over.
+    size_t afterLastStop = 0;
     for (size_t j = 0; j < expected.size(); ++j)
-        if (expected[j] == "  0") afterLastObjectStart = j + 1;
+        if (expected[j] == "  0" ||
+            (toKeys && std::find(keys.begin(), keys.end(), expected[j]) != keys.end()))
+            afterLastStop = j + 1;
     const bool endOk = std::any_of(next.begin(), next.end(), [&](size_t j) {
-        return j == expected.size() || (skippedLast && j >= afterLastObjectStart);
+        return j == expected.size() || (skippedLast && j >= afterLastStop);
     });
     if (!endOk) return "the lines ended early";
     if (reader.next(line)) return "a line after the end was reported";

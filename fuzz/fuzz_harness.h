@@ -23,9 +23,9 @@ inline constexpr std::size_t kRunOptionBytes = 4;
 std::string FuzzExtractionRun(const std::uint8_t* data, std::size_t size);
 
 // The first two bytes choose the block size, whether to peek first, how
-// often to skip to the next object start and whether to take spilled lines
-// over; the rest is split into lines by LineReader and by a plain byte loop,
-// which must agree.
+// often to skip to the next object start (or key), which keys the reader is
+// told of and whether to take spilled lines over; the rest is split into
+// lines by LineReader and by a plain byte loop, which must agree.
 inline constexpr std::size_t kLineReaderControlBytes = 2;
 std::string FuzzLineReader(const std::uint8_t* data, std::size_t size);
 

@@ -65,9 +65,9 @@ TEST(FuzzRegression, ExtractionRun) {
 TEST(FuzzRegression, LineReader) {
     replay(FuzzLineReader, filesIn({kSource / "fuzz/regressions/line_reader"}));
     // The examples at many block sizes, read line by line, skipping to
-    // object starts, and taking spilled lines over.
+    // object starts and to keys, and taking spilled lines over.
     const auto examples = filesIn({kSource / "examples"});
-    for (const char mode : {'\x00', '\x01', '\x03', '\x07'})
+    for (const char mode : {'\x00', '\x01', '\x07', '\x47', '\x87', '\xC7'})
         for (int block = 0; block < 256; block += 5)
             replay(FuzzLineReader, examples, std::string{static_cast<char>(block), mode});
 }
