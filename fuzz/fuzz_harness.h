@@ -18,7 +18,8 @@ namespace velunt::fuzz {
 std::string FuzzConfigLoader(const std::uint8_t* data, std::size_t size);
 
 // The first kRunOptionBytes bytes choose the run's options, the rest is the
-// drawing, run with a small fixed configuration.
+// drawing, run with a small fixed configuration. Its error and table must be
+// those of a plain line-by-line scan of the same drawing.
 inline constexpr std::size_t kRunOptionBytes = 4;
 std::string FuzzExtractionRun(const std::uint8_t* data, std::size_t size);
 
