@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
@@ -9,6 +10,7 @@
 #include <thread>
 
 #include "engine/extraction_run.h"
+#include "engine/runtime_error.h"
 
 namespace velunt::cli {
 namespace {
@@ -143,6 +145,11 @@ int RunBatch(const std::vector<BatchItem>& items, const RunSettings& base,
     const auto worker = [&] {
         for (size_t i; (i = nextItem++) < items.size();) {
             std::optional<RuntimeError> error = refused[i];
+            // The table's name is derived here, not chosen: a drawing that is
+            // missing must not empty a file of that name.
+            std::error_code ec;
+            if (!error && !std::filesystem::exists(items[i].drawing, ec))
+                error = FileErrorFromErrno(ENOENT, items[i].drawing);
             if (!error) {
                 RunSettings settings = base;
                 settings.dxfpath = items[i].drawing;

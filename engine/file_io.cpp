@@ -22,11 +22,26 @@ void refuseFolder(const std::filesystem::path& path) {
     if (std::filesystem::is_directory(path, ec)) throw MakeError(kPathFileAccessError);
 }
 
+// A device (such as /dev/zero) reads as one endless line; pipes are allowed,
+// so that a drawing can come from another program.
+void refuseDevice(const std::filesystem::path& path) {
+    std::error_code ec;
+    const auto type = std::filesystem::status(path, ec).type();
+    if (type == std::filesystem::file_type::character ||
+        type == std::filesystem::file_type::block || type == std::filesystem::file_type::socket) {
+        const std::u8string name = path.u8string();
+        throw RuntimeError{kPathFileAccessError, "Fehler beim Zugriff auf Pfad/Datei: " +
+                                                     std::string(name.begin(), name.end()) +
+                                                     " ist ein Gerät, keine Datei."};
+    }
+}
+
 }  // namespace
 
 FileHandle OpenForReading(const std::filesystem::path& path) {
     if (path.empty()) throw MakeError(kFileNotFound);
     refuseFolder(path);
+    refuseDevice(path);
     errno = 0;
     std::FILE* file = openPath(path, "rb");
     if (!file) throw FileErrorFromErrno(errno, path);

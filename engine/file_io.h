@@ -13,7 +13,7 @@ struct FileCloser {
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
 // Opens `path` for reading bytes. Raises 53 when it does not exist, 75 when
-// it is a folder, and the mapped number for any other failure.
+// it is a folder or a device, and the mapped number for any other failure.
 FileHandle OpenForReading(const std::filesystem::path& path);
 
 // Opens `path` for writing bytes: "wb" creates or empties it, "ab" appends.

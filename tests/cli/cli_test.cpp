@@ -80,6 +80,7 @@ TEST_F(CliTest, ExitStatusesAndMessages) {
     };
     const Case kCases[] = {
         {{"--dxf", "missing.dxf"}, 1, "Fehler: 53: Datei nicht gefunden\n"},
+        {{"--dxf", "/dev/zero"}, 1, "Fehler: 75: "},  // a device, not an endless line
         {{"--txt", "in.dxf"}, 1, "Fehler: 75: "},
         {{"--ini", "nothing.ini"}, 2, "nothing.ini: Fehler 53: Datei nicht gefunden\n"},
         {{"--ini", "bad.ini"},
@@ -141,6 +142,7 @@ protected:
 };
 
 TEST_F(BatchTest, EachDrawingGetsItsOwnTableAndFailuresAreReportedInOrder) {
+    WriteFile(m_dir / "missing.txt", "kept");
     for (const char* jobs : {"1", "3"}) {
         const CliResult r = run({"--jobs", jobs, "a/x.dxf", "missing.dxf", "b/cut.dxf", "b/x.dxf"});
         EXPECT_EQ(r.status, 1);
@@ -150,6 +152,7 @@ TEST_F(BatchTest, EachDrawingGetsItsOwnTableAndFailuresAreReportedInOrder) {
         EXPECT_EQ(output("a/x.txt"), "RW;HW;Text;Index\r\n12.345;3.5;012;1\r\n1;2.000;x;2\r\n");
         EXPECT_EQ(output("b/x.txt"), "RW;HW;Text;Index\r\n7;;;1\r\n");
         EXPECT_EQ(output("b/cut.txt"), "RW;HW;Text;Index\r\n1;;;1\r\n");  // lines before the error
+        EXPECT_EQ(output("missing.txt"), "kept");  // a missing drawing empties no table
     }
     EXPECT_EQ(run({"a/x.dxf", "b/x.dxf"}).status, 0);
 }
