@@ -1,10 +1,10 @@
 #pragma once
 // Splits a byte stream into lines ending at CR LF, at a lone CR or at a lone
 // LF; the last line needs no line end, and a file that ends with a line end
-// has no empty line after it. Reads in blocks and finds all line ends of a
-// block at once, 64 bytes at a time, as bit masks; handing out a line is
-// then a few instructions. Memory is one block, its masks, and the longest
-// line that spans blocks.
+// has no empty line after it. Blocks come with all their line ends found as
+// bit masks (BlockSource), so handing out a line is a few instructions.
+// Memory is a few blocks, their masks, and the longest line that spans
+// blocks.
 //
 // Borrows `file`, which must stay open while the reader is used. A returned
 // view stays valid until the next call of next(), and at least
@@ -17,6 +17,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/block_source.h"
+
 namespace velunt {
 
 // Told after every block read, before its lines are handed out.
@@ -28,11 +30,13 @@ public:
 
 class LineReader {
 public:
-    static constexpr size_t kDefaultBlockSize = size_t{1} << 20;
+    static constexpr size_t kDefaultBlockSize = size_t{256} << 10;
     static constexpr size_t kReadableSlack = 8;
 
-    // `path` only names the file in read errors.
-    LineReader(std::FILE* file, std::filesystem::path path, size_t blockSize = kDefaultBlockSize);
+    // `path` only names the file in read errors. With `prefetch`, the next
+    // blocks are read and scanned on a second thread.
+    LineReader(std::FILE* file, std::filesystem::path path, size_t blockSize = kDefaultBlockSize,
+               bool prefetch = true);
 
     // The next line without its line end; false when no line is left, that
     // is exactly when the file is at its end.
@@ -86,10 +90,9 @@ public:
 private:
     bool nextSlow(std::string_view& line);
     bool refill();
-    void computeMasks();
     // Moves to the first line at or after the position whose bit is set in
     // `marks`; the common case, a hit in the current window, inline.
-    void skipTo(const std::vector<std::uint64_t>& marks) {
+    void skipTo(const std::uint64_t* marks) {
         if (m_spillActive) return;
         const size_t w = m_position / 64;
         if (w < m_windowCount) {
@@ -101,7 +104,7 @@ private:
         }
         skipBeyondWindow(marks);
     }
-    void skipBeyondWindow(const std::vector<std::uint64_t>& marks);
+    void skipBeyondWindow(const std::uint64_t* marks);
 
     void moveTo(size_t position) {
         m_position = position;
@@ -116,7 +119,7 @@ private:
     std::string_view takeLineInBlock() {
         const size_t end = m_window * 64 + static_cast<size_t>(std::countr_zero(m_mask));
         m_mask &= m_mask - 1;
-        const std::string_view line(m_block.data() + m_position, end - m_position);
+        const std::string_view line(m_data + m_position, end - m_position);
         stepOverLineEnd(end);
         return line;
     }
@@ -125,9 +128,9 @@ private:
     // when the next block is read if the CR is the block's last byte.
     void stepOverLineEnd(size_t end) {
         m_position = end + 1;
-        if (m_block[end] == '\r') {
+        if (m_data[end] == '\r') {
             if (end + 1 < m_length) {
-                m_position += m_block[end + 1] == '\n';
+                m_position += m_data[end + 1] == '\n';
             } else {
                 m_pendingCr = true;
             }
@@ -137,25 +140,20 @@ private:
     // The spilled line, padded so that the slack after it is readable.
     std::string_view spillLine();
 
-    std::FILE* m_file;
-    std::filesystem::path m_path;
     size_t m_blockSize;
-    std::vector<char> m_block;  // blockSize bytes plus slack for the last window
-    // Per 64-byte window of the block, one bit per line end: each CR, and each
-    // LF that does not follow a CR.
-    std::vector<std::uint64_t> m_masks;
-    // Per window, one bit per line that begins there and reads "  0", and
-    // one per line of three bytes that has the bytes all keys share.
-    std::vector<std::uint64_t> m_objectStarts;
-    std::vector<std::uint64_t> m_keyCandidates;
+    BlockSource m_source;
+    // The current block: its bytes and its masks per 64-byte window (see
+    // Block). The line-end masks are changed when a CR LF pair is split.
+    const char* m_data = nullptr;
+    std::uint64_t* m_masks = nullptr;
+    const std::uint64_t* m_objectStarts = nullptr;
+    const std::uint64_t* m_keyCandidates = nullptr;
     bool m_keysShaped = false;
-    bool m_keysShareSpace[3] = {};
-    bool m_keysShareZero[3] = {};
-    size_t m_length = 0;         // valid bytes in m_block
+    size_t m_length = 0;         // valid bytes in the block
     size_t m_windowCount = 0;    // windows covering m_length
     size_t m_window = 0;         // window that m_mask belongs to
     std::uint64_t m_mask = 0;    // its line ends not yet handed out
-    size_t m_position = 0;       // start of the next line in m_block
+    size_t m_position = 0;       // start of the next line in the block
     std::string m_spill;         // a line that spans blocks
     bool m_spillInUse = false;   // the last line returned is in m_spill
     bool m_spillActive = false;  // m_spill holds a line or a part of one

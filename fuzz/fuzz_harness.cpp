@@ -391,7 +391,8 @@ std::string FuzzLineReader(const std::uint8_t* data, std::size_t size) {
     const fs::path path = scratch() / "lines.bin";
     writeBytes(path, bytes);
     FileHandle file = OpenForReading(path);
-    LineReader reader(file.get(), path, blockSize);
+    // The larger blocks are read ahead on a second thread, the small ones not.
+    LineReader reader(file.get(), path, blockSize, (blockByte & 64u) != 0);
     const std::vector<std::string> keys(keySet.keys.begin(), keySet.keys.end());
     if (!keys.empty() && reader.setKeys(keys) != keySet.shaped)
         return "setKeys() misjudged whether every key has three bytes";

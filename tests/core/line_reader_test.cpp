@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/runtime_error.h"
 #include "test_files.h"
 
 namespace velunt {
@@ -14,12 +15,13 @@ namespace {
 using testing::TempDir;
 using testing::WriteFile;
 
-std::vector<std::string> readLines(const std::string& bytes, size_t blockSize) {
+// Every test runs with and without the second thread that reads ahead.
+std::vector<std::string> readLines(const std::string& bytes, size_t blockSize, bool prefetch) {
     TempDir dir;
     const auto path = dir / "lines.txt";
     WriteFile(path, bytes);
     std::FILE* file = std::fopen(path.c_str(), "rb");
-    LineReader reader(file, path, blockSize);
+    LineReader reader(file, path, blockSize, prefetch);
     std::vector<std::string> lines;
     std::string_view line;
     while (reader.next(line)) lines.emplace_back(line);
@@ -50,8 +52,11 @@ TEST(LineReader, SplitsAtCrLfCrAndLf) {
         {"\xE2\x88\x85\r\n\x85", {"\xE2\x88\x85", "\x85"}},  // NEL is no line end
     };
     // Small blocks put block boundaries everywhere, also between CR and LF.
-    for (const size_t blockSize : {size_t{1}, size_t{2}, size_t{3}, size_t{64}, size_t{1} << 20})
-        for (const Case& c : kCases) EXPECT_EQ(readLines(c.bytes, blockSize), c.lines) << blockSize;
+    for (const bool prefetch : {false, true})
+        for (const size_t blockSize :
+             {size_t{1}, size_t{2}, size_t{3}, size_t{64}, size_t{1} << 20})
+            for (const Case& c : kCases)
+                EXPECT_EQ(readLines(c.bytes, blockSize, prefetch), c.lines) << blockSize;
 }
 
 TEST(LineReader, FindsEveryLineAcrossWindowsAndBlocks) {
@@ -65,15 +70,18 @@ TEST(LineReader, FindsEveryLineAcrossWindowsAndBlocks) {
         bytes += line + ends[n % 3];
         expected.push_back(line);
     }
-    for (const size_t blockSize : {size_t{7}, size_t{63}, size_t{64}, size_t{65}, size_t{4096}})
-        EXPECT_EQ(readLines(bytes, blockSize), expected) << blockSize;
+    for (const bool prefetch : {false, true})
+        for (const size_t blockSize : {size_t{7}, size_t{63}, size_t{64}, size_t{65}, size_t{4096}})
+            EXPECT_EQ(readLines(bytes, blockSize, prefetch), expected) << blockSize;
 }
 
 TEST(LineReader, KeepsALineLongerThanManyBlocks) {
     const std::string longLine(100000, 'L');
-    EXPECT_EQ(readLines("a\r\n" + longLine + "\r\nb", 1000),
-              (std::vector<std::string>{"a", longLine, "b"}));
-    EXPECT_EQ(readLines(longLine, 1000), std::vector<std::string>{longLine});
+    for (const bool prefetch : {false, true}) {
+        EXPECT_EQ(readLines("a\r\n" + longLine + "\r\nb", 1000, prefetch),
+                  (std::vector<std::string>{"a", longLine, "b"}));
+        EXPECT_EQ(readLines(longLine, 1000, prefetch), std::vector<std::string>{longLine});
+    }
 }
 
 }  // namespace
@@ -102,7 +110,7 @@ TEST(LineReader, SkippingPassesOverOnlyLinesThatAreNoObjectStart) {
     WriteFile(path, bytes);
     for (const size_t blockSize : {size_t{1}, size_t{5}, size_t{64}, size_t{100}, size_t{4096}}) {
         std::FILE* file = std::fopen(path.c_str(), "rb");
-        LineReader reader(file, path, blockSize);
+        LineReader reader(file, path, blockSize, blockSize % 2 == 0);
         size_t next = 0;  // index in `all` of the next line not yet accounted for
         std::string_view line;
         size_t handedOut = 0;
@@ -122,6 +130,26 @@ TEST(LineReader, SkippingPassesOverOnlyLinesThatAreNoObjectStart) {
         if (blockSize == 4096) {
             EXPECT_LT(handedOut, all.size() / 4);  // it does skip
         }
+        std::fclose(file);
+    }
+}
+
+}  // namespace
+}  // namespace velunt
+
+namespace velunt {
+namespace {
+
+// A read that fails (here: a folder opened as a file) is an error, also when
+// it happens on the thread that reads ahead.
+TEST(LineReader, AReadErrorIsRaisedNotTakenForTheEnd) {
+    TempDir dir;
+    for (const bool prefetch : {false, true}) {
+        std::FILE* file = std::fopen(dir.path().c_str(), "rb");
+        if (!file) GTEST_SKIP() << "folders cannot be opened as files here";
+        LineReader reader(file, dir.path(), 4096, prefetch);
+        std::string_view line;
+        EXPECT_THROW(reader.next(line), RuntimeError) << prefetch;
         std::fclose(file);
     }
 }

@@ -1,0 +1,78 @@
+#pragma once
+// Reads a file in blocks and finds, for each 64-byte window of a block, the
+// line ends, the lines that read "  0" and the lines that may be a key line,
+// as bit masks. With prefetching, a second thread reads and scans the next
+// blocks while the caller works on the current one; memory stays at three
+// blocks.
+#include <condition_variable>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "engine/runtime_error.h"
+
+namespace velunt {
+
+// Which three-byte lines may be a key line: per byte position, whether every
+// key (and "  0") has a space, or a "0", there.
+struct KeyShape {
+    bool space[3] = {};
+    bool zero[3] = {};
+};
+
+struct Block {
+    std::vector<char> data;  // the block's bytes, plus slack for the last window
+    // Per window: line ends (each CR, and each LF that does not follow a CR),
+    // lines that read "  0", lines of three bytes with the key shape's bytes.
+    std::vector<std::uint64_t> lineEnds, objectStarts, keyCandidates;
+    size_t length = 0;                  // 0 at the end of the file
+    std::optional<RuntimeError> error;  // reading failed
+};
+
+class BlockSource {
+public:
+    // Borrows `file`. `path` only names the file in read errors.
+    BlockSource(std::FILE* file, std::filesystem::path path, size_t blockSize, bool prefetch);
+    ~BlockSource();
+    BlockSource(const BlockSource&) = delete;
+    BlockSource& operator=(const BlockSource&) = delete;
+
+    // Before the first take().
+    void setKeyShape(const KeyShape& shape) { m_shape = shape; }
+    bool started() const { return m_started; }
+
+    // The next block; the one taken before is given back and must no longer
+    // be used. After the end of the file (or a read error) that last block is
+    // returned again.
+    Block& take();
+
+private:
+    void fill(Block& block);
+    void produce();
+
+    std::FILE* m_file;
+    std::filesystem::path m_path;
+    size_t m_blockSize;
+    bool m_prefetch;
+    KeyShape m_shape;
+    bool m_started = false;
+    bool m_lineStartsAtBlock = true;  // the block before ended with a line end
+    std::vector<std::unique_ptr<Block>> m_blocks;
+    Block* m_current = nullptr;
+
+    // Between the caller and the prefetching thread.
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::vector<Block*> m_free;
+    std::vector<Block*> m_ready;  // in file order
+    size_t m_readyFront = 0;
+    bool m_stop = false;
+    std::thread m_thread;
+};
+
+}  // namespace velunt
