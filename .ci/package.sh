@@ -7,9 +7,10 @@ apt-get install -y --no-install-recommends dpkg-dev file
 
 (cd build && rm -f velunt_*.deb && cpack -G DEB)
 deb=$(ls build/velunt_*.deb)
-dpkg-deb -I "$deb"
-dpkg-deb -I "$deb" | grep -q 'Depends:.*fonts-liberation2' || { echo "font dependency missing"; exit 1; }
-dpkg-deb -I "$deb" | grep -q 'Depends:.*libqt6widgets6' || { echo "Qt dependency missing"; exit 1; }
+info=$(dpkg-deb -I "$deb")
+echo "$info"
+grep -q 'Depends:.*fonts-liberation2' <<<"$info" || { echo "font dependency missing"; exit 1; }
+grep -q 'Depends:.*libqt6widgets6' <<<"$info" || { echo "Qt dependency missing"; exit 1; }
 
 unpacked=$(mktemp -d)
 trap 'rm -rf "$unpacked"' EXIT
