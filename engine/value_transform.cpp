@@ -27,7 +27,8 @@ void replacePercentC(std::string& text) {
     size_t at = 0;
     while ((at = findPercentC(text, at)) != std::string::npos) {
         if (at + 1 >= 32765) throw MakeError(kOverflow);
-        text.replace(at, kPercentC.size(), "0");
+        text[at] = '0';
+        text.erase(at + 1, kPercentC.size() - 1);
         // No occurrence ends before `at`, and none can contain the "0".
         at += 1;
     }
