@@ -1,6 +1,8 @@
 #include "engine/block_source.h"
 
 #include <cerrno>
+#include <new>
+#include <system_error>
 
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #include <emmintrin.h>
@@ -234,10 +236,7 @@ void BlockSource::produce() {
         }
         try {
             fill(*block);
-        } catch (const RuntimeError& error) {  // the error's text could not be made
-            block->length = 0;
-            block->error = error;
-        } catch (const std::exception&) {
+        } catch (const std::bad_alloc&) {  // making an error's text can fail so
             block->length = 0;
             block->error = MakeError(kOutOfMemory);
         }
@@ -254,12 +253,18 @@ void BlockSource::produce() {
 Block& BlockSource::take() {
     if (m_current && m_current->length == 0) return *m_current;  // past the end
     m_started = true;
+    if (m_prefetch && !m_thread.joinable()) {
+        try {
+            m_thread = std::thread([this] { produce(); });
+        } catch (const std::system_error&) {
+            m_prefetch = false;  // no thread to be had: read on this one
+        }
+    }
     if (!m_prefetch) {
         m_current = m_blocks.front().get();
         fill(*m_current);
         return *m_current;
     }
-    if (!m_thread.joinable()) m_thread = std::thread([this] { produce(); });
     std::unique_lock lock(m_mutex);
     if (m_current) {
         m_free.push_back(m_current);
