@@ -2,6 +2,7 @@
 
 #include <new>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -208,9 +209,8 @@ RunResult ExtractionRun(const RunSettings& settings, const Configuration& config
         std::optional<LineReader> reader;
         if (dxf) {
             reader.emplace(dxf.get(), settings.dxfpath);
-            const auto& keys = config.table.keys;
-            reader->setKeys(
-                std::vector<std::string>(keys.begin(), keys.begin() + config.columnCount));
+            reader->setKeys(std::span<const std::string>(config.table.keys)
+                                .first(static_cast<size_t>(config.columnCount)));
             if (reader->peek(kBinaryDxfSentinel.size()) == kBinaryDxfSentinel)
                 throw RuntimeError{kInvalidFileFormat,
                                    "Ungültiges Dateiformat: Die Zeichnung ist eine binäre "

@@ -17,18 +17,18 @@ std::FILE* openPath(const std::filesystem::path& path, const char* mode) {
 #endif
 }
 
-void refuseFolder(const std::filesystem::path& path) {
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) throw MakeError(kPathFileAccessError);
-}
-
-// A device (such as /dev/zero) reads as one endless line; pipes are allowed,
-// so that a drawing can come from another program.
-void refuseDevice(const std::filesystem::path& path) {
+// A folder cannot be opened as a file. A device (such as /dev/zero) reads as
+// one endless line, so it is refused as input; as output it is allowed
+// (/dev/null). Pipes are allowed both ways, so that a drawing can come from
+// another program.
+void refuseNonFile(const std::filesystem::path& path, bool forReading) {
     std::error_code ec;
     const auto type = std::filesystem::status(path, ec).type();
-    if (type == std::filesystem::file_type::character ||
-        type == std::filesystem::file_type::block || type == std::filesystem::file_type::socket) {
+    if (type == std::filesystem::file_type::directory) throw MakeError(kPathFileAccessError);
+    const bool isDevice = type == std::filesystem::file_type::character ||
+                          type == std::filesystem::file_type::block ||
+                          type == std::filesystem::file_type::socket;
+    if (forReading && isDevice) {
         const std::u8string name = path.u8string();
         throw RuntimeError{kPathFileAccessError, "Fehler beim Zugriff auf Pfad/Datei: " +
                                                      std::string(name.begin(), name.end()) +
@@ -40,8 +40,7 @@ void refuseDevice(const std::filesystem::path& path) {
 
 FileHandle OpenForReading(const std::filesystem::path& path) {
     if (path.empty()) throw MakeError(kFileNotFound);
-    refuseFolder(path);
-    refuseDevice(path);
+    refuseNonFile(path, true);
     errno = 0;
     std::FILE* file = openPath(path, "rb");
     if (!file) throw FileErrorFromErrno(errno, path);
@@ -50,7 +49,7 @@ FileHandle OpenForReading(const std::filesystem::path& path) {
 
 FileHandle OpenForWriting(const std::filesystem::path& path, const char* mode) {
     if (path.empty()) throw MakeError(kPathFileAccessError);
-    refuseFolder(path);
+    refuseNonFile(path, false);
     errno = 0;
     std::FILE* file = openPath(path, mode);
     if (!file) throw FileErrorFromErrno(errno, path);

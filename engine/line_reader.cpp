@@ -14,7 +14,7 @@ LineReader::LineReader(std::FILE* file, std::filesystem::path path, size_t block
       m_source(file, std::move(path), blockSize, prefetch),
       m_window(kNoWindow) {}
 
-bool LineReader::setKeys(const std::vector<std::string>& keys) {
+bool LineReader::setKeys(std::span<const std::string> keys) {
     // Blocks already read were scanned without the keys.
     if (m_source.started()) return m_keysShaped = false;
     m_keysShaped = !keys.empty();

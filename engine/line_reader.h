@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -63,7 +64,7 @@ public:
     // neither a key nor "  0" (it may stop at other lines too) and this
     // returns true; otherwise it returns false and that skip does nothing.
     // Call before the first line is read.
-    bool setKeys(const std::vector<std::string>& keys);
+    bool setKeys(std::span<const std::string> keys);
     void skipToKeyOrObjectStart() {
         if (m_keysShaped) skipTo(m_keyCandidates);
     }
