@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "engine/extraction_run.h"
-#include "engine/runtime_error.h"
+#include "base/runtime_error.h"
 
 namespace velunt::cli {
 namespace {

@@ -3,11 +3,11 @@
 #include <cmath>
 #include <string>
 
-#include "engine/file_io.h"
-#include "engine/line_reader.h"
-#include "engine/read_number.h"
-#include "engine/record_line.h"
-#include "engine/runtime_error.h"
+#include "base/file_io.h"
+#include "lines/line_reader.h"
+#include "base/read_number.h"
+#include "base/runtime_error.h"
+#include "base/trim_spaces.h"
 
 namespace velunt {
 namespace {

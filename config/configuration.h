@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/text_encoding.h"
+#include "base/text_encoding.h"
 
 namespace velunt {
 

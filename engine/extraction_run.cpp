@@ -7,9 +7,9 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/file_io.h"
-#include "engine/line_matcher.h"
-#include "engine/line_reader.h"
+#include "base/file_io.h"
+#include "lines/line_matcher.h"
+#include "lines/line_reader.h"
 #include "engine/output_file.h"
 #include "engine/record_line.h"
 #include "engine/value_transform.h"

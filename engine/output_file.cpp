@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "engine/runtime_error.h"
+#include "base/runtime_error.h"
 
 namespace velunt {
 

@@ -18,14 +18,6 @@ std::vector<int> FieldOrder(const ColumnTable& table, int columnCount) {
     return order;
 }
 
-std::string_view TrimSpaces(std::string_view text) {
-    size_t first = 0;
-    size_t last = text.size();
-    while (first < last && text[first] == ' ') ++first;
-    while (last > first && text[last - 1] == ' ') --last;
-    return text.substr(first, last - first);
-}
-
 size_t RecordLine::size() const {
     size_t total = 0;
     for (const std::string_view piece : pieces) total += piece.size();

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/trim_spaces.h"
 #include "config/configuration.h"
 
 namespace velunt {
@@ -33,8 +34,5 @@ struct RecordLine {
 void BuildRecordLine(const std::vector<std::string>& texts, const std::vector<int>& fieldOrder,
                      std::string_view trennzeich, bool addCounter, bool atObjectStart,
                      double objectCounter, RecordLine& line);
-
-// `text` without spaces (only code 32) at both ends.
-std::string_view TrimSpaces(std::string_view text);
 
 }  // namespace velunt

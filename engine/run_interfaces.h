@@ -2,7 +2,7 @@
 // The small interfaces through which a run talks to its front end.
 #include <cstdint>
 
-#include "engine/runtime_error.h"
+#include "base/runtime_error.h"
 
 namespace velunt {
 

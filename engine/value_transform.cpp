@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "engine/read_number.h"
-#include "engine/runtime_error.h"
+#include "base/read_number.h"
+#include "base/runtime_error.h"
 
 namespace velunt {
 namespace {

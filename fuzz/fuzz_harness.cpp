@@ -12,8 +12,8 @@
 
 #include "config/config_loader.h"
 #include "engine/extraction_run.h"
-#include "engine/file_io.h"
-#include "engine/line_reader.h"
+#include "base/file_io.h"
+#include "lines/line_reader.h"
 #include "engine/value_transform.h"
 
 namespace velunt::fuzz {

@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "engine/run_interfaces.h"
-#include "engine/runtime_error.h"
+#include "base/runtime_error.h"
 
 class QWidget;
 

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "engine/runtime_error.h"
+#include "base/runtime_error.h"
 #include "ui/form1.h"
 
 namespace velunt::ui {

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/text_encoding.h"
+#include "base/text_encoding.h"
 
 namespace velunt::ui {
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/runtime_error.h"
+#include "base/runtime_error.h"
 #include "fake_display.h"
 #include "test_files.h"
 

@@ -1,4 +1,4 @@
-#include "engine/line_reader.h"
+#include "lines/line_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/runtime_error.h"
+#include "base/runtime_error.h"
 #include "test_files.h"
 
 namespace velunt {

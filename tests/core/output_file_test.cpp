@@ -4,7 +4,7 @@
 
 #include <thread>
 
-#include "engine/runtime_error.h"
+#include "base/runtime_error.h"
 #include "test_files.h"
 
 namespace velunt {

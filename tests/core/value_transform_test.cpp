@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/runtime_error.h"
+#include "base/runtime_error.h"
 
 namespace velunt {
 namespace {

@@ -1,11 +1,11 @@
-#include "engine/read_number.h"
+#include "base/read_number.h"
 
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 
-#include "engine/runtime_error.h"
+#include "base/runtime_error.h"
 
 namespace velunt {
 namespace {

@@ -1,9 +1,9 @@
-#include "engine/file_io.h"
+#include "base/file_io.h"
 
 #include <cerrno>
 #include <string>
 
-#include "engine/runtime_error.h"
+#include "base/runtime_error.h"
 
 namespace velunt {
 namespace {

@@ -18,7 +18,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/block_source.h"
+#include "lines/block_source.h"
 
 namespace velunt {
 

@@ -1,4 +1,4 @@
-#include "engine/runtime_error.h"
+#include "base/runtime_error.h"
 
 #include <cerrno>
 

@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/runtime_error.h"
+#include "base/runtime_error.h"
 
 namespace velunt {
 

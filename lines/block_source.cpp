@@ -1,4 +1,4 @@
-#include "engine/block_source.h"
+#include "lines/block_source.h"
 
 #include <cerrno>
 #include <new>

@@ -1,4 +1,4 @@
-#include "engine/line_reader.h"
+#include "lines/line_reader.h"
 
 #include <algorithm>
 
