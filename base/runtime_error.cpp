@@ -4,41 +4,38 @@
 
 namespace velunt {
 
+namespace {
+
+struct StandardText {
+    ErrorNumber number;
+    const char* text;
+};
+
+constexpr StandardText kStandardTexts[] = {
+    {kInvalidArgument, "Ungültiger Prozeduraufruf oder ungültiges Argument"},
+    {kOverflow, "Überlauf"},
+    {kOutOfMemory, "Nicht genügend Speicher"},
+    {kSubscriptOutOfRange, "Index außerhalb des gültigen Bereichs"},
+    {kUserInterrupt, "Benutzerunterbrechung"},
+    {kInternalError, "Interner Fehler"},
+    {kFileNotFound, "Datei nicht gefunden"},
+    {kDeviceIoError, "Fehler beim Lesen/Schreiben des Geräts"},
+    {kFileAlreadyExists, "Datei existiert bereits"},
+    {kDiskFull, "Datenträger voll"},
+    {kInputPastEndOfFile, "Eingabe nach Dateiende"},
+    {kTooManyFiles, "Zu viele Dateien"},
+    {kPermissionDenied, "Zugriff verweigert"},
+    {kPathFileAccessError, "Fehler beim Zugriff auf Pfad/Datei"},
+    {kPathNotFound, "Pfad nicht gefunden"},
+    {kInvalidFileFormat, "Ungültiges Dateiformat"},
+};
+
+}  // namespace
+
 std::string StandardDescription(int number) {
-    switch (number) {
-        case 5:
-            return "Ungültiger Prozeduraufruf oder ungültiges Argument";
-        case 6:
-            return "Überlauf";
-        case 7:
-            return "Nicht genügend Speicher";
-        case 9:
-            return "Index außerhalb des gültigen Bereichs";
-        case 18:
-            return "Benutzerunterbrechung";
-        case 53:
-            return "Datei nicht gefunden";
-        case 55:
-            return "Datei bereits geöffnet";
-        case 57:
-            return "Fehler beim Lesen/Schreiben des Geräts";
-        case 61:
-            return "Datenträger voll";
-        case 62:
-            return "Eingabe nach Dateiende";
-        case 67:
-            return "Zu viele Dateien";
-        case 70:
-            return "Zugriff verweigert";
-        case 75:
-            return "Fehler beim Zugriff auf Pfad/Datei";
-        case 76:
-            return "Pfad nicht gefunden";
-        case 321:
-            return "Ungültiges Dateiformat";
-        default:
-            return "Anwendungs- oder objektdefinierter Fehler";
-    }
+    for (const StandardText& entry : kStandardTexts)
+        if (entry.number == number) return entry.text;
+    return "Anwendungs- oder objektdefinierter Fehler";
 }
 
 RuntimeError MakeError(int number) { return {number, StandardDescription(number)}; }
@@ -75,10 +72,10 @@ RuntimeError FileErrorFromErrno(int errnoValue, const std::filesystem::path& pat
             break;
         case EMFILE:
         case ENFILE:
-            number = 67;
+            number = kTooManyFiles;
             break;
         case EIO:
-            number = 57;
+            number = kDeviceIoError;
             break;
         default:
             number = kPathFileAccessError;

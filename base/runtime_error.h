@@ -14,24 +14,29 @@ struct RuntimeError {
     std::string description;  // German, UTF-8
 };
 
-// Error numbers that the core raises.
+// Every error number the program raises; each has its standard German text
+// in StandardDescription.
 enum ErrorNumber : int {
     kInvalidArgument = 5,
     kOverflow = 6,
     kOutOfMemory = 7,
     kSubscriptOutOfRange = 9,
     kUserInterrupt = 18,
+    kInternalError = 51,
     kFileNotFound = 53,
-    kFileAlreadyOpen = 55,
+    kDeviceIoError = 57,
+    kFileAlreadyExists = 58,
     kDiskFull = 61,
     kInputPastEndOfFile = 62,
+    kTooManyFiles = 67,
     kPermissionDenied = 70,
     kPathFileAccessError = 75,
     kPathNotFound = 76,
     kInvalidFileFormat = 321,
 };
 
-// The standard German description of an error number.
+// The standard German description of an error number; a number outside the
+// list gets the text for an application-defined error.
 std::string StandardDescription(int number);
 
 // An error carrying its number's standard description.

@@ -9,6 +9,7 @@
 #include <optional>
 #include <thread>
 
+#include "cli/error_line.h"
 #include "engine/extraction_run.h"
 #include "base/runtime_error.h"
 
@@ -41,14 +42,14 @@ std::vector<std::optional<RuntimeError>> refusals(const std::vector<BatchItem>& 
     for (size_t i = 0; i < items.size(); ++i) {
         for (size_t j = 0; j < items.size() && !result[i]; ++j) {
             if (j != i && tables[i] == drawings[j])
-                result[i] = RuntimeError{75, "Die Tabelle " + items[i].table.string() +
+                result[i] = RuntimeError{kPathFileAccessError, "Die Tabelle " + items[i].table.string() +
                                                  " würde die Zeichnung " + items[j].name +
                                                  " überschreiben."};
         }
         for (size_t j = 0; j < i && !result[i]; ++j) {
             if (!result[j] && tables[i] == tables[j])
                 result[i] = RuntimeError{
-                    58, "Datei existiert bereits: die Tabelle " + items[i].table.string() +
+                    kFileAlreadyExists, "Datei existiert bereits: die Tabelle " + items[i].table.string() +
                             " schreibt schon die Zeichnung " + items[j].name + "."};
         }
     }
@@ -182,8 +183,7 @@ int RunBatch(const std::vector<BatchItem>& items, const RunSettings& base,
             ++failed;
             std::lock_guard printLock(progress.mutex());
             progress.clearLocked();
-            std::fprintf(stderr, "%s: Fehler %d: %s\n", items[i].name.c_str(), errors[i]->number,
-                         errors[i]->description.c_str());
+            PrintError(items[i].name, *errors[i]);
         }
     });
     worker();

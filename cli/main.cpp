@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/batch.h"
+#include "cli/error_line.h"
 #include "cli/options.h"
 #include "cli/terminal_progress.h"
 #include "config/config_loader.h"
@@ -21,24 +22,10 @@ constexpr int kExitRunError = 1;
 constexpr int kExitConfigError = 2;
 constexpr int kExitUsage = 64;
 
-// Keeps what Text1 and Text2 would show after loading (empty when the file
-// has no such key).
-class CliDisplay : public ConfigDisplay {
-public:
-    std::string text1, text2;
-    void clearList1() override {}
-    void addList1Item(std::string_view) override {}
-    void setLabel2(std::string_view) override {}
-    void setLabel4(std::string_view) override {}
-    void setLabel7(std::string_view) override {}
-    void setText1(std::string_view text) override { text1 = text; }
-    void setText2(std::string_view text) override { text2 = text; }
-};
-
 class StderrReport : public ErrorReport {
 public:
     void show(const RuntimeError& error) override {
-        std::fprintf(stderr, "Fehler: %d: %s\n", error.number, error.description.c_str());
+        cli::PrintError("", error);
     }
 };
 
@@ -62,12 +49,10 @@ int main(int argc, char** argv) {
     }
 
     Configuration config;
-    CliDisplay display;
     try {
-        ConfigLoader(std::filesystem::path(options.ini), config, display);
+        config = ConfigLoader(std::filesystem::path(options.ini));
     } catch (const RuntimeError& error) {
-        std::fprintf(stderr, "%s: Fehler %d: %s\n", options.ini.c_str(), error.number,
-                     error.description.c_str());
+        cli::PrintError(options.ini, error);
         return kExitConfigError;
     }
 
@@ -79,9 +64,9 @@ int main(int argc, char** argv) {
     settings.shiftCoordinates = options.shift;
     settings.addCounter = options.counter;
     // As "Auslesen" does: the decimal mark and separator are what the text
-    // boxes hold.
-    config.settings.dezzeich = options.decimalMark.value_or(display.text1);
-    config.settings.trennzeich = options.separator.value_or(display.text2);
+    // boxes hold after loading, unless given here.
+    settings.decimalMark = options.decimalMark.value_or(InitialDecimalMark(config.settings));
+    settings.separator = options.separator.value_or(InitialSeparator(config.settings));
     const bool showProgress = cli::StderrIsTerminal();
 
     if (!options.drawings.empty()) {

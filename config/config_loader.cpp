@@ -93,7 +93,7 @@ void readColumnLine(std::string_view line, ColumnTable& table, size_t i) {
 // Reads the block that follows each "[Spalten]" line. The slot index runs on
 // from one header to the next, so a later header line fills the spare slot
 // and a third finds none.
-void readBlock(const std::filesystem::path& path, Configuration& config, ConfigDisplay& display) {
+void readBlock(const std::filesystem::path& path, Configuration& config) {
     Pass pass(path);
     size_t i = 0;
     std::string_view line;
@@ -101,7 +101,7 @@ void readBlock(const std::filesystem::path& path, Configuration& config, ConfigD
         if (line != kHeader) continue;
         do {
             line = pass.required();
-            display.addList1Item(line);
+            config.columnLines.emplace_back(line);
             readColumnLine(line, config.table, i);
             ++i;
         } while (i < static_cast<size_t>(config.columnCount));
@@ -118,9 +118,7 @@ bool startsWithKey(std::string_view line, std::string_view key) {
     return true;
 }
 
-void readSettings(const std::filesystem::path& path, Configuration& config,
-                  ConfigDisplay& display) {
-    Settings& s = config.settings;
+void readSettings(const std::filesystem::path& path, Settings& s) {
     Pass pass(path);
     std::string_view line;
     while (pass.next(line)) {
@@ -129,40 +127,37 @@ void readSettings(const std::filesystem::path& path, Configuration& config,
         };
         if (startsWithKey(line, "dxfpath=")) {
             s.dxfpath = value("dxfpath=");
-            display.setLabel2(s.dxfpath);
         }
         if (startsWithKey(line, "txtpath=")) {
             s.txtpath = value("txtpath=");
-            display.setLabel4(s.txtpath);
         }
         if (startsWithKey(line, "masterkey=")) {
             s.masterkey = value("masterkey=");
-            display.setLabel7(s.masterkey);
         }
         if (startsWithKey(line, "dezzeich=")) {
             s.dezzeich = value("dezzeich=");
-            display.setText1(s.dezzeich.empty() ? "." : s.dezzeich);
+            s.hasDezzeich = true;
         }
         if (startsWithKey(line, "trennzeich=")) {
             s.trennzeich = value("trennzeich=");
-            display.setText2(s.trennzeich.empty() ? ";" : s.trennzeich);
+            s.hasTrennzeich = true;
         }
     }
 }
 
 }  // namespace
 
-void ConfigLoader(const std::filesystem::path& iniPath, Configuration& config,
-                  ConfigDisplay& display) {
+Configuration ConfigLoader(const std::filesystem::path& iniPath) {
+    Configuration config;
     std::error_code ec;
     config.iniPath = std::filesystem::absolute(iniPath, ec);
     if (ec) config.iniPath = iniPath;
 
     config.columnCount = static_cast<std::int16_t>(countBlock(iniPath, config.encoding));
     config.table.resize(static_cast<size_t>(config.columnCount) + 1);
-    display.clearList1();
-    readBlock(iniPath, config, display);
-    readSettings(iniPath, config, display);
+    readBlock(iniPath, config);
+    readSettings(iniPath, config.settings);
+    return config;
 }
 
 }  // namespace velunt

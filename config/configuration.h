@@ -1,6 +1,6 @@
 #pragma once
-// What velunt.ini holds once loaded: the column table and the five settings.
-// Texts are the file's bytes, unchanged.
+// What velunt.ini holds once loaded: the column table, the five settings and
+// the column lines as written. Texts are the file's bytes, unchanged.
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -24,13 +24,30 @@ struct ColumnTable {
     }
 };
 
+// Each setting is empty when the file has no line for it; the last line for
+// a setting wins.
 struct Settings {
-    std::string dxfpath;
-    std::string txtpath;
-    std::string masterkey;
+    std::string dxfpath;     // the drawing
+    std::string txtpath;     // the output table
+    std::string masterkey;   // the object type whose objects become lines
     std::string dezzeich;    // decimal mark
     std::string trennzeich;  // field separator
+    bool hasDezzeich = false;
+    bool hasTrennzeich = false;
 };
+
+// The decimal mark a run starts with, as the window's box shows it after
+// loading: the setting, "." when its line has no value, empty without a line.
+inline std::string InitialDecimalMark(const Settings& settings) {
+    if (!settings.hasDezzeich) return {};
+    return settings.dezzeich.empty() ? std::string(".") : settings.dezzeich;
+}
+
+// The same for the separator, ";" when its line has no value.
+inline std::string InitialSeparator(const Settings& settings) {
+    if (!settings.hasTrennzeich) return {};
+    return settings.trennzeich.empty() ? std::string(";") : settings.trennzeich;
+}
 
 struct Configuration {
     ColumnTable table;
@@ -41,6 +58,9 @@ struct Configuration {
     TextEncoding encoding = TextEncoding::Utf8;
     // The file that was loaded, absolute; a run never writes its table over it.
     std::filesystem::path iniPath;
+    // The lines of the [Spalten] block as written, in file order (what the
+    // window lists).
+    std::vector<std::string> columnLines;
 };
 
 }  // namespace velunt

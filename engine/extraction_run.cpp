@@ -36,8 +36,8 @@ bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
 // Refuses settings that would destroy a file or split every number, before
 // any file is touched.
 void checkSettings(const RunSettings& settings, const Configuration& config) {
-    const Settings& s = config.settings;
-    if (settings.replaceDecimalPoint && !s.dezzeich.empty() && s.dezzeich == s.trennzeich)
+    if (settings.replaceDecimalPoint && !settings.decimalMark.empty() &&
+        settings.decimalMark == settings.separator)
         throw RuntimeError{kInvalidArgument,
                            "Das Dezimalzeichen ist gleich dem Trennzeichen; jede Zahl würde "
                            "in zwei Felder geteilt."};
@@ -115,9 +115,9 @@ private:
         if (m_reader.lastLineSpilled()) {
             // A value that spans blocks is moved, not copied.
             m_reader.moveLastLineInto(slot);
-            TransformValueInPlace(slot, key, m_settings, m_config.settings.dezzeich);
+            TransformValueInPlace(slot, key, m_settings);
         } else {
-            TransformValue(value, key, m_settings, m_config.settings.dezzeich, slot);
+            TransformValue(value, key, m_settings, slot);
         }
     }
 
@@ -139,7 +139,7 @@ private:
     // Before the first object the texts are still the column descriptions,
     // so the line built then is the header.
     void writeLine(bool atObjectStart) {
-        BuildRecordLine(*m_current, m_fieldOrder, m_config.settings.trennzeich,
+        BuildRecordLine(*m_current, m_fieldOrder, m_settings.separator,
                         m_settings.addCounter, atObjectStart, m_objectCounter, m_line);
         m_output.appendLine(m_line.pieces);
     }

@@ -14,8 +14,7 @@ struct RunResult {
     double objectCount = 0;  // objects of the master type found
 };
 
-// Runs the extraction with `settings`, the loaded `config` (its dezzeich and
-// trennzeich as the caller stored them) and reports any error through
+// Runs the extraction with `settings` and the loaded `config`, and reports any error through
 // `report` after the lines written so far are in the file and every file is
 // closed. `config` is left as it was. `observer`, when given, is told of the
 // progress after each block and may stop the run.

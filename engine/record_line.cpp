@@ -32,26 +32,26 @@ std::string RecordLine::joined() const {
 }
 
 void BuildRecordLine(const std::vector<std::string>& texts, const std::vector<int>& fieldOrder,
-                     std::string_view trennzeich, bool addCounter, bool atObjectStart,
+                     std::string_view separator, bool addCounter, bool atObjectStart,
                      double objectCounter, RecordLine& line) {
     auto& pieces = line.pieces;
     pieces.clear();
     bool fieldWritten = false;
     for (const int entry : fieldOrder) {
-        if (fieldWritten) pieces.push_back(trennzeich);
+        if (fieldWritten) pieces.push_back(separator);
         fieldWritten = true;
         pieces.push_back(TrimSpaces(texts[entry]));
     }
     if (!addCounter) return;
     if (atObjectStart && objectCounter == 0) {
-        pieces.push_back(trennzeich);
+        pieces.push_back(separator);
         pieces.push_back("Index");
     } else if (objectCounter > 0) {
         char* digits = line.counterDigits;
         const auto end = std::to_chars(digits, digits + sizeof line.counterDigits,
                                        static_cast<std::uint64_t>(objectCounter))
                              .ptr;
-        pieces.push_back(trennzeich);
+        pieces.push_back(separator);
         pieces.push_back(std::string_view(digits, static_cast<size_t>(end - digits)));
     }
 }

@@ -32,7 +32,7 @@ struct RecordLine {
 // while `objectCounter` is 0 (the header), the counter's decimal digits when
 // it is above 0, nothing otherwise.
 void BuildRecordLine(const std::vector<std::string>& texts, const std::vector<int>& fieldOrder,
-                     std::string_view trennzeich, bool addCounter, bool atObjectStart,
+                     std::string_view separator, bool addCounter, bool atObjectStart,
                      double objectCounter, RecordLine& line);
 
 }  // namespace velunt

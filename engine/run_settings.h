@@ -1,5 +1,6 @@
 #pragma once
-// What a run takes from the window (or the command line) when it starts.
+// What a run takes from the window (or the command line) when it starts:
+// the files, the options and the marks it writes with.
 #include <filesystem>
 #include <string>
 
@@ -10,6 +11,8 @@ struct RunSettings {
     std::filesystem::path txtpath;     // the output table (caption of Label4)
     std::string rwShift = "4400000";   // Text3, bytes as typed
     std::string hwShift = "5700000";   // Text4, bytes as typed
+    std::string decimalMark;           // Text1, bytes as typed
+    std::string separator;             // Text2, bytes as typed
     bool replacePercentC = true;       // Check1
     bool replaceDecimalPoint = false;  // Check2
     bool shiftCoordinates = false;     // Check3

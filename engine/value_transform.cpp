@@ -47,13 +47,12 @@ const std::string* shiftFor(std::string_view key, const RunSettings& settings) {
 }  // namespace
 
 void TransformValue(std::string_view value, std::string_view key, const RunSettings& settings,
-                    std::string_view dezzeich, std::string& stored) {
+                    std::string& stored) {
     stored.assign(value);
-    TransformValueInPlace(stored, key, settings, dezzeich);
+    TransformValueInPlace(stored, key, settings);
 }
 
-void TransformValueInPlace(std::string& stored, std::string_view key, const RunSettings& settings,
-                           std::string_view dezzeich) {
+void TransformValueInPlace(std::string& stored, std::string_view key, const RunSettings& settings) {
     if (settings.replacePercentC) replacePercentC(stored);
 
     if (settings.shiftCoordinates) {
@@ -63,7 +62,7 @@ void TransformValueInPlace(std::string& stored, std::string_view key, const RunS
     }
 
     if (settings.replaceDecimalPoint && HasNonZeroDecimals(stored))
-        stored.replace(stored.find('.'), 1, dezzeich);
+        stored.replace(stored.find('.'), 1, settings.decimalMark);
 }
 
 }  // namespace velunt

@@ -16,14 +16,13 @@ namespace velunt {
 //     containing "20"/"21" hwShift (the latter wins); only values with
 //     non-zero decimals, and the whole value becomes the sum's text;
 //  3. replaceDecimalPoint: the first "." of a value with non-zero decimals
-//     becomes `dezzeich`.
+//     becomes settings.decimalMark.
 // Raises error 6 when a "%%c" to replace starts at position 32765 or later,
 // or a "." that steps 2 or 3 look for stands at 32767 or later.
 void TransformValue(std::string_view value, std::string_view key, const RunSettings& settings,
-                    std::string_view dezzeich, std::string& stored);
+                    std::string& stored);
 
 // The same steps on a value already in `value`, changed in place.
-void TransformValueInPlace(std::string& value, std::string_view key, const RunSettings& settings,
-                           std::string_view dezzeich);
+void TransformValueInPlace(std::string& value, std::string_view key, const RunSettings& settings);
 
 }  // namespace velunt

@@ -55,17 +55,6 @@ std::string readBytes(const fs::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-class NullDisplay : public ConfigDisplay {
-public:
-    void clearList1() override {}
-    void addList1Item(std::string_view) override {}
-    void setLabel2(std::string_view) override {}
-    void setLabel4(std::string_view) override {}
-    void setLabel7(std::string_view) override {}
-    void setText1(std::string_view) override {}
-    void setText2(std::string_view) override {}
-};
-
 class CollectingReport : public ErrorReport {
 public:
     std::vector<RuntimeError> errors;
@@ -129,9 +118,11 @@ struct Expected {
 };
 
 std::string plainRecordLine(const std::vector<std::string>& texts, const Configuration& config,
-                            bool addCounter, bool atObjectStart, double objectCounter) {
+                            const RunSettings& settings, bool atObjectStart,
+                            double objectCounter) {
     const int count = config.columnCount;
-    const std::string& separator = config.settings.trennzeich;
+    const bool addCounter = settings.addCounter;
+    const std::string& separator = settings.separator;
     std::string line;
     bool fieldWritten = false;
     for (int c = 1; c <= count; ++c) {
@@ -175,7 +166,7 @@ Expected plainRun(std::string_view drawing, const Configuration& config,
                 if (line == config.settings.masterkey) {
                     inObject = true;
                     expected.table +=
-                        plainRecordLine(texts, config, settings.addCounter, true, objectCounter);
+                        plainRecordLine(texts, config, settings, true, objectCounter);
                     objectCounter += 1;
                     texts.assign(static_cast<size_t>(count) + 1, std::string());
                     nextKey = 0;
@@ -186,11 +177,11 @@ Expected plainRun(std::string_view drawing, const Configuration& config,
             if (inObject && count > 0 && line == keys[static_cast<size_t>(nextKey)]) {
                 const std::string_view value = required();
                 TransformValue(value, keys[static_cast<size_t>(nextKey)], settings,
-                               config.settings.dezzeich, texts[static_cast<size_t>(nextKey)]);
+                               texts[static_cast<size_t>(nextKey)]);
                 if (++nextKey == count) inObject = false;
             }
         }
-        expected.table += plainRecordLine(texts, config, settings.addCounter, false, objectCounter);
+        expected.table += plainRecordLine(texts, config, settings, false, objectCounter);
     } catch (const RuntimeError& error) {
         expected.error = error.number;
     }
@@ -219,9 +210,8 @@ std::string FuzzConfigLoader(const std::uint8_t* data, std::size_t size) {
     writeBytes(iniPath, bytes);
 
     Configuration config;
-    NullDisplay display;
     try {
-        ConfigLoader(iniPath, config, display);
+        config = ConfigLoader(iniPath);
     } catch (const RuntimeError& error) {
         constexpr std::array kLoaderErrors = {5, 6, 9, 62};
         if (std::find(kLoaderErrors.begin(), kLoaderErrors.end(), error.number) ==
@@ -245,12 +235,13 @@ std::string FuzzConfigLoader(const std::uint8_t* data, std::size_t size) {
     settings.dxfpath = dxfPath;
     settings.txtpath = txtPath;
     settings.shiftCoordinates = settings.replaceDecimalPoint = size % 2 == 1;
+    settings.decimalMark = config.settings.dezzeich;
+    settings.separator = config.settings.trennzeich;
     CollectingReport report;
     const RunResult result = ExtractionRun(settings, config, report);
     if (std::string fault = checkRunOutcome(result, report, txtPath); !fault.empty()) return fault;
-    const Settings& s = config.settings;
-    const bool refused =
-        settings.replaceDecimalPoint && !s.dezzeich.empty() && s.dezzeich == s.trennzeich;
+    const bool refused = settings.replaceDecimalPoint && !settings.decimalMark.empty() &&
+                         settings.decimalMark == settings.separator;
     if (!result.succeeded && !(refused && report.errors.front().number == 5))
         return "run over a sound drawing failed with " +
                std::to_string(report.errors.front().number);
@@ -285,8 +276,7 @@ const Configuration& runConfig(size_t which) {
         const fs::path iniPath = scratch() / "run.ini";
         for (size_t i = 0; i < kRunIniFiles.size(); ++i) {
             writeBytes(iniPath, kRunIniFiles[i]);
-            NullDisplay display;
-            ConfigLoader(iniPath, configs[i], display);
+            configs[i] = ConfigLoader(iniPath);
         }
         return configs;
     }();
@@ -303,9 +293,9 @@ std::string FuzzExtractionRun(const std::uint8_t* data, std::size_t size) {
 
     Configuration config = runConfig(options[0] >> 6);
     config.settings.masterkey = kMasterkeys[(options[0] >> 4) & 3];
-    config.settings.dezzeich = kMarks[options[1] & 7];
-    config.settings.trennzeich = kMarks[(options[1] >> 3) & 7];
     RunSettings settings;
+    settings.decimalMark = kMarks[options[1] & 7];
+    settings.separator = kMarks[(options[1] >> 3) & 7];
     settings.replacePercentC = options[0] & 1;
     settings.replaceDecimalPoint = options[0] & 2;
     settings.shiftCoordinates = options[0] & 4;
@@ -324,8 +314,8 @@ std::string FuzzExtractionRun(const std::uint8_t* data, std::size_t size) {
         return fault;
     if (readBytes(settings.dxfpath) != drawing) return "the drawing was changed";
 
-    const bool refused = settings.replaceDecimalPoint && !config.settings.dezzeich.empty() &&
-                         config.settings.dezzeich == config.settings.trennzeich;
+    const bool refused = settings.replaceDecimalPoint && !settings.decimalMark.empty() &&
+                         settings.decimalMark == settings.separator;
     const bool binary = drawing.starts_with(kBinarySentinel);
     if (!refused && !binary) {
         // The same lines, errors and table as the plain scan.

@@ -24,10 +24,6 @@
 namespace velunt::ui {
 namespace {
 
-// Error number for a failure that escaped the core, reported like any run
-// error instead of ending the program.
-constexpr int kInternalError = 51;
-
 template <typename Control>
 Control* named(const char* name, QWidget* parent) {
     auto* control = new Control(parent);
@@ -210,7 +206,21 @@ void Form1::connectActions() {
 }
 
 void Form1::load(const std::filesystem::path& iniPath) {
-    ConfigLoader(iniPath, m_config, *this);
+    m_config = ConfigLoader(iniPath);
+    const auto text = [this](std::string_view bytes) {
+        return TextFromBytes(bytes, m_config.encoding);
+    };
+    List1->clear();
+    for (const std::string& line : m_config.columnLines) List1->addItem(text(line));
+    const Settings& s = m_config.settings;
+    Label2->setText(text(s.dxfpath));
+    Label4->setText(text(s.txtpath));
+    Label7->setText(text(s.masterkey));
+    // A text longer than its box shows its beginning.
+    Text1->setText(text(InitialDecimalMark(s)));
+    Text1->setCursorPosition(0);
+    Text2->setText(text(InitialSeparator(s)));
+    Text2->setCursorPosition(0);
     List1->setToolTip(QString::fromUtf8(kList1ToolTip));
 }
 
@@ -220,6 +230,9 @@ RunSettings Form1::readRunSettings() const {
     settings.txtpath = PathFromCaption(Label4->text());
     settings.rwShift = BytesFromText(Text3->text(), m_config.encoding);
     settings.hwShift = BytesFromText(Text4->text(), m_config.encoding);
+    // Taken whether or not Text1 is enabled.
+    settings.decimalMark = BytesFromText(Text1->text(), m_config.encoding);
+    settings.separator = BytesFromText(Text2->text(), m_config.encoding);
     settings.replacePercentC = Check1->isChecked();
     settings.replaceDecimalPoint = Check2->isChecked();
     settings.shiftCoordinates = Check3->isChecked();
@@ -279,9 +292,6 @@ void Form1::onCommand3Clicked() {
     if (m_isRunning) return;
     m_isRunning = true;
     setCursor(Qt::WaitCursor);
-    // Stored whether or not Text1 is enabled; the settings keep them afterwards.
-    m_config.settings.dezzeich = BytesFromText(Text1->text(), m_config.encoding);
-    m_config.settings.trennzeich = BytesFromText(Text2->text(), m_config.encoding);
     run();
     m_platform.beep();
     // The arrow itself, not the window's default pointer.
@@ -306,34 +316,5 @@ void Form1::run() {
 }
 
 void Form1::onCommand4Clicked() { close(); }
-
-void Form1::clearList1() { List1->clear(); }
-
-void Form1::addList1Item(std::string_view line) {
-    List1->addItem(TextFromBytes(line, m_config.encoding));
-}
-
-void Form1::setLabel2(std::string_view caption) {
-    Label2->setText(TextFromBytes(caption, m_config.encoding));
-}
-
-void Form1::setLabel4(std::string_view caption) {
-    Label4->setText(TextFromBytes(caption, m_config.encoding));
-}
-
-void Form1::setLabel7(std::string_view caption) {
-    Label7->setText(TextFromBytes(caption, m_config.encoding));
-}
-
-// A text longer than its box shows its beginning.
-void Form1::setText1(std::string_view text) {
-    Text1->setText(TextFromBytes(text, m_config.encoding));
-    Text1->setCursorPosition(0);
-}
-
-void Form1::setText2(std::string_view text) {
-    Text2->setText(TextFromBytes(text, m_config.encoding));
-    Text2->setCursorPosition(0);
-}
 
 }  // namespace velunt::ui

@@ -26,7 +26,7 @@ namespace velunt::ui {
 
 class WindowPlatform;
 
-class Form1 : public QWidget, private ConfigDisplay {
+class Form1 : public QWidget {
     Q_OBJECT
 
 public:
@@ -38,8 +38,8 @@ public:
     explicit Form1(WindowPlatform& platform, QWidget* parent = nullptr);
     ~Form1() override;
 
-    // The load action: reads `iniPath` through the configuration loader, which
-    // fills List1, Label2, Label4, Label7, Text1 and Text2, then sets the
+    // The load action: reads `iniPath` through the configuration loader and
+    // shows it in List1, Label2, Label4, Label7, Text1 and Text2, then sets the
     // tooltip of List1. Raises the loader's RuntimeError; the window must
     // then not be shown.
     void load(const std::filesystem::path& iniPath);
@@ -47,8 +47,7 @@ public:
     // What a run takes from the window at this moment.
     RunSettings readRunSettings() const;
 
-    // The loaded column table and settings; "Auslesen" stores dezzeich and
-    // trennzeich here.
+    // The loaded column table and settings.
     const Configuration& configuration() const { return m_config; }
 
     // Lets a test stand between the run and the window's progress observer
@@ -101,14 +100,6 @@ private:
     void chooseFile(QLabel* label, bool forSaving);
     void run();
 
-    // ConfigDisplay: the loader's texts are bytes in m_config.encoding.
-    void clearList1() override;
-    void addList1Item(std::string_view line) override;
-    void setLabel2(std::string_view caption) override;
-    void setLabel4(std::string_view caption) override;
-    void setLabel7(std::string_view caption) override;
-    void setText1(std::string_view text) override;
-    void setText2(std::string_view text) override;
 
     WindowPlatform& m_platform;
     Configuration m_config;

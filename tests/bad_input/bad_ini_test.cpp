@@ -31,7 +31,7 @@ TEST_F(BadIni, MissingIniReports53AndTouchesNothing) {
     std::filesystem::remove(path("velunt.ini"));
     const CliResult r = run();
     EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err, "velunt.ini: Fehler 53: Datei nicht gefunden\n");
+    EXPECT_EQ(r.err, "velunt.ini: Fehler: 53: Datei nicht gefunden\n");
     EXPECT_EQ(output(), kOldOutput);
     EXPECT_TRUE(drawingUnchanged());
 }
@@ -55,8 +55,8 @@ TEST_F(BadIni, EmptyIniCapturesNothing) {
 // run begins: the old table and the drawing stay as they were.
 TEST_F(BadIni, LoaderErrorsStopBeforeTheRun) {
     const std::string k5 =
-        "velunt.ini: Fehler 5: Ungültiger Prozeduraufruf oder ungültiges Argument\n";
-    const std::string k6 = "velunt.ini: Fehler 6: Überlauf\n";
+        "velunt.ini: Fehler: 5: Ungültiger Prozeduraufruf oder ungültiges Argument\n";
+    const std::string k6 = "velunt.ini: Fehler: 6: Überlauf\n";
     std::string manyLines;
     for (int i = 0; i < 32768; ++i) manyLines += "; Kommentar\r\n";
     std::string longBlock = "[Spalten]\r\n";
@@ -81,11 +81,11 @@ TEST_F(BadIni, LoaderErrorsStopBeforeTheRun) {
         {"header after line 32767", manyLines + "[Spalten]\r\n 10|1|RW\r\n", k6},
         {"block of 32768 lines", kSettings + longBlock, k6},
         {"header as the last line", kSettings + "[Spalten]",
-         "velunt.ini: Fehler 62: Eingabe nach Dateiende\n"},
+         "velunt.ini: Fehler: 62: Eingabe nach Dateiende\n"},
         {"third header line",
          kSettings + "[Spalten]\r\n 10|1|RW\r\n\r\n[Spalten]\r\n 20|2|HW\r\n\r\n[Spalten]\r\n"
                      "  1|3|Text\r\n",
-         "velunt.ini: Fehler 9: Index außerhalb des gültigen Bereichs\n"},
+         "velunt.ini: Fehler: 9: Index außerhalb des gültigen Bereichs\n"},
     };
     for (const Case& c : kCases) {
         const CliResult r = runWith(c.ini);

@@ -82,10 +82,10 @@ TEST_F(CliTest, ExitStatusesAndMessages) {
         {{"--dxf", "missing.dxf"}, 1, "Fehler: 53: Datei nicht gefunden\n"},
         {{"--dxf", "/dev/zero"}, 1, "Fehler: 75: "},  // a device, not an endless line
         {{"--txt", "in.dxf"}, 1, "Fehler: 75: "},
-        {{"--ini", "nothing.ini"}, 2, "nothing.ini: Fehler 53: Datei nicht gefunden\n"},
+        {{"--ini", "nothing.ini"}, 2, "nothing.ini: Fehler: 53: Datei nicht gefunden\n"},
         {{"--ini", "bad.ini"},
          2,
-         "bad.ini: Fehler 5: Ungültiger Prozeduraufruf oder ungültiges Argument\n"},
+         "bad.ini: Fehler: 5: Ungültiger Prozeduraufruf oder ungültiges Argument\n"},
         {{"--bogus"}, 64, "velunt-cli: unbekannte Option --bogus\n"},
         {{"--ini", "nothing.ini", "--rw"}, 64, "velunt-cli: Option --rw braucht einen Wert\n"},
         {{"in.dxf", "--dxf", "in.dxf"}, 64, "velunt-cli: "},
@@ -147,8 +147,8 @@ TEST_F(BatchTest, EachDrawingGetsItsOwnTableAndFailuresAreReportedInOrder) {
         const CliResult r = run({"--jobs", jobs, "a/x.dxf", "missing.dxf", "b/cut.dxf", "b/x.dxf"});
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.err,
-                  "missing.dxf: Fehler 53: Datei nicht gefunden\n"
-                  "b/cut.dxf: Fehler 62: Eingabe nach Dateiende\n");
+                  "missing.dxf: Fehler: 53: Datei nicht gefunden\n"
+                  "b/cut.dxf: Fehler: 62: Eingabe nach Dateiende\n");
         EXPECT_EQ(output("a/x.txt"), "RW;HW;Text;Index\r\n12.345;3.5;012;1\r\n1;2.000;x;2\r\n");
         EXPECT_EQ(output("b/x.txt"), "RW;HW;Text;Index\r\n7;;;1\r\n");
         EXPECT_EQ(output("b/cut.txt"), "RW;HW;Text;Index\r\n1;;;1\r\n");  // lines before the error
@@ -161,15 +161,15 @@ TEST_F(BatchTest, ATableIsNeverWrittenTwiceNorOverADrawing) {
     std::filesystem::create_directories(m_dir / "out");
     const CliResult r = run({"--out-dir", "out", "a/x.dxf", "b/x.dxf"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err.rfind("b/x.dxf: Fehler 58: ", 0), 0u) << r.err;
+    EXPECT_EQ(r.err.rfind("b/x.dxf: Fehler: 58: ", 0), 0u) << r.err;
     EXPECT_EQ(output("out/x.txt"), "RW;HW;Text;Index\r\n12.345;3.5;012;1\r\n1;2.000;x;2\r\n");
 
     // The table of a/x.dxf would be the drawing a/x.txt named with it.
     WriteFile(m_dir / "a" / "x.txt", kDrawing);
     const CliResult clash = run({"a/x.dxf", "a/x.txt"});
     EXPECT_EQ(clash.status, 1);
-    EXPECT_EQ(clash.err.rfind("a/x.dxf: Fehler 75: ", 0), 0u) << clash.err;
-    EXPECT_NE(clash.err.find("a/x.txt: Fehler 75: "), std::string::npos) << clash.err;
+    EXPECT_EQ(clash.err.rfind("a/x.dxf: Fehler: 75: ", 0), 0u) << clash.err;
+    EXPECT_NE(clash.err.find("a/x.txt: Fehler: 75: "), std::string::npos) << clash.err;
     EXPECT_EQ(output("a/x.txt"), kDrawing);
 }
 

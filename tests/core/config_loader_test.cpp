@@ -3,26 +3,26 @@
 #include <gtest/gtest.h>
 
 #include "base/runtime_error.h"
-#include "fake_display.h"
 #include "test_files.h"
 
 namespace velunt {
 namespace {
 
-using testing::FakeDisplay;
 using testing::TempDir;
 using testing::WriteFile;
 
+// A loaded configuration and what its decimal-mark and separator boxes show.
 struct Loaded {
     Configuration config;
-    FakeDisplay display;
+    std::string text1, text2;
 };
 
 Loaded load(const std::string& ini) {
     TempDir dir;
     WriteFile(dir / "velunt.ini", ini);
-    Loaded loaded;
-    ConfigLoader(dir / "velunt.ini", loaded.config, loaded.display);
+    Loaded loaded{ConfigLoader(dir / "velunt.ini")};
+    loaded.text1 = InitialDecimalMark(loaded.config.settings);
+    loaded.text2 = InitialSeparator(loaded.config.settings);
     return loaded;
 }
 
@@ -45,13 +45,12 @@ TEST(ConfigLoader, ReadsColumnsAndSettings) {
     EXPECT_EQ(c.table.keys, (std::vector<std::string>{" 10", " 20", "  1", ""}));
     EXPECT_EQ(c.table.columns, (std::vector<std::int16_t>{1, 2, 3, 0}));
     EXPECT_EQ(c.table.texts, (std::vector<std::string>{"RW", "HW", "Text | x", ""}));
-    EXPECT_EQ(l.display.list1,
+    EXPECT_EQ(c.columnLines,
               (std::vector<std::string>{" 10|1|RW", " 20|2|HW", "  1|3|Text | x"}));
     EXPECT_EQ(c.settings.dxfpath, "C:\\a b.dxf");
-    EXPECT_EQ(l.display.label2, "C:\\a b.dxf");
     EXPECT_EQ(c.settings.txtpath, "out.txt");
-    EXPECT_EQ(l.display.label7, "TEXT");
-    EXPECT_EQ(l.display.text1, ",");
+    EXPECT_EQ(c.settings.masterkey, "TEXT");
+    EXPECT_EQ(l.text1, ",");
     EXPECT_EQ(c.settings.trennzeich, "\t");  // tabs are not trimmed
     EXPECT_EQ(c.encoding, TextEncoding::Utf8);
 }
@@ -112,9 +111,9 @@ TEST(ConfigLoader, SettingsKeysFollowTheirRules) {
     for (const Case& c : kCases) {
         const Loaded l = load(c.ini);
         EXPECT_EQ(l.config.settings.dezzeich, c.dezzeich) << c.ini;
-        EXPECT_EQ(l.display.text1, c.text1) << c.ini;
+        EXPECT_EQ(l.text1, c.text1) << c.ini;
         EXPECT_EQ(l.config.settings.trennzeich, c.trennzeich) << c.ini;
-        EXPECT_EQ(l.display.text2, c.text2) << c.ini;
+        EXPECT_EQ(l.text2, c.text2) << c.ini;
         EXPECT_EQ(l.config.settings.masterkey, c.masterkey) << c.ini;
     }
 }
@@ -147,10 +146,8 @@ TEST(ConfigLoader, RaisesTheErrorsOfItsTable) {
 
 TEST(ConfigLoader, MissingFileIsError53) {
     TempDir dir;
-    Configuration config;
-    FakeDisplay display;
     try {
-        ConfigLoader(dir / "velunt.ini", config, display);
+        ConfigLoader(dir / "velunt.ini");
         FAIL();
     } catch (const RuntimeError& error) {
         EXPECT_EQ(error.number, 53);

@@ -3,13 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "config/config_loader.h"
-#include "fake_display.h"
 #include "test_files.h"
 
 namespace velunt {
 namespace {
 
-using testing::FakeDisplay;
 using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
@@ -38,10 +36,9 @@ protected:
         WriteFile(m_dir / "velunt.ini", ini);
         WriteFile(m_dir / "in.dxf", drawing);
         m_config = Configuration();
-        FakeDisplay display;
-        ConfigLoader(m_dir / "velunt.ini", m_config, display);
-        m_config.settings.dezzeich = display.text1;
-        m_config.settings.trennzeich = display.text2;
+        m_config = ConfigLoader(m_dir / "velunt.ini");
+        m_settings.decimalMark = InitialDecimalMark(m_config.settings);
+        m_settings.separator = InitialSeparator(m_config.settings);
         m_settings.dxfpath = m_dir / "in.dxf";
         if (m_settings.txtpath.empty()) m_settings.txtpath = m_dir / "out.txt";
         return again();

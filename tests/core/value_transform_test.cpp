@@ -24,8 +24,9 @@ std::string transformed(const Case& c) {
     settings.shiftCoordinates = c.options & kShift;
     settings.replaceDecimalPoint = c.options & kDecimal;
     settings.rwShift = c.rw;
+    settings.decimalMark = c.dezzeich;
     std::string stored = "previous";
-    TransformValue(c.value, c.key, settings, c.dezzeich, stored);
+    TransformValue(c.value, c.key, settings, stored);
     return stored;
 }
 
@@ -84,7 +85,7 @@ TEST(TransformValue, ChoosesTheShiftByKeyContainment) {
     settings.hwShift = "2000";
     for (const KeyCase& c : kCases) {
         std::string stored;
-        TransformValue("0.5", c.key, settings, ",", stored);
+        TransformValue("0.5", c.key, settings, stored);
         EXPECT_EQ(stored, c.stored) << c.key;
     }
 }
@@ -112,10 +113,10 @@ TEST(TransformValue, OverflowsOnlyWhereAPositionIsLookedAt) {
         settings.replaceDecimalPoint = c.options & kDecimal;
         std::string stored;
         if (c.overflows) {
-            EXPECT_THROW(TransformValue(*c.value, c.key, settings, ",", stored), RuntimeError)
+            EXPECT_THROW(TransformValue(*c.value, c.key, settings, stored), RuntimeError)
                 << c.options << c.key;
         } else {
-            TransformValue(*c.value, c.key, settings, ",", stored);
+            TransformValue(*c.value, c.key, settings, stored);
             EXPECT_EQ(stored, *c.value) << c.options << c.key;
         }
     }
@@ -124,9 +125,9 @@ TEST(TransformValue, OverflowsOnlyWhereAPositionIsLookedAt) {
 TEST(TransformValue, PercentCOverflowsFromPosition32765) {
     RunSettings settings;
     std::string stored;
-    TransformValue(std::string(32763, 'x') + "%%c", "  1", settings, ",", stored);  // at 32764
+    TransformValue(std::string(32763, 'x') + "%%c", "  1", settings, stored);  // at 32764
     EXPECT_EQ(stored, std::string(32763, 'x') + "0");
-    EXPECT_THROW(TransformValue(std::string(32764, 'x') + "%%c", "  1", settings, ",", stored),
+    EXPECT_THROW(TransformValue(std::string(32764, 'x') + "%%c", "  1", settings, stored),
                  RuntimeError);
 }
 

@@ -99,8 +99,8 @@ TEST_F(Form1Actions, ReadsAndWritesTextInTheEncodingOfVeluntIni) {
         MessageBoxAnswerer answerer;
         QTest::mouseClick(form.Command3, Qt::LeftButton);
         EXPECT_TRUE(answerer.boxes.empty()) << c.encoding << " " << output();
-        EXPECT_EQ(form.configuration().settings.dezzeich, c.euro) << c.encoding;
-        EXPECT_EQ(form.configuration().settings.trennzeich, c.aUmlaut) << c.encoding;
+        EXPECT_EQ(form.readRunSettings().decimalMark, c.euro) << c.encoding;
+        EXPECT_EQ(form.readRunSettings().separator, c.aUmlaut) << c.encoding;
         // The drawing named with an umlaut was found and read.
         const std::string& a = c.aUmlaut;
         EXPECT_EQ(output(), "RW" + a + "HW" + a + "Index\r\n4412345.5" + a + "5712345.25" + a +
@@ -156,14 +156,14 @@ TEST_F(Form1Actions, FileDialogsStartFromTheCaptionAndWriteTheChoiceBack) {
     }
 }
 
-TEST_F(Form1Actions, AuslesenWritesTheTableStoresTheMarksAndBeepsOnce) {
+TEST_F(Form1Actions, AuslesenWritesTheTableTakesTheMarksAndBeepsOnce) {
     load();
-    m_form.Text1->setText("#");  // Check2 not ticked: still stored
+    m_form.Text1->setText("#");  // Check2 not ticked: still taken
     const auto boxes = clickAuslesen();
     EXPECT_TRUE(boxes.empty());
     EXPECT_EQ(output(), Workspace::kTable);
-    EXPECT_EQ(m_form.configuration().settings.dezzeich, "#");
-    EXPECT_EQ(m_form.configuration().settings.trennzeich, ";");
+    EXPECT_EQ(m_form.readRunSettings().decimalMark, "#");
+    EXPECT_EQ(m_form.readRunSettings().separator, ";");
     EXPECT_EQ(m_platform.beeps, 1);
     EXPECT_EQ(m_form.cursor().shape(), Qt::ArrowCursor);
 
