@@ -129,6 +129,27 @@ std::string NumberToText(double value) {
     return text;
 }
 
+bool IsPlainNumber(std::string_view text) {
+    size_t pos = 0;
+    size_t end = text.size();
+    while (pos < end && text[pos] == ' ') ++pos;
+    while (end > pos && text[end - 1] == ' ') --end;
+    if (pos < end && (text[pos] == '+' || text[pos] == '-')) ++pos;
+    bool hasDigits = false;
+    bool hasPoint = false;
+    for (; pos < end; ++pos) {
+        const char c = text[pos];
+        if (isDigit(c)) {
+            hasDigits = true;
+        } else if (c == '.' && !hasPoint) {
+            hasPoint = true;
+        } else {
+            return false;
+        }
+    }
+    return hasDigits;
+}
+
 bool HasNonZeroDecimals(std::string_view text) {
     const size_t point = text.find('.');
     if (point == std::string_view::npos) return false;

@@ -21,6 +21,12 @@ double ReadNumber(std::string_view text);
 // below 1E-4. Raises error 6 for infinities and NaN.
 std::string NumberToText(double value);
 
+// True when `text` is a plain number: spaces around it allowed, an optional
+// sign, digits with at most one "." among them, at least one digit, no
+// exponent ("3.000", "12", "12.", "-0.5", " .5 "). Tabs and other blanks do
+// not count as spaces here.
+bool IsPlainNumber(std::string_view text);
+
 // True when the first "." of `text` is followed, within three characters, by
 // a number other than 0 ("3.001", "Str. 5"); false for "3.000", "3.0004",
 // "12." and texts without ".". Raises error 6 when that "." stands at

@@ -16,6 +16,7 @@ constexpr StandardText kStandardTexts[] = {
     {kOverflow, "Überlauf"},
     {kOutOfMemory, "Nicht genügend Speicher"},
     {kSubscriptOutOfRange, "Index außerhalb des gültigen Bereichs"},
+    {kTypeMismatch, "Typen unverträglich"},
     {kUserInterrupt, "Benutzerunterbrechung"},
     {kInternalError, "Interner Fehler"},
     {kFileNotFound, "Datei nicht gefunden"},

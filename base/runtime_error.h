@@ -21,6 +21,7 @@ enum ErrorNumber : int {
     kOverflow = 6,
     kOutOfMemory = 7,
     kSubscriptOutOfRange = 9,
+    kTypeMismatch = 13,
     kUserInterrupt = 18,
     kInternalError = 51,
     kFileNotFound = 53,

@@ -8,6 +8,9 @@
 #include <vector>
 
 #include "base/file_io.h"
+#include "base/read_number.h"
+#include "base/trim_spaces.h"
+#include "lines/group_code.h"
 #include "lines/line_matcher.h"
 #include "lines/line_reader.h"
 #include "engine/output_file.h"
@@ -33,6 +36,16 @@ bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
     return !ec && canonicalA == canonicalB;
 }
 
+// A shift amount that is not a number would shift by its leading digits
+// ("5700000,5" by 5700000) or by nothing ("abc"), silently.
+void checkShiftAmount(std::string_view field, std::string_view amount) {
+    if (TrimSpaces(amount).empty() || IsPlainNumber(amount)) return;
+    throw RuntimeError{kTypeMismatch, "Typen unverträglich: Die Verschiebung " +
+                                          std::string(field) + " „" + std::string(amount) +
+                                          "“ ist keine Zahl. Bitte eine Zahl mit Dezimalpunkt "
+                                          "eingeben, z. B. 5700000.5."};
+}
+
 // Refuses settings that would destroy a file or split every number, before
 // any file is touched.
 void checkSettings(const RunSettings& settings, const Configuration& config) {
@@ -49,6 +62,20 @@ void checkSettings(const RunSettings& settings, const Configuration& config) {
         throw RuntimeError{kPathFileAccessError,
                            "Die Ausgabedatei ist die Konfigurationsdatei velunt.ini; sie würde "
                            "überschrieben."};
+    if (settings.shiftCoordinates) {
+        checkShiftAmount("RW", settings.rwShift);
+        checkShiftAmount("HW", settings.hwShift);
+    }
+}
+
+// The table's keys as the scan matches them: a key that is a whole number
+// ("10", " 20 ") in the standard layout of group codes, as the reader hands
+// out group-code lines; every other key as written.
+std::vector<std::string> StandardKeys(const Configuration& config) {
+    std::vector<std::string> keys;
+    keys.reserve(config.table.keys.size());
+    for (const std::string& key : config.table.keys) keys.push_back(StandardGroupCode(key));
+    return keys;
 }
 
 class Scan : private BlockListener {
@@ -64,7 +91,7 @@ public:
           m_fieldOrder(FieldOrder(config.table, config.columnCount)),
           m_masterkey(config.settings.masterkey),
           m_values(static_cast<size_t>(config.columnCount) + 1) {
-        for (const std::string& key : config.table.keys) m_keys.emplace_back(key);
+        for (const std::string& key : StandardKeys(config)) m_keys.emplace_back(key);
         m_reader.setBlockListener(this);
     }
     ~Scan() override { m_reader.setBlockListener(nullptr); }
@@ -196,31 +223,21 @@ RunResult ExtractionRun(const RunSettings& settings, const Configuration& config
     try {
         checkSettings(settings, config);
 
-        // The drawing is opened first so that a binary DXF is refused before
-        // the output is touched; a drawing that cannot be opened is reported
-        // only after the output has been created or emptied.
-        FileHandle dxf;
-        std::optional<RuntimeError> openError;
-        try {
-            dxf = OpenForReading(settings.dxfpath);
-        } catch (const RuntimeError& error) {
-            openError = error;
-        }
-        std::optional<LineReader> reader;
-        if (dxf) {
-            reader.emplace(dxf.get(), settings.dxfpath);
-            reader->setKeys(std::span<const std::string>(config.table.keys)
-                                .first(static_cast<size_t>(config.columnCount)));
-            if (reader->peek(kBinaryDxfSentinel.size()) == kBinaryDxfSentinel)
-                throw RuntimeError{kInvalidFileFormat,
-                                   "Ungültiges Dateiformat: Die Zeichnung ist eine binäre "
-                                   "DXF-Datei; gelesen werden nur DXF-Dateien im Textformat."};
-        }
+        // The drawing is opened and its first block read before the output
+        // is touched: a drawing that is missing, unreadable or binary leaves
+        // the previous table as it was.
+        const FileHandle dxf = OpenForReading(settings.dxfpath);
+        LineReader reader(dxf.get(), settings.dxfpath);
+        const std::vector<std::string> keys = StandardKeys(config);
+        reader.setKeys(
+            std::span<const std::string>(keys).first(static_cast<size_t>(config.columnCount)));
+        if (reader.peek(kBinaryDxfSentinel.size()) == kBinaryDxfSentinel)
+            throw RuntimeError{kInvalidFileFormat,
+                               "Ungültiges Dateiformat: Die Zeichnung ist eine binäre "
+                               "DXF-Datei; gelesen werden nur DXF-Dateien im Textformat."};
 
         output.emplace(settings.txtpath);
-        if (openError) throw *openError;
-
-        Scan scan(settings, config, *reader, *output, observer, fileSize(settings.dxfpath));
+        Scan scan(settings, config, reader, *output, observer, fileSize(settings.dxfpath));
         result.objectCount = scan.run();
         output->close();
         result.succeeded = true;

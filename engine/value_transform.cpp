@@ -44,6 +44,21 @@ const std::string* shiftFor(std::string_view key, const RunSettings& settings) {
     return amount;
 }
 
+// Texts with a "." followed closely by a digit other than 0 ("12.345 m"),
+// and every plain number but zero, which is how drawings write unused
+// points.
+bool isShifted(std::string_view value) {
+    if (HasNonZeroDecimals(value)) return true;
+    return IsPlainNumber(value) && ReadNumber(value) != 0.0;
+}
+
+// The same texts, and every plain number with a ".", zero included: a table
+// must not hold "3.000" beside "3,5".
+bool isMarked(std::string_view value) {
+    if (HasNonZeroDecimals(value)) return true;
+    return value.find('.') != std::string_view::npos && IsPlainNumber(value);
+}
+
 }  // namespace
 
 void TransformValue(std::string_view value, std::string_view key, const RunSettings& settings,
@@ -57,11 +72,11 @@ void TransformValueInPlace(std::string& stored, std::string_view key, const RunS
 
     if (settings.shiftCoordinates) {
         const std::string* amount = shiftFor(key, settings);
-        if (amount && !amount->empty() && HasNonZeroDecimals(stored))
+        if (amount && !amount->empty() && isShifted(stored))
             stored = NumberToText(ReadNumber(stored) + ReadNumber(*amount));
     }
 
-    if (settings.replaceDecimalPoint && HasNonZeroDecimals(stored))
+    if (settings.replaceDecimalPoint && isMarked(stored))
         stored.replace(stored.find('.'), 1, settings.decimalMark);
 }
 

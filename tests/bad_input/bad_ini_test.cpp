@@ -43,10 +43,10 @@ TEST_F(BadIni, EmptyIniCapturesNothing) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(output(), "\r\n");
-    // Without paths there is no output file to create.
+    // Without paths there is no drawing to open.
     r = runWith("");
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Fehler: 75: Fehler beim Zugriff auf Pfad/Datei\n");
+    EXPECT_EQ(r.err, "Fehler: 53: Datei nicht gefunden\n");
     EXPECT_EQ(output(), kOldOutput);
     EXPECT_TRUE(drawingUnchanged());
 }

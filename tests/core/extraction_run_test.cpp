@@ -149,17 +149,45 @@ TEST_F(ExtractionRunTest, TruncatedDrawingKeepsTheLinesWritten) {
     }
 }
 
-TEST_F(ExtractionRunTest, MissingDrawingEmptiesTheOutputAndReports53) {
-    WriteFile(m_dir / "out.txt", "old contents");
+TEST_F(ExtractionRunTest, MissingDrawingKeepsTheOutputAndReports53) {
     run(kTextIni, "");
+    WriteFile(m_dir / "out.txt", "old contents");
     m_settings.dxfpath = m_dir / "missing.dxf";
-    EXPECT_EQ(again(), "");
+    EXPECT_EQ(again(), "old contents");
     ASSERT_EQ(m_report.errors.size(), 1u);
     EXPECT_EQ(m_report.errors[0].number, 53);
     EXPECT_EQ(m_report.errors[0].description, "Datei nicht gefunden");
     m_settings.dxfpath = m_dir / "no folder" / "in.dxf";
     again();
     EXPECT_EQ(lastError(), 76);
+}
+
+TEST_F(ExtractionRunTest, ShiftAmountsMustBeNumbers) {
+    struct Case {
+        bool shift;
+        const char* rw;
+        const char* hw;
+        int error;
+    };
+    const Case kCases[] = {
+        {true, "5700000,5", "0", 13}, {true, "0", "abc", 13},     {true, "1 2", "0", 13},
+        {true, "", "  ", 0},          {true, "-100", "2500000.5", 0}, {false, "abc", "1,5", 0},
+    };
+    for (const Case& c : kCases) {
+        m_settings.shiftCoordinates = c.shift;
+        m_settings.rwShift = c.rw;
+        m_settings.hwShift = c.hw;
+        m_report.errors.clear();
+        WriteFile(m_dir / "out.txt", "old contents");
+        const std::string table = run(kTextIni, kTwoTexts);
+        EXPECT_EQ(lastError(), c.error) << c.rw << " " << c.hw;
+        if (c.error != 0) {
+            EXPECT_EQ(table, "old contents");  // refused before anything is touched
+            EXPECT_NE(m_report.errors[0].description.find(c.error == 13 && *c.hw == 'a' ? "HW"
+                                                                                        : "RW"),
+                      std::string::npos);
+        }
+    }
 }
 
 TEST_F(ExtractionRunTest, ASecondRunWritesTheSameTable) {

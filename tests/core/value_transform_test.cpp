@@ -39,13 +39,18 @@ TEST(TransformValue, AppliesTheOptionsInOrder) {
         {0, "  1", "%%c12", "%%c12"},
         {kShift, " 10", " 12.345", "4400012.345"},
         {kShift | kDecimal, " 10", " 12.345", "4400012,345"},
-        {kShift, " 20", "3.000", "3.000"},
-        {kShift, " 20", "3.0004", "3.0004"},
+        {kShift, " 20", "3.000", "5700003"},  // plain numbers are shifted ...
+        {kShift, " 20", "3.0004", "5700003.0004"},
         {kShift, " 21", "-12.345", "5699987.655"},
         {kShift, "210", "0.5", "5700000.5"},
         {kShift, "100", "AcDbText", "AcDbText"},
-        {kShift, " 10", "12", "12"},
-        {kShift, " 10", "12.", "12."},
+        {kShift, " 10", "12", "4400012"},
+        {kShift, " 10", "12.", "4400012"},
+        {kShift, " 10", " 5712338.0 ", "10112338"},
+        {kShift, " 10", "0.0", "0.0"},  // ... but zero, an unused point, is not
+        {kShift, " 10", "-0", "-0"},
+        {kShift, " 10", "1E+20", "1E+20"},  // not plain: the old rule
+        {kShift, " 10", "12. m", "12. m"},
         {kShift, " 10", "12.345 m", "4400012.345"},
         {kShift, " 11", "12.345678901234567", "4400012.3456789"},
         {kShift, " 40", "2.5", "2.5"},
@@ -58,6 +63,13 @@ TEST(TransformValue, AppliesTheOptionsInOrder) {
         {kDecimal, "  1", "1.2.3", "1,2.3"},
         {kDecimal, "  1", "Str. 5", "Str, 5"},
         {kDecimal, "  1", "Nr. A", "Nr. A"},
+        {kDecimal, " 40", "3.000", "3,000"},  // every plain number gets the mark
+        {kDecimal, " 40", " 0.0 ", " 0,0 "},
+        {kDecimal, " 40", "12.", "12,"},
+        {kDecimal, "  1", "14.09.20", "14,09.20"},  // a text: the old rule
+        {kDecimal, "  1", "1.000 m", "1.000 m"},
+        {kShift | kDecimal, " 20", "3.000", "5700003"},
+        {kShift | kDecimal, " 20", "0.0", "0,0"},
         {kDecimal, " 40", "2.5", "25", "4400000", ""},
         {kDecimal, " 40", "2.5", "2.5", "4400000", "."},
         {kDecimal, " 40", "2.5", "2<->5", "4400000", "<->"},

@@ -182,8 +182,8 @@ TEST_F(Form1Actions, OptionsAndTextBoxesReachTheRun) {
     m_form.Text3->setText("-4400000");
     m_form.Text4->setText("-5700000");
     EXPECT_TRUE(clickAuslesen().empty());
-    // 5712340.0 has no decimals other than zero: neither shifted nor given the mark.
-    EXPECT_EQ(output(), "RW|HW|Text\r\n12345,5|12345,25|%%c12\r\n12350,75|5712340.0|B\r\n");
+    // 5712340.0 is a plain number: shifted like the others.
+    EXPECT_EQ(output(), "RW|HW|Text\r\n12345,5|12345,25|%%c12\r\n12350,75|12340|B\r\n");
 }
 
 TEST_F(Form1Actions, AFailedRunShowsTheErrorBoxAndBeepsTwice) {
@@ -204,9 +204,8 @@ TEST_F(Form1Actions, AFailedRunShowsTheErrorBoxAndBeepsTwice) {
     EXPECT_EQ(box.formCursor, Qt::WaitCursor);
     EXPECT_EQ(m_platform.beeps, 2);  // ... and the action once more after the run
     EXPECT_EQ(m_form.cursor().shape(), Qt::ArrowCursor);
-    // The output file was created (emptied) before the drawing was opened.
-    EXPECT_TRUE(std::filesystem::exists(m_workspace.path("out.txt")));
-    EXPECT_EQ(output(), "");
+    // A drawing that cannot be opened leaves the output untouched.
+    EXPECT_FALSE(std::filesystem::exists(m_workspace.path("out.txt")));
 }
 
 // However a run fails, it ends with the error box, two beeps and the arrow,
