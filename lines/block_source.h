@@ -15,15 +15,9 @@
 #include <vector>
 
 #include "base/runtime_error.h"
+#include "lines/window_masks.h"
 
 namespace velunt {
-
-// Which three-byte lines may be a key line: per byte position, whether every
-// key (and "  0") has a space, or a "0", there.
-struct KeyShape {
-    bool space[3] = {};
-    bool zero[3] = {};
-};
 
 struct Block {
     std::vector<char> data;  // the block's bytes, plus slack for the last window
@@ -60,6 +54,7 @@ private:
     size_t m_blockSize;
     bool m_prefetch;
     KeyShape m_shape;
+    MaskVariant m_variant = BestMaskVariant();
     bool m_started = false;
     bool m_lineStartsAtBlock = true;  // the block before ended with a line end
     std::vector<std::unique_ptr<Block>> m_blocks;
