@@ -7,8 +7,12 @@
 namespace velunt {
 
 BlockSource::BlockSource(std::FILE* file, std::filesystem::path path, size_t blockSize,
-                         bool prefetch)
-    : m_file(file), m_path(std::move(path)), m_blockSize(blockSize), m_prefetch(prefetch) {
+                         bool prefetch, MaskVariant variant)
+    : m_file(file),
+      m_path(std::move(path)),
+      m_blockSize(blockSize),
+      m_prefetch(prefetch),
+      m_variant(variant) {
     const size_t windows = (blockSize + 63) / 64;
     for (int i = 0; i < (prefetch ? 3 : 1); ++i) {
         auto block = std::make_unique<Block>();

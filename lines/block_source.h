@@ -30,8 +30,10 @@ struct Block {
 
 class BlockSource {
 public:
-    // Borrows `file`. `path` only names the file in read errors.
-    BlockSource(std::FILE* file, std::filesystem::path path, size_t blockSize, bool prefetch);
+    // Borrows `file`. `path` only names the file in read errors. `variant`
+    // computes the masks (one of AvailableMaskVariants()).
+    BlockSource(std::FILE* file, std::filesystem::path path, size_t blockSize, bool prefetch,
+                MaskVariant variant);
     ~BlockSource();
     BlockSource(const BlockSource&) = delete;
     BlockSource& operator=(const BlockSource&) = delete;
@@ -54,7 +56,7 @@ private:
     size_t m_blockSize;
     bool m_prefetch;
     KeyShape m_shape;
-    MaskVariant m_variant = BestMaskVariant();
+    MaskVariant m_variant;
     bool m_started = false;
     bool m_lineStartsAtBlock = true;  // the block before ended with a line end
     std::vector<std::unique_ptr<Block>> m_blocks;
