@@ -1,9 +1,8 @@
 #pragma once
-// Reads a file in blocks and finds, for each 64-byte window of a block, the
-// line ends, the lines that read "  0" and the lines that may be a key line,
-// as bit masks. With prefetching, a second thread reads and scans the next
-// blocks while the caller works on the current one; memory stays at three
-// blocks.
+// Reads a file in blocks and computes the bit masks of each block's 64-byte
+// windows (what the bits mean: lines/line_reader.h). With prefetching, a
+// second thread reads and scans the next blocks while the caller works on
+// the current one; memory stays at three blocks.
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
@@ -21,8 +20,7 @@ namespace velunt {
 
 struct Block {
     std::vector<char> data;  // the block's bytes, plus slack for the last window
-    // Per window: line ends (each CR, and each LF that does not follow a CR),
-    // lines that read "  0", lines of three bytes with the key shape's bytes.
+    // One mask word per window (lines/line_reader.h).
     std::vector<std::uint64_t> lineEnds, objectStarts, keyCandidates;
     size_t length = 0;                  // 0 at the end of the file
     std::optional<RuntimeError> error;  // reading failed
