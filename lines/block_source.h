@@ -1,9 +1,8 @@
 #pragma once
-// Reads a file in blocks and finds, for each 64-byte window of a block, the
-// line ends, the lines that read "  0" and the lines that may be a key line,
-// as bit masks. With prefetching, a second thread reads and scans the next
-// blocks while the caller works on the current one; memory stays at three
-// blocks.
+// Reads a file in blocks and computes the bit masks of each block's 64-byte
+// windows (what the bits mean: lines/line_reader.h). With prefetching, a
+// second thread reads and scans the next blocks while the caller works on
+// the current one; memory stays at three blocks.
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
@@ -15,20 +14,13 @@
 #include <vector>
 
 #include "base/runtime_error.h"
+#include "lines/window_masks.h"
 
 namespace velunt {
 
-// Which three-byte lines may be a key line: per byte position, whether every
-// key (and "  0") has a space, or a "0", there.
-struct KeyShape {
-    bool space[3] = {};
-    bool zero[3] = {};
-};
-
 struct Block {
     std::vector<char> data;  // the block's bytes, plus slack for the last window
-    // Per window: line ends (each CR, and each LF that does not follow a CR),
-    // lines that read "  0", lines of three bytes with the key shape's bytes.
+    // One mask word per window (lines/line_reader.h).
     std::vector<std::uint64_t> lineEnds, objectStarts, keyCandidates;
     size_t length = 0;                  // 0 at the end of the file
     std::optional<RuntimeError> error;  // reading failed
@@ -36,8 +28,10 @@ struct Block {
 
 class BlockSource {
 public:
-    // Borrows `file`. `path` only names the file in read errors.
-    BlockSource(std::FILE* file, std::filesystem::path path, size_t blockSize, bool prefetch);
+    // Borrows `file`. `path` only names the file in read errors. `variant`
+    // computes the masks (one of AvailableMaskVariants()).
+    BlockSource(std::FILE* file, std::filesystem::path path, size_t blockSize, bool prefetch,
+                MaskVariant variant);
     ~BlockSource();
     BlockSource(const BlockSource&) = delete;
     BlockSource& operator=(const BlockSource&) = delete;
@@ -60,6 +54,7 @@ private:
     size_t m_blockSize;
     bool m_prefetch;
     KeyShape m_shape;
+    MaskVariant m_variant;
     bool m_started = false;
     bool m_lineStartsAtBlock = true;  // the block before ended with a line end
     std::vector<std::unique_ptr<Block>> m_blocks;

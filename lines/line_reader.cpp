@@ -9,9 +9,10 @@ constexpr size_t kNoWindow = ~size_t{0};  // one window before the first
 
 }  // namespace
 
-LineReader::LineReader(std::FILE* file, std::filesystem::path path, size_t blockSize, bool prefetch)
+LineReader::LineReader(std::FILE* file, std::filesystem::path path, size_t blockSize, bool prefetch,
+                       MaskVariant masks)
     : m_blockSize(blockSize),
-      m_source(file, std::move(path), blockSize, prefetch),
+      m_source(file, std::move(path), blockSize, prefetch, masks),
       m_window(kNoWindow) {}
 
 bool LineReader::setKeys(std::span<const std::string> keys) {
@@ -21,7 +22,7 @@ bool LineReader::setKeys(std::span<const std::string> keys) {
     for (const std::string& key : keys) m_keysShaped = m_keysShaped && key.size() == 3;
     KeyShape shape;
     for (int j = 0; j < 3; ++j) {
-        // "  0" counts as a key too: skipping must stop at object starts.
+        // Seeded with "  0" (key shape, line_reader.h).
         bool space = j < 2, zero = j == 2;
         for (const std::string& key : keys) {
             space = space && m_keysShaped && key[j] == ' ';
@@ -43,9 +44,8 @@ void LineReader::skipBeyondWindow(const std::uint64_t* marks) {
             return;
         }
     }
-    // No marked line begins in the rest of the block. A line that begins in
-    // the last window may go on into the next block: step only to the start
-    // of the line after the last line end before that window.
+    // No mark in the rest of the block: stop before the last window (the
+    // last-window rule, line_reader.h).
     if (m_windowCount < 2) return;
     for (size_t w = m_windowCount - 1; w-- > m_position / 64;) {
         std::uint64_t ends = m_masks[w];

@@ -1,14 +1,76 @@
 #pragma once
-// Splits a byte stream into lines ending at CR LF, at a lone CR or at a lone
-// LF; the last line needs no line end, and a file that ends with a line end
-// has no empty line after it. Blocks come with all their line ends found as
-// bit masks (BlockSource), so handing out a line is a few instructions.
-// Memory is a few blocks, their masks, and the longest line that spans
-// blocks.
+// The lines of a file, and the contract of the whole line-reading layer
+// (lines/window_masks, lines/block_source and this reader).
 //
-// Borrows `file`, which must stay open while the reader is used. A returned
-// view stays valid until the next call of next(), and at least
-// kReadableSlack bytes are readable from its start (for word-wise compares).
+// Lines. A line ends at CR LF, at a lone CR or at a lone LF; the last line
+// needs no line end, and a file that ends with a line end has no empty line
+// after it. Lines are handed out without their line end. Memory is a few
+// blocks, their masks, and the longest line that spans blocks.
+//
+// Bits. The file is read in blocks; for each 64-byte window of a block,
+// ComputeWindowMasks() sets bit i of three masks for byte i of the window:
+//   lineEnds       the byte ends a line: each CR, and each LF not right after a CR
+//   objectStarts   a line that reads "  0" (an object start) begins at the byte
+//   keyCandidates  a three-byte line begins at the byte and has the key shape
+// A three-byte line is one whose line end follows its third byte. Handing out
+// a line is taking the lowest bit of lineEnds; skipping is finding the next
+// bit of objectStarts or keyCandidates. One window, keys " 10", " 20" and
+// "  1" (shown: _ space, r CR, n LF; bit i under byte i):
+//   byte           0         1         2         3         4         5         6
+//                  0123456789012345678901234567890123456789012345678901234567890123
+//   bytes          __0rnTEXTrn__8rn0rn_10rn1.5n_20r2.25rn__1rnA_Brn__0rnLINErn_10rn
+//   lineEnds       ...1.....1....1..1....1....1...1....1....1....1....1.....1....1.
+//   objectStarts   1...............................................1...............
+//   keyCandidates  1..........1.......1........1.........1.........1..........1....
+// "1.5" ends at its lone LF (27), " 20" at its lone CR (31). Every key
+// begins with a space, so every three-byte line that does is a candidate:
+// "  8" too (a skip may stop at lines that are no key), "A B" not.
+//
+// CR LF. A CR LF pair is one line end with one bit, at the CR; the LF is
+// stepped over in stepOverLineEnd(). When the CR is a block's last byte, the
+// LF is the next block's first byte, which the masks (they see one block)
+// mark as a line end of its own: refill() clears that bit and starts the
+// block after the LF.
+//
+// The last window. A window's masks also look at the first bytes of the
+// window after it (an LF after a CR, the line end after a three-byte line).
+// A block's last window cannot see the next block, so a line there that may
+// go on into it is never marked. A skip that finds no mark in the rest of the
+// block therefore stops before the last window: at the line after the last
+// line end in the windows before it (or where it is, if there is none), and
+// next() reads on from there, spilling a line that spans blocks into the
+// reader's own buffer.
+//
+// Key shape. The key shape (KeyShape) says, per byte position, whether every
+// key has a space, or a "0", there. setKeys() seeds it with "  0", so a skip
+// to keys still stops at every object start. It is only used when every key
+// has three bytes (and there is one); otherwise setKeys() returns false and
+// skipToKeyOrObjectStart() does nothing. Blocks are scanned with the shape
+// set when they are read, so setKeys() comes before the first next() or
+// peek(); later it returns false.
+//
+// Threads. With prefetch, a second thread, started when the first block is
+// needed, reads the file and computes the masks up to two blocks ahead;
+// without prefetch, or when no thread can be had, the caller's thread does
+// it inside next() and peek(). `file` is borrowed: it must stay open, and
+// nothing else may read it, while the reader lives. The reader itself is used
+// from one thread.
+//
+// Errors. next() and peek() throw RuntimeError, from refill(), when a read
+// failed, be it on the prefetch thread (which hands the error over with the
+// block) or on the caller's; when memory ran out on the prefetch thread while
+// the error was made, it is error 7 (out of memory). std::bad_alloc comes from
+// the constructor (the blocks) and from next() and peek(): the spill growing
+// for a line that spans blocks, starting the prefetch thread, or making a
+// read error on the caller's thread. Skipping and moveLastLineInto() do not
+// throw.
+//
+// Views. A line from next() stays valid until the next call of next() or,
+// for a spilled line, moveLastLineInto(); skipping and peek() leave it
+// valid. At least kReadableSlack bytes are readable from the start of every
+// view (for word-wise compares, LineMatcher). peek()'s view lies in the first
+// block and stays valid until next() reads on past that block; callers rely
+// on it only until the first next().
 #include <bit>
 #include <cstdint>
 #include <cstdio>
@@ -19,6 +81,7 @@
 #include <vector>
 
 #include "lines/block_source.h"
+#include "lines/window_masks.h"
 
 namespace velunt {
 
@@ -35,9 +98,11 @@ public:
     static constexpr size_t kReadableSlack = 8;
 
     // `path` only names the file in read errors. With `prefetch`, the next
-    // blocks are read and scanned on a second thread.
+    // blocks are read and scanned on a second thread. `masks` picks how the
+    // blocks are scanned (tests compare the variants); any of
+    // AvailableMaskVariants() gives the same lines.
     LineReader(std::FILE* file, std::filesystem::path path, size_t blockSize = kDefaultBlockSize,
-               bool prefetch = true);
+               bool prefetch = true, MaskVariant masks = BestMaskVariant());
 
     // The next line without its line end; false when no line is left, that
     // is exactly when the file is at its end.
@@ -54,16 +119,15 @@ public:
     }
 
     // Moves on to the next line that reads "  0" (an object start) within the
-    // current block, passing over every line before it; without one, to
-    // near the block's end. Lines passed over are never handed out, so the
-    // caller uses this only where no other line matters.
+    // current block, passing over every line before it; without one, as far
+    // as the last-window rule allows (above). Lines passed over are never
+    // handed out, so the caller uses this only where no other line matters.
     void skipToObjectStart() { skipTo(m_objectStarts); }
 
-    // Tells the reader the key lines awaited inside objects. When every key
-    // has three bytes, skipToKeyOrObjectStart() passes over lines that can be
-    // neither a key nor "  0" (it may stop at other lines too) and this
-    // returns true; otherwise it returns false and that skip does nothing.
-    // Call before the first line is read.
+    // Tells the reader the key lines awaited inside objects (key shape,
+    // above). When it returns true, skipToKeyOrObjectStart() passes over
+    // lines that can be neither a key nor "  0"; it may stop at other lines
+    // too.
     bool setKeys(std::span<const std::string> keys);
     void skipToKeyOrObjectStart() {
         if (m_keysShaped) skipTo(m_keyCandidates);
@@ -125,8 +189,8 @@ private:
         return line;
     }
 
-    // A CR LF pair has one bit, at its CR; its LF is stepped over here, or
-    // when the next block is read if the CR is the block's last byte.
+    // Moves past the line end at `end`, and past the LF of a CR LF pair
+    // (CR LF, above).
     void stepOverLineEnd(size_t end) {
         m_position = end + 1;
         if (m_data[end] == '\r') {

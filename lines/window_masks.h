@@ -1,0 +1,36 @@
+#pragma once
+// The bit masks of a block's 64-byte windows: line ends, object starts and
+// possible key lines (what the bits mean: lines/line_reader.h). Three
+// variants compute the same masks: plain C++, SSE2 and AVX2; the best one
+// the processor can run is used unless a caller (a test) picks one.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace velunt {
+
+// Which three-byte lines may be a key line: per byte position, whether every
+// key (and "  0") has a space, or a "0", there.
+struct KeyShape {
+    bool space[3] = {};
+    bool zero[3] = {};
+};
+
+enum class MaskVariant { Scalar, Sse2, Avx2 };
+
+// The variants this build and this processor can run, plainest first.
+std::vector<MaskVariant> AvailableMaskVariants();
+
+// The fastest of them.
+MaskVariant BestMaskVariant();
+
+// Fills one mask word per 64-byte window of `bytes[0, length)` into each of
+// the three arrays. Bytes from `length` up to the end of the last window
+// must be readable; they do not count. `lineStartsAtBlock`: the byte before
+// `bytes` ended a line (or there is none). `variant` must be one of
+// AvailableMaskVariants().
+void ComputeWindowMasks(MaskVariant variant, const char* bytes, std::size_t length,
+                        bool lineStartsAtBlock, const KeyShape& shape, std::uint64_t* lineEnds,
+                        std::uint64_t* objectStarts, std::uint64_t* keyCandidates);
+
+}  // namespace velunt

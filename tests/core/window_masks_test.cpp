@@ -1,0 +1,151 @@
+#include "lines/window_masks.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <initializer_list>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "lines/line_reader.h"
+#include "test_files.h"
+
+namespace velunt {
+namespace {
+
+using testing::TempDir;
+using testing::WriteFile;
+
+// Each text at its offset; the gaps between them are filled with 'x'.
+std::string placed(std::initializer_list<std::pair<size_t, std::string>> parts) {
+    std::string bytes;
+    for (const auto& [offset, text] : parts) bytes.append(offset - bytes.size(), 'x') += text;
+    return bytes;
+}
+
+// Three-byte lines of every shape, with all three line ends, so that their
+// bytes and line ends fall on every side of the window edges.
+std::string keyShapedLines() {
+    const char* lines[] = {" 10", " 20", "  1", "  8", "100", "1  ", " 0 ", "  0", "  0 ", " 0"};
+    const char* ends[] = {"\r\n", "\n", "\r"};
+    std::string bytes;
+    for (int i = 0; i < 70; ++i) bytes += std::string(lines[i % 10]) + ends[i % 3];
+    return bytes;
+}
+
+// Lines split by a plain byte loop: CR LF, lone CR and lone LF end a line.
+std::vector<std::string> plainLines(const std::string& bytes) {
+    std::vector<std::string> lines(1);
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] != '\r' && bytes[i] != '\n') {
+            lines.back() += bytes[i];
+            continue;
+        }
+        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+        lines.emplace_back();
+    }
+    if (lines.back().empty()) lines.pop_back();
+    return lines;
+}
+
+// The masks of all windows, the file cut into blocks as BlockSource cuts it;
+// the bytes after each block are ones the masks must not count.
+std::array<std::vector<std::uint64_t>, 3> masksOf(MaskVariant variant, const std::string& bytes,
+                                                  size_t blockSize, const KeyShape& shape) {
+    std::array<std::vector<std::uint64_t>, 3> all;
+    bool lineStartsAtBlock = true;
+    for (size_t at = 0; at < bytes.size(); at += blockSize) {
+        const size_t n = std::min(blockSize, bytes.size() - at);
+        const std::string block = bytes.substr(at, n) + std::string(16, '\r') +
+                                  std::string(16, '\n') + std::string(32, ' ') + "0";
+        std::array<std::vector<std::uint64_t>, 3> masks;
+        for (auto& m : masks) m.resize((n + 63) / 64);
+        ComputeWindowMasks(variant, block.data(), n, lineStartsAtBlock, shape, masks[0].data(),
+                           masks[1].data(), masks[2].data());
+        for (int k = 0; k < 3; ++k) all[k].insert(all[k].end(), masks[k].begin(), masks[k].end());
+        lineStartsAtBlock = bytes[at + n - 1] == '\r' || bytes[at + n - 1] == '\n';
+    }
+    return all;
+}
+
+// The lines a reader hands out; with `skip`, after skipping to object starts
+// and to keys in turn before each line.
+std::vector<std::string> readerLines(const std::filesystem::path& path, size_t blockSize,
+                                     MaskVariant variant, bool skip) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    LineReader reader(file, path, blockSize, false, variant);
+    const std::string keys[] = {" 10", " 20", "  1"};
+    EXPECT_TRUE(reader.setKeys(keys));
+    std::vector<std::string> lines;
+    std::string_view line;
+    for (bool toKeys = false;; toKeys = !toKeys) {
+        if (skip && toKeys) reader.skipToKeyOrObjectStart();
+        if (skip && !toKeys) reader.skipToObjectStart();
+        if (!reader.next(line)) break;
+        lines.emplace_back(line);
+    }
+    std::fclose(file);
+    return lines;
+}
+
+// Every variant this machine can run, on inputs whose line ends, object
+// starts and three-byte lines sit on window and block edges.
+TEST(WindowMasks, EveryVariantGivesTheSameMasksAndLines) {
+    const std::pair<const char*, std::string> kInputs[] = {
+        // The CR of a CR LF pair as the last byte of blocks of 64, 100 and 128.
+        {"CR LF split",
+         placed({{63, "\r\n"}, {99, "\r\n"}, {127, "\r\n"}, {199, "\r\n"}, {255, "\r\n"}})},
+        {"long lines", std::string(300, 'L') + "\r\n" + std::string(129, 'M') + "\n  0\r\n" +
+                           std::string(200, 'N')},
+        // "  0" ending at, crossing and starting at window and block edges;
+        // the last one has no line end.
+        {"object starts at edges", placed({{59, "\n  0\r\n"},
+                                           {97, "\n  0\r\n"},
+                                           {125, "\n  0\r\n"},
+                                           {188, "\n  0\n"},
+                                           {255, "\n  0\r"},
+                                           {299, "\r  0"}})},
+        {"lone CR and LF",
+         placed({{0, "a\rb\nc\r\n\n\r"}, {63, "\ry"}, {99, "\n"}, {127, "\n\r"}, {191, "\r"}})},
+        {"short last window", "  0\r\n 10\r\n1.5"},
+        {"key shapes", keyShapedLines()},
+    };
+    const KeyShape kShapes[] = {
+        {},                                           // every three-byte line
+        {{true, false, false}, {}},                   // keys " 10", " 20", "  1"
+        {{true, true, false}, {false, false, true}},  // "  0" alone
+    };
+    const std::vector<MaskVariant> variants = AvailableMaskVariants();
+#if defined(__x86_64__) || defined(_M_X64)
+    ASSERT_GE(variants.size(), 2u);  // plain C++ and SSE2 at least
+#endif
+    TempDir dir;
+    for (const auto& [name, bytes] : kInputs) {
+        WriteFile(dir / "lines.txt", bytes);
+        for (const size_t blockSize : {size_t{64}, size_t{100}, size_t{128}, size_t{4096}}) {
+            SCOPED_TRACE(::testing::Message() << name << ", blocks of " << blockSize);
+            for (const KeyShape& shape : kShapes) {
+                const auto expected = masksOf(variants.front(), bytes, blockSize, shape);
+                for (const MaskVariant variant : variants)
+                    EXPECT_EQ(masksOf(variant, bytes, blockSize, shape), expected)
+                        << "variant " << static_cast<int>(variant);
+            }
+            for (const bool skip : {false, true}) {
+                const auto expected =
+                    skip ? readerLines(dir / "lines.txt", blockSize, variants.front(), true)
+                         : plainLines(bytes);
+                for (const MaskVariant variant : variants)
+                    EXPECT_EQ(readerLines(dir / "lines.txt", blockSize, variant, skip), expected)
+                        << "variant " << static_cast<int>(variant) << (skip ? ", skipping" : "");
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace velunt
