@@ -228,6 +228,7 @@ RunResult ExtractionRun(const RunSettings& settings, const Configuration& config
         // the previous table as it was.
         const FileHandle dxf = OpenForReading(settings.dxfpath);
         LineReader reader(dxf.get(), settings.dxfpath);
+        reader.readGroupCodesInPairs();
         const std::vector<std::string> keys = StandardKeys(config);
         reader.setKeys(
             std::span<const std::string>(keys).first(static_cast<size_t>(config.columnCount)));

@@ -6,6 +6,7 @@
 #include <array>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <iterator>
 #include <string_view>
 #include <vector>
@@ -108,6 +109,50 @@ std::vector<std::string_view> plainLines(std::string_view bytes) {
     return lines;
 }
 
+// `text` rewritten as a group code in the standard layout when it is a whole
+// number (spaces, digits, spaces) in another layout; nullopt otherwise.
+std::optional<std::string> plainStandardCode(std::string_view text) {
+    const size_t first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) return std::nullopt;
+    const size_t last = text.find_last_not_of(' ');
+    const std::string digits(text.substr(first, last - first + 1));
+    if (digits.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+    return digits.size() >= 3 ? digits : std::string(3 - digits.size(), ' ') + digits;
+}
+
+// A shift amount the run accepts: blank, or spaces around an optional sign
+// and digits with at most one ".".
+bool plainAmount(std::string_view amount) {
+    const size_t first = amount.find_first_not_of(' ');
+    if (first == std::string_view::npos) return true;
+    std::string_view number = amount.substr(first, amount.find_last_not_of(' ') - first + 1);
+    if (number.front() == '+' || number.front() == '-') number.remove_prefix(1);
+    const size_t point = number.find('.');
+    if (point != std::string_view::npos && number.find('.', point + 1) != std::string_view::npos)
+        return false;
+    return number.find_first_not_of("0123456789.") == std::string_view::npos &&
+           number.find_first_of("0123456789") != std::string_view::npos;
+}
+
+// The drawing's lines as the scan sees them: read in code/value pairs, a
+// whole number at a group-code position in the standard layout; anything
+// else there counts as a value line, and the next line is a code again.
+std::vector<std::string> plainDrawingLines(std::string_view bytes) {
+    std::vector<std::string> lines;
+    bool atCode = true;
+    for (const std::string_view line : plainLines(bytes)) {
+        if (!atCode) {
+            lines.emplace_back(line);
+            atCode = true;
+            continue;
+        }
+        const std::optional<std::string> code = plainStandardCode(line);
+        lines.push_back(code ? *code : std::string(line));
+        atCode = !code;
+    }
+    return lines;
+}
+
 // The run as plainly as it can be written: every line split off by a byte
 // loop and looked at in turn, the record lines joined by hand. Only the
 // value transformations are the engine's own. Returns the error number (0
@@ -145,8 +190,10 @@ std::string plainRecordLine(const std::vector<std::string>& texts, const Configu
 
 Expected plainRun(std::string_view drawing, const Configuration& config,
                   const RunSettings& settings) {
-    const std::vector<std::string_view> lines = plainLines(drawing);
-    const std::vector<std::string>& keys = config.table.keys;
+    const std::vector<std::string> lines = plainDrawingLines(drawing);
+    std::vector<std::string> keys;
+    for (const std::string& key : config.table.keys)
+        keys.push_back(plainStandardCode(key).value_or(key));
     const int count = config.columnCount;
     std::vector<std::string> texts = config.table.texts;
     Expected expected;
@@ -155,7 +202,7 @@ Expected plainRun(std::string_view drawing, const Configuration& config,
     double objectCounter = 0;
     try {
         size_t i = 0;
-        const auto required = [&]() {
+        const auto required = [&]() -> std::string_view {
             if (i == lines.size()) throw MakeError(kInputPastEndOfFile);
             return lines[i++];
         };
@@ -316,8 +363,10 @@ std::string FuzzExtractionRun(const std::uint8_t* data, std::size_t size) {
 
     const bool refused = settings.replaceDecimalPoint && !settings.decimalMark.empty() &&
                          settings.decimalMark == settings.separator;
+    const bool badAmount = settings.shiftCoordinates &&
+                           (!plainAmount(settings.rwShift) || !plainAmount(settings.hwShift));
     const bool binary = drawing.starts_with(kBinarySentinel);
-    if (!refused && !binary) {
+    if (!refused && !badAmount && !binary) {
         // The same lines, errors and table as the plain scan.
         const Expected expected = plainRun(drawing, config, settings);
         const int number = result.succeeded ? 0 : report.errors.front().number;
@@ -333,6 +382,9 @@ std::string FuzzExtractionRun(const std::uint8_t* data, std::size_t size) {
     switch (number) {
         case 5:
             if (!refused) return "error 5 without a decimal mark equal to the separator";
+            break;
+        case 13:
+            if (refused || !badAmount) return "error 13 without a shift amount that is no number";
             break;
         case 321:
             if (!binary) return "error 321 for a text drawing";

@@ -1,5 +1,6 @@
 #include "lines/block_source.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <new>
 #include <system_error>
@@ -25,6 +26,11 @@ BlockSource::BlockSource(std::FILE* file, std::filesystem::path path, size_t blo
     }
 }
 
+void BlockSource::pairGroupCodes() {
+    m_pairing.emplace();
+    for (const auto& block : m_blocks) block->relaid.assign(block->lineEnds.size(), 0);
+}
+
 BlockSource::~BlockSource() {
     if (!m_thread.joinable()) return;
     {
@@ -42,11 +48,18 @@ void BlockSource::fill(Block& block) {
     block.error.reset();
     if (n == 0) {
         if (std::ferror(m_file)) block.error = FileErrorFromErrno(errno ? errno : EIO, m_path);
+        block.lastLineRelaid = m_pairing && m_pairing->lastLineNeedsLayout();
         return;
     }
     ComputeWindowMasks(m_variant, block.data.data(), n, m_lineStartsAtBlock, m_shape,
                        block.lineEnds.data(), block.objectStarts.data(),
                        block.keyCandidates.data());
+    if (m_pairing) {
+        if (block.hasRelaid) std::fill(block.relaid.begin(), block.relaid.end(), 0);
+        block.hasRelaid = m_pairing->scanBlock(block.data.data(), n, block.lineEnds.data(),
+                                               block.objectStarts.data(),
+                                               block.keyCandidates.data(), block.relaid.data());
+    }
     const char last = block.data[n - 1];
     m_lineStartsAtBlock = last == '\r' || last == '\n';
 }

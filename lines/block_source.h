@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/runtime_error.h"
+#include "lines/group_code_pairing.h"
 #include "lines/window_masks.h"
 
 namespace velunt {
@@ -22,6 +23,11 @@ struct Block {
     std::vector<char> data;  // the block's bytes, plus slack for the last window
     // One mask word per window (lines/line_reader.h).
     std::vector<std::uint64_t> lineEnds, objectStarts, keyCandidates;
+    // With group codes read in pairs: a bit at the line end of each group-code
+    // line to hand out in the standard layout (GroupCodePairing).
+    std::vector<std::uint64_t> relaid;
+    bool hasRelaid = false;      // any bit of `relaid` is set
+    bool lastLineRelaid = false;  // at the end of the file: the last line, which has no line end
     size_t length = 0;                  // 0 at the end of the file
     std::optional<RuntimeError> error;  // reading failed
 };
@@ -38,6 +44,7 @@ public:
 
     // Before the first take().
     void setKeyShape(const KeyShape& shape) { m_shape = shape; }
+    void pairGroupCodes();
     bool started() const { return m_started; }
 
     // The next block; the one taken before is given back and must no longer
@@ -54,6 +61,7 @@ private:
     size_t m_blockSize;
     bool m_prefetch;
     KeyShape m_shape;
+    std::optional<GroupCodePairing> m_pairing;  // only the reading thread uses it
     MaskVariant m_variant;
     bool m_started = false;
     bool m_lineStartsAtBlock = true;  // the block before ended with a line end

@@ -1,5 +1,7 @@
 #include "lines/line_reader.h"
 
+#include "lines/group_code.h"
+
 #include <algorithm>
 
 namespace velunt {
@@ -68,6 +70,7 @@ bool LineReader::refill() {
     const size_t n = block.length;
     if (n == 0) {
         m_eof = true;
+        m_lastLineRelaid = block.lastLineRelaid;
         m_data = nullptr;
         m_length = m_position = m_windowCount = 0;
         return false;
@@ -76,6 +79,8 @@ bool LineReader::refill() {
     m_masks = block.lineEnds.data();
     m_objectStarts = block.objectStarts.data();
     m_keyCandidates = block.keyCandidates.data();
+    m_relaid = block.relaid.data();
+    m_blockRelaid = block.hasRelaid;
     m_bytesRead += n;
     m_length = n;
     m_windowCount = (n + 63) / 64;
@@ -127,7 +132,21 @@ bool LineReader::nextSlow(std::string_view& line) {
     m_spill.append(m_data + m_position, end - m_position);
     stepOverLineEnd(end);
     line = spillLine();
+    if (m_blockRelaid && isRelaid(end)) line = relaidSpill(line);
     return true;
+}
+
+std::string_view LineReader::relaid(std::string_view line) {
+    WriteStandardGroupCode(WholeNumberDigits(line), m_relaidLine);
+    const size_t size = m_relaidLine.size();
+    m_relaidLine.append(kReadableSlack, '\0');
+    return std::string_view(m_relaidLine.data(), size);
+}
+
+std::string_view LineReader::relaidSpill(std::string_view line) {
+    const std::string_view relaidLine = relaid(line);
+    releaseSpill();
+    return relaidLine;
 }
 
 bool LineReader::moveToNextBlock() {
@@ -147,6 +166,7 @@ bool LineReader::moveToNextBlock() {
 bool LineReader::takeLastLine(std::string_view& line) {
     if (!m_spillActive) return false;
     line = spillLine();
+    if (m_lastLineRelaid) line = relaidSpill(line);
     return true;
 }
 

@@ -133,6 +133,13 @@ public:
         if (m_keysShaped) skipTo(m_keyCandidates);
     }
 
+    // Reads the file in code/value pairs and hands out each group-code line
+    // written otherwise than in the standard layout ("0", " 10", "  100") as
+    // if it were so written ("  0", " 10", "100"); see group_code_pairing.h.
+    // Every other line comes out as it is. Call before the first next() or
+    // peek().
+    void readGroupCodesInPairs() { m_source.pairGroupCodes(); }
+
     // True when the line last returned spans blocks and so lives in the
     // reader's own buffer.
     bool lastLineSpilled() const { return m_spillInUse; }
@@ -186,8 +193,17 @@ private:
         m_mask &= m_mask - 1;
         const std::string_view line(m_data + m_position, end - m_position);
         stepOverLineEnd(end);
+        if (m_blockRelaid) [[unlikely]] {
+            if (isRelaid(end)) return relaid(line);
+        }
         return line;
     }
+
+    bool isRelaid(size_t end) const { return (m_relaid[end / 64] >> (end % 64)) & 1; }
+    // `line`, a group-code line, in the standard layout; lives in m_relaidLine.
+    std::string_view relaid(std::string_view line);
+    // The same for the spilled line, whose buffer is then given back.
+    std::string_view relaidSpill(std::string_view line);
 
     // Moves past the line end at `end`, and past the LF of a CR LF pair
     // (CR LF, above).
@@ -213,6 +229,10 @@ private:
     std::uint64_t* m_masks = nullptr;
     const std::uint64_t* m_objectStarts = nullptr;
     const std::uint64_t* m_keyCandidates = nullptr;
+    const std::uint64_t* m_relaid = nullptr;  // see Block::relaid
+    bool m_blockRelaid = false;
+    bool m_lastLineRelaid = false;
+    std::string m_relaidLine;  // a relaid group-code line, plus the readable slack
     bool m_keysShaped = false;
     size_t m_length = 0;         // valid bytes in the block
     size_t m_windowCount = 0;    // windows covering m_length

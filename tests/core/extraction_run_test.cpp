@@ -100,7 +100,8 @@ TEST_F(ExtractionRunTest, ScanFollowsTheTableOrder) {
         {"no object of the master type: header without Index", kTextIni,
          dxf({"  0", "LINE", " 10", "1"}), "RW;HW;Text\r\n"},
         {"empty drawing", kTextIni, "", "RW;HW;Text\r\n"},
-        {"unpadded group codes", kTextIni, dxf({"0", "TEXT", "10", "1"}), "RW;HW;Text\r\n"},
+        {"unpadded group codes read as the standard layout", kTextIni,
+         dxf({"0", "TEXT", "10", "1"}), "RW;HW;Text;Index\r\n1;;;1\r\n"},
         {"master key in other case", kTextIni, dxf({"  0", "Text", " 10", "1"}), "RW;HW;Text\r\n"},
         {"keys out of order: fields from the first out-of-order key stay empty", kTextIni,
          dxf({"  0", "TEXT", " 20", "2", " 10", "1", "  1", "t"}), "RW;HW;Text;Index\r\n1;;;1\r\n"},
@@ -160,6 +161,21 @@ TEST_F(ExtractionRunTest, MissingDrawingKeepsTheOutputAndReports53) {
     m_settings.dxfpath = m_dir / "no folder" / "in.dxf";
     again();
     EXPECT_EQ(lastError(), 76);
+}
+
+TEST_F(ExtractionRunTest, ReadsEveryGroupCodeLayout) {
+    const char* const kFiles[] = {
+        "unpadded_lf.dxf",        "two_wide_codes.dxf",
+        "four_wide_codes.dxf",    "standard_header_unpadded_entities.dxf",
+        "pairing_lost_at_name.dxf", "bom_then_unpadded.dxf",
+    };
+    const std::string numberKeysIni =
+        "masterkey=TEXT\r\ntrennzeich=;\r\n[Spalten]\r\n10|1|RW\r\n 20 |2|HW\r\n1|3|Text\r\n\r\n";
+    for (const char* name : kFiles) {
+        const std::string drawing = ReadFile(std::filesystem::path(VELUNT_TEST_DATA) / name);
+        EXPECT_EQ(run(kTextIni, drawing), "RW;HW;Text;Index\r\n1.5;2.5;A;1\r\n") << name;
+        EXPECT_EQ(run(numberKeysIni, drawing), "RW;HW;Text;Index\r\n1.5;2.5;A;1\r\n") << name;
+    }
 }
 
 TEST_F(ExtractionRunTest, ShiftAmountsMustBeNumbers) {

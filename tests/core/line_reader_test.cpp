@@ -30,6 +30,57 @@ std::vector<std::string> readLines(const std::string& bytes, size_t blockSize, b
     return lines;
 }
 
+// The lines of `bytes` read in code/value pairs, group codes in the standard
+// layout, as plainly as it can be written.
+std::vector<std::string> pairedLines(const std::string& bytes) {
+    std::vector<std::string> lines;
+    bool atCode = true;
+    for (const std::string& line : readLines(bytes, 1 << 16, false)) {
+        const size_t first = line.find_first_not_of(' ');
+        const size_t last = line.find_last_not_of(' ');
+        const std::string digits =
+            first == std::string::npos ? "" : line.substr(first, last - first + 1);
+        const bool isNumber =
+            !digits.empty() && digits.find_first_not_of("0123456789") == std::string::npos;
+        if (atCode && isNumber) {
+            lines.push_back(std::string(digits.size() < 3 ? 3 - digits.size() : 0, ' ') + digits);
+            atCode = false;
+        } else {
+            lines.push_back(line);
+            atCode = true;
+        }
+    }
+    return lines;
+}
+
+TEST(LineReader, ReadsGroupCodesInPairsAcrossBlockEdges) {
+    const std::string kLongCode = std::string(150, ' ') + "10" + std::string(70, ' ');
+    const std::string kInputs[] = {
+        "0\nSECTION\n2\nENTITIES\n0\nTEXT\n10\n1.5\n20\n0\n 70\n0\n  100\nX\n0\nEOF",
+        " 0\r\nTEXT\r\n10 \r\n1\r\n\r\n  0\r\nNAME\r\n  1\r\n0\r\n1001\r\n 1001\r\n",
+        "\xEF\xBB\xBF0\rSECTION\r2\r0\r0\r0\r" + kLongCode + "\r\n" + kLongCode + "\n0",
+        "  0\nTEXT\n 10\n 10\n 20\n0\n  0\nEOF\n",
+    };
+    for (const std::string& input : kInputs) {
+        const std::vector<std::string> expected = pairedLines(input);
+        for (size_t blockSize : {1, 2, 3, 5, 7, 64, 65, 100, 128, 300}) {
+            for (bool prefetch : {false, true}) {
+                TempDir dir;
+                WriteFile(dir / "in.dxf", input);
+                std::FILE* file = std::fopen((dir / "in.dxf").c_str(), "rb");
+                LineReader reader(file, dir / "in.dxf", blockSize, prefetch);
+                reader.readGroupCodesInPairs();
+                std::vector<std::string> lines;
+                std::string_view line;
+                while (reader.next(line)) lines.emplace_back(line);
+                std::fclose(file);
+                EXPECT_EQ(lines, expected) << "block size " << blockSize << " in "
+                                           << ::testing::PrintToString(input.substr(0, 40));
+            }
+        }
+    }
+}
+
 TEST(LineReader, SplitsAtCrLfCrAndLf) {
     using Lines = std::vector<std::string>;
     struct Case {

@@ -1,0 +1,113 @@
+#include "lines/group_code_pairing.h"
+
+#include <bit>
+
+namespace velunt {
+namespace {
+
+inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+inline void setBit(std::uint64_t* masks, size_t position) {
+    masks[position / 64] |= std::uint64_t{1} << (position % 64);
+}
+
+// "  0", " 10", "100": the standard layout of a code of up to three digits.
+inline bool isStandardThreeBytes(const char* p) {
+    if (!isDigit(p[2])) return false;
+    if (isDigit(p[1])) return p[0] == ' ' || isDigit(p[0]);
+    return p[1] == ' ' && p[0] == ' ';
+}
+
+}  // namespace
+
+void GroupCodePairing::Shape::feed(const char* bytes, size_t count) {
+    for (size_t i = 0; i < count && isWholeNumber; ++i) {
+        const char c = bytes[i];
+        if (c == ' ') {
+            if (digits == 0) {
+                ++leading;
+            } else {
+                ++trailing;
+            }
+        } else if (isDigit(c) && trailing == 0) {
+            ++digits;
+            isZero = isZero && c == '0';
+        } else {
+            isWholeNumber = false;
+        }
+    }
+}
+
+bool GroupCodePairing::Shape::needsLayout() const {
+    if (!isWholeNumber || digits == 0) return false;
+    if (digits > 3) return leading != 0 || trailing != 0;
+    return trailing != 0 || leading + digits != 3;
+}
+
+void GroupCodePairing::endLine(const char* data, size_t start, size_t end, bool continued,
+                               std::uint64_t* objectStarts, std::uint64_t* keyCandidates,
+                               std::uint64_t* relaid, bool& marked) {
+    if (!m_atCode) {
+        m_atCode = true;
+        return;
+    }
+    // The common case, a line in the block in the standard layout.
+    if (!continued && end - start == 3 && isStandardThreeBytes(data + start)) {
+        m_atCode = false;
+        return;
+    }
+    Shape shape = continued ? m_carried : Shape();
+    shape.feed(data + start, end - start);
+    // A whole number is followed by its value; anything else counts as a
+    // value line itself, and the next line is a group-code position again.
+    m_atCode = !(shape.isWholeNumber && shape.digits > 0);
+    if (!shape.needsLayout()) return;
+    setBit(relaid, end);
+    marked = true;
+    if (continued) return;  // the reader does not skip over lines from earlier blocks
+    setBit(keyCandidates, start);
+    if (shape.isZero && shape.digits == 1) setBit(objectStarts, start);
+}
+
+bool GroupCodePairing::scanBlock(const char* data, size_t length, const std::uint64_t* lineEnds,
+                                 std::uint64_t* objectStarts, std::uint64_t* keyCandidates,
+                                 std::uint64_t* relaid) {
+    bool marked = false;
+    size_t start = 0;
+    bool continued = m_continued;
+    const size_t windows = (length + 63) / 64;
+    for (size_t w = 0; w < windows; ++w) {
+        std::uint64_t ends = lineEnds[w];
+        // The LF of a CR LF pair split between blocks ends no line.
+        if (w == 0 && m_pendingCr && data[0] == '\n') {
+            ends &= ~std::uint64_t{1};
+            start = 1;
+        }
+        while (ends != 0) {
+            const size_t end = w * 64 + static_cast<size_t>(std::countr_zero(ends));
+            ends &= ends - 1;
+            endLine(data, continued ? 0 : start, end, continued, objectStarts, keyCandidates,
+                    relaid, marked);
+            continued = false;
+            start = end + 1;
+            if (data[end] == '\r' && end + 1 < length && data[end + 1] == '\n') ++start;
+        }
+    }
+    m_pendingCr = length > 0 && data[length - 1] == '\r';
+    if (m_pendingCr) start = length;  // a CR at the end ends its line; an LF may follow
+    // The rest of the block begins a line that goes on in the next block.
+    if (start < length || (continued && length > 0)) {
+        if (!continued) m_carried = Shape();
+        if (m_atCode) m_carried.feed(data + start, length - start);
+        m_continued = true;
+    } else {
+        m_continued = false;
+    }
+    return marked;
+}
+
+bool GroupCodePairing::lastLineNeedsLayout() const {
+    return m_continued && m_atCode && m_carried.needsLayout();
+}
+
+}  // namespace velunt
