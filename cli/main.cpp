@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/batch.h"
+#include "cli/config_file.h"
 #include "cli/options.h"
 #include "cli/terminal_progress.h"
 #include "config/config_loader.h"
@@ -63,13 +64,7 @@ int main(int argc, char** argv) {
 
     Configuration config;
     CliDisplay display;
-    try {
-        ConfigLoader(std::filesystem::path(options.ini), config, display);
-    } catch (const RuntimeError& error) {
-        std::fprintf(stderr, "%s: Fehler %d: %s\n", options.ini.c_str(), error.number,
-                     error.description.c_str());
-        return kExitConfigError;
-    }
+    if (!cli::LoadConfiguration(options.ini, config, display)) return kExitConfigError;
 
     RunSettings settings;
     settings.rwShift = options.rw;
