@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/batch.h"
+#include "cli/config_file.h"
 #include "cli/error_line.h"
 #include "cli/options.h"
 #include "cli/terminal_progress.h"
@@ -49,12 +50,7 @@ int main(int argc, char** argv) {
     }
 
     Configuration config;
-    try {
-        config = ConfigLoader(std::filesystem::path(options.ini));
-    } catch (const RuntimeError& error) {
-        cli::PrintError(options.ini, error);
-        return kExitConfigError;
-    }
+    if (!cli::LoadConfiguration(options.ini, config)) return kExitConfigError;
 
     RunSettings settings;
     settings.rwShift = options.rw;

@@ -11,7 +11,9 @@ const char* const kUsage =
     "DXF-Datei als Tabelle in die Ausgabedatei. Mit ZEICHNUNG(en): jede in ihre\n"
     "eigene Tabelle ZEICHNUNG.txt (neben ihr oder in --out-dir).\n"
     "\n"
-    "  --ini DATEI               Konfiguration (Vorgabe: velunt.ini)\n"
+    "  --ini DATEI               Konfiguration (Vorgabe: ./velunt.ini, sonst\n"
+    "                            $XDG_CONFIG_HOME/velunt/velunt.ini, ohne\n"
+    "                            XDG_CONFIG_HOME ~/.config/velunt/velunt.ini)\n"
     "  --dxf DATEI               DXF-Datei (Vorgabe: dxfpath= der Konfiguration)\n"
     "  --txt DATEI               Ausgabedatei (Vorgabe: txtpath= der Konfiguration)\n"
     "  --separator TEXT          Trennzeichen (Vorgabe: trennzeich=)\n"
@@ -33,11 +35,12 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
         std::string_view name;
         std::string* target;
     };
-    std::string dxf, txt, separator, decimalMark, outDir, jobs;
-    bool hasDxf = false, hasTxt = false, hasSeparator = false, hasDecimalMark = false;
+    std::string ini, dxf, txt, separator, decimalMark, outDir, jobs;
+    bool hasIni = false, hasDxf = false, hasTxt = false, hasSeparator = false,
+         hasDecimalMark = false;
     bool hasOutDir = false, hasJobs = false;
     const ValueOption valueOptions[] = {
-        {"--ini", &o.ini},
+        {"--ini", &ini},
         {"--dxf", &dxf},
         {"--txt", &txt},
         {"--separator", &separator},
@@ -81,6 +84,7 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
                 result.error = "Option " + arg + " braucht einen Wert";
                 return result;
             }
+            hasIni |= option.target == &ini;
             hasDxf |= option.target == &dxf;
             hasTxt |= option.target == &txt;
             hasSeparator |= option.target == &separator;
@@ -98,6 +102,7 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
             return result;
         }
     }
+    if (hasIni) o.ini = ini;
     if (hasDxf) o.dxf = dxf;
     if (hasTxt) o.txt = txt;
     if (hasSeparator) o.separator = separator;

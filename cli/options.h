@@ -7,7 +7,8 @@
 namespace velunt::cli {
 
 struct Options {
-    std::string ini = "velunt.ini";
+    // --ini; without it velunt.ini is looked for (see base/ini_location.h).
+    std::optional<std::string> ini;
     std::optional<std::string> dxf;
     std::optional<std::string> txt;
     std::optional<std::string> separator;

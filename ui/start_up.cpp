@@ -1,6 +1,12 @@
 #include "ui/start_up.h"
 
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
 #include <QMessageBox>
+
+#include "base/ini_location.h"
 
 namespace velunt::ui {
 
@@ -30,6 +36,24 @@ std::unique_ptr<Form1> StartUp(const std::filesystem::path& iniPath, WindowPlatf
         form.reset();
         report.fatal(StartUpMessage(iniPath, error));
         return nullptr;
+    }
+    return form;
+}
+
+std::unique_ptr<Form1> StartUp(const WindowOptions& options, WindowPlatform& platform,
+                               StartUpReport& report) {
+    std::optional<std::filesystem::path> given;
+    if (options.ini) given = std::filesystem::path(*options.ini);
+    const IniSearch search = FindIni(given, ProcessIniEnvironment());
+    if (!search.found) {
+        report.fatal(StartUpMessage("velunt.ini", IniNotFoundError(search)));
+        return nullptr;
+    }
+    std::unique_ptr<Form1> form = StartUp(*search.found, platform, report);
+    if (form && options.drawing) {
+        // The argument holds the file name's bytes as the file system has them.
+        const QString drawing = QFile::decodeName(QByteArray::fromStdString(*options.drawing));
+        form->Label2->setText(QDir::toNativeSeparators(drawing));
     }
     return form;
 }

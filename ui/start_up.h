@@ -1,7 +1,7 @@
 #pragma once
-// Program start: creates Form1 and runs its load action before the window
-// is first shown. A failure to load is fatal: it is reported and the window
-// is never shown.
+// Program start: finds velunt.ini, creates Form1 and runs its load action
+// before the window is first shown. A failure to load is fatal: it is
+// reported and the window is never shown.
 #include <QString>
 #include <cstdio>
 #include <filesystem>
@@ -9,6 +9,7 @@
 
 #include "base/runtime_error.h"
 #include "ui/form1.h"
+#include "ui/window_options.h"
 
 namespace velunt::ui {
 
@@ -23,7 +24,7 @@ public:
 };
 
 // The real one: the same text on `err` and in a modal box with the critical
-// icon.
+// icon. The text may have several lines.
 class StartUpBox : public StartUpReport {
 public:
     explicit StartUpBox(std::FILE* err = stderr) : m_err(err) {}
@@ -39,6 +40,15 @@ QString StartUpMessage(const std::filesystem::path& iniPath, const RuntimeError&
 // Creates Form1 and loads `iniPath` into it. Returns the loaded window, not
 // yet shown, or nullptr after reporting the failure through `report`.
 std::unique_ptr<Form1> StartUp(const std::filesystem::path& iniPath, WindowPlatform& platform,
+                               StartUpReport& report);
+
+// The start from the command line: loads the velunt.ini that FindIni
+// (base/ini_location.h) picks for `options.ini` and this process's
+// environment. A drawing on the command line then replaces dxfpath= in
+// Label2, as a dropped file does; it need not exist yet (the run reports
+// it). When no velunt.ini is found, the report names every place looked at
+// and the example.
+std::unique_ptr<Form1> StartUp(const WindowOptions& options, WindowPlatform& platform,
                                StartUpReport& report);
 
 }  // namespace velunt::ui

@@ -1,4 +1,5 @@
 // velunt.ini files that are missing, empty, broken, huge or oddly encoded.
+#include "../core/scoped_environment.h"
 #include "bad_input.h"
 
 namespace velunt::testing {
@@ -29,9 +30,15 @@ protected:
 
 TEST_F(BadIni, MissingIniReports53AndTouchesNothing) {
     std::filesystem::remove(path("velunt.ini"));
+    // Nor one in the user's configuration folder; the message goes on with
+    // the places looked at.
+    ScopedEnvironment environment;
+    environment.set("HOME", m_dir.path().string());
+    environment.set("XDG_CONFIG_HOME", std::nullopt);
     const CliResult r = run();
     EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err, "velunt.ini: Fehler: 53: Datei nicht gefunden\n");
+    EXPECT_EQ(r.err.rfind("velunt.ini: Fehler: 53: Datei nicht gefunden\nGesucht:\n", 0), 0u)
+        << r.err;
     EXPECT_EQ(output(), kOldOutput);
     EXPECT_TRUE(drawingUnchanged());
 }

@@ -2,6 +2,7 @@
 // stand in for the window's fields.
 #include <gtest/gtest.h>
 
+#include "../core/scoped_environment.h"
 #include "cli_process.h"
 
 namespace velunt::testing {
@@ -200,6 +201,37 @@ TEST(Batch, SeveralJobsWriteWhatOneJobWrites) {
         ++compared;
     }
     EXPECT_GT(compared, 20u);
+}
+
+}  // namespace
+}  // namespace velunt::testing
+
+namespace velunt::testing {
+namespace {
+
+// Without velunt.ini in the working directory, the one in the user's
+// configuration folder is read; its relative paths still mean the working
+// directory. Without either, every place looked at is named.
+TEST_F(CliTest, ReadsVeluntIniFromTheConfigurationFolderOrNamesWhereItLooked) {
+    TempDir home;
+    ScopedEnvironment environment;
+    environment.set("HOME", home.path().string());
+    environment.set("XDG_CONFIG_HOME", std::nullopt);
+    std::filesystem::remove(m_dir / "velunt.ini");
+    std::filesystem::create_directories(home / ".config" / "velunt");
+    WriteFile(home / ".config" / "velunt" / "velunt.ini", kIni);
+
+    const CliResult found = run({"--no-counter"});
+    EXPECT_EQ(found.status, 0) << found.err;
+    EXPECT_EQ(output(), "RW;HW;Text\r\n12.345;3.5;012\r\n1;2.000;x\r\n");
+
+    std::filesystem::remove(home / ".config" / "velunt" / "velunt.ini");
+    const CliResult missing = run({});
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_EQ(missing.err, "velunt.ini: Fehler: 53: Datei nicht gefunden\nGesucht:\n  " +
+                               (std::filesystem::canonical(m_dir.path()) / "velunt.ini").string() +
+                               "\n  " + (home / ".config/velunt/velunt.ini").string() +
+                               "\nBeispiel: /usr/share/doc/velunt/examples/velunt.ini\n");
 }
 
 }  // namespace
