@@ -29,10 +29,9 @@ struct CodeState {
     bool hasValue = false;
     bool valueFirst = false;  // in some object a value line reading like it came first
     std::string firstValue;
-    std::uint64_t seenIn = 0;       // the object (1-based) it was last met in as a code
-    std::uint64_t valueSeenIn = 0;  // the object a value line reading like it was met in
-    size_t place = 0;               // its place among the codes of that object
-    bool isOrdered = false;         // it has a place in m_order
+    std::uint64_t seenIn = 0;  // the object (1-based) it was last met in as a code
+    size_t place = 0;          // its place among the codes of that object
+    bool isOrdered = false;    // it has a place in m_order
 };
 
 class InventoryScan {
@@ -109,16 +108,22 @@ private:
             state.seenIn = m_masterObjects;
             state.objects += 1;
             state.place = m_objectCodes.size();
-            if (state.valueSeenIn == m_masterObjects) state.valueFirst = true;
+            if (static_cast<size_t>(state.code) < m_valueSeenIn.size() &&
+                m_valueSeenIn[static_cast<size_t>(state.code)] == m_masterObjects)
+                state.valueFirst = true;
             m_objectCodes.push_back(static_cast<int>(&state - m_codes.data()));
             return;
         }
         // A value line that reads like a group code is matched by a run's key
         // as well: note it when it comes before that code's first line.
-        if (!digits.empty() && IsStandardGroupCode(line, digits)) {
-            if (CodeState* state = codeState(digits, false);
-                state && state->seenIn != m_masterObjects)
-                state->valueSeenIn = m_masterObjects;
+        if (!digits.empty() && digits.size() <= 4 && (digits.size() == 1 || digits[0] != '0') &&
+            IsStandardGroupCode(line, digits)) {
+            int code = 0;
+            std::from_chars(digits.data(), digits.data() + digits.size(), code);
+            const CodeState* state = codeState(digits, false);
+            if (static_cast<size_t>(code) < m_valueSeenIn.size() &&
+                (state == nullptr || state->seenIn != m_masterObjects))
+                m_valueSeenIn[static_cast<size_t>(code)] = m_masterObjects;
         }
         if (!m_hasNonUtf8Values && !IsValidUtf8(line)) m_hasNonUtf8Values = true;
         if (m_pending == nullptr) return;
@@ -243,6 +248,9 @@ private:
     bool m_codesCut = false;
     bool m_hasNonUtf8Values = false;
     CodeState* m_pending = nullptr;  // the code whose value line comes next
+    // Per group code of the DXF range: the object in which a value line
+    // reading like it came before its first group-code line.
+    std::vector<std::uint64_t> m_valueSeenIn = std::vector<std::uint64_t>(1072, 0);
     std::vector<int> m_objectCodes;  // the current object's codes, each once, as met
     std::vector<int> m_order;        // all codes in the order learned so far
     std::vector<int> m_reference;    // the first object's codes
