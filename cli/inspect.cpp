@@ -108,13 +108,8 @@ void printCodes(const DrawingInventory& inventory) {
                 left("Bezeichnung", 22).c_str(), left("Hinweis", 20).c_str(), "erster Wert");
     bool anyMissing = false;
     for (const CodeCount& c : inventory.codes) {
-        std::string note;
-        if (c.objects < inventory.masterObjects) {
-            note = "* fehlt in " + std::to_string(inventory.masterObjects - c.objects);
-            anyMissing = true;
-        } else if (c.repeats) {
-            note = "mehrfach";
-        }
+        const std::string note = CodeRemark(c, inventory.masterObjects);
+        anyMissing |= c.objects < inventory.masterObjects;
         std::printf("%5d  %8llu  %s  %s  %s\n", c.code, static_cast<unsigned long long>(c.objects),
                     left(GroupCodeDescription(c.code), 22).c_str(), left(note, 20).c_str(),
                     shown(c.firstValue).c_str());

@@ -268,6 +268,12 @@ bool DrawingInventory::alwaysBefore(size_t a, size_t b) const {
            !orderVaries[static_cast<size_t>(placeA)][static_cast<size_t>(placeB)];
 }
 
+std::string CodeRemark(const CodeCount& code, std::uint64_t masterObjects) {
+    if (code.objects < masterObjects)
+        return "* fehlt in " + std::to_string(masterObjects - code.objects);
+    return code.repeats ? "mehrfach" : "";
+}
+
 DrawingInventory TakeInventory(const std::filesystem::path& drawing, std::string_view masterType) {
     const FileHandle file = OpenForReading(drawing);
     LineReader reader(file.get(), drawing);

@@ -59,6 +59,11 @@ struct DrawingInventory {
     static constexpr size_t kMaxCodes = 2000;
 };
 
+// A short German remark on a code of the master type: "* fehlt in N" when
+// not every object holds it, "mehrfach" when some object holds it more than
+// once, else empty.
+std::string CodeRemark(const CodeCount& code, std::uint64_t masterObjects);
+
 // Reads `drawing` once. `masterType` may be empty (types only). Throws
 // RuntimeError as a run does: 53 and the other file errors, 321 for a binary
 // drawing, 62 when the last line is an object start without its type line.
