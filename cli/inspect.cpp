@@ -72,7 +72,7 @@ std::string right(std::string_view text, size_t columns) {
 
 void printTypes(const DrawingInventory& inventory, bool asTsv) {
     if (asTsv) {
-        std::puts("Typ\tGesamt\tin ENTITIES\tSonst");
+        std::puts("Typ\tGesamt\tin ENTITIES\tanderswo");
         for (const TypeCount& t : inventory.types)
             std::printf("%s\t%llu\t%llu\t%llu\n", t.type.c_str(),
                         static_cast<unsigned long long>(t.total()),
@@ -84,7 +84,7 @@ void printTypes(const DrawingInventory& inventory, bool asTsv) {
     for (const TypeCount& t : inventory.types)
         typeWidth = std::max(typeWidth, width(shown(t.type)));
     std::printf("%s  %s  %s  %s\n", left("Objekttyp", typeWidth).c_str(),
-                right("Gesamt", 8).c_str(), "in ENTITIES", right("sonst", 8).c_str());
+                right("Gesamt", 8).c_str(), "in ENTITIES", right("anderswo", 8).c_str());
     for (const TypeCount& t : inventory.types)
         std::printf("%s  %8llu  %11llu  %8llu\n", left(shown(t.type), typeWidth).c_str(),
                     static_cast<unsigned long long>(t.total()),

@@ -49,7 +49,7 @@ QLabel* label(const QString& text, QWidget* parent) {
 DrawingObjectsDialog::DrawingObjectsDialog(const DrawingInventory& inventory,
                                            const QString& drawing, QWidget* parent)
     : QDialog(parent),
-      types(table("types", {"Objekttyp", "Gesamt", "in ENTITIES", "sonst"},
+      types(table("types", {"Objekttyp", "Gesamt", "in ENTITIES", "anderswo"},
                   static_cast<int>(inventory.types.size()), this)),
       codes(table("codes", {"Code", "Objekte", "Bezeichnung", "Hinweis", "erster Wert"},
                   static_cast<int>(inventory.codes.size()), this)) {

@@ -19,7 +19,7 @@ public:
     DrawingObjectsDialog(const DrawingInventory& inventory, const QString& drawing,
                          QWidget* parent = nullptr);
 
-    QTableWidget* const types;  // Objekttyp, Gesamt, in ENTITIES, sonst
+    QTableWidget* const types;  // Objekttyp, Gesamt, in ENTITIES, anderswo
     QTableWidget* const codes;  // Code, Objekte, Bezeichnung, Hinweis, erster Wert
 };
 
