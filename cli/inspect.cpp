@@ -70,11 +70,27 @@ std::string right(std::string_view text, size_t columns) {
     return std::string(columns > width(text) ? columns - width(text) : 0, ' ') + std::string(text);
 }
 
+// A type for a tab-separated line: a tab or backslash in it escaped, so
+// that every line keeps its four fields.
+std::string tsvField(std::string_view type) {
+    std::string field;
+    for (const char c : type) field += c == '\t' ? "\\t" : c == '\\' ? "\\\\" : std::string(1, c);
+    return field;
+}
+
+// A type for the aligned text: quoted when spaces at its ends (or nothing)
+// would otherwise not show.
+std::string textField(std::string_view type) {
+    const std::string text = shown(type, 60);
+    if (!type.empty() && type.front() != ' ' && type.back() != ' ') return text;
+    return "„" + text + "“";
+}
+
 void printTypes(const DrawingInventory& inventory, bool asTsv) {
     if (asTsv) {
         std::puts("Typ\tGesamt\tin ENTITIES\tanderswo");
         for (const TypeCount& t : inventory.types)
-            std::printf("%s\t%llu\t%llu\t%llu\n", t.type.c_str(),
+            std::printf("%s\t%llu\t%llu\t%llu\n", tsvField(t.type).c_str(),
                         static_cast<unsigned long long>(t.total()),
                         static_cast<unsigned long long>(t.inEntities),
                         static_cast<unsigned long long>(t.elsewhere));
@@ -86,7 +102,7 @@ void printTypes(const DrawingInventory& inventory, bool asTsv) {
     std::printf("%s  %s  %s  %s\n", left("Objekttyp", typeWidth).c_str(),
                 right("Gesamt", 8).c_str(), "in ENTITIES", right("anderswo", 8).c_str());
     for (const TypeCount& t : inventory.types)
-        std::printf("%s  %8llu  %11llu  %8llu\n", left(shown(t.type), typeWidth).c_str(),
+        std::printf("%s  %8llu  %11llu  %8llu\n", left(textField(t.type), typeWidth).c_str(),
                     static_cast<unsigned long long>(t.total()),
                     static_cast<unsigned long long>(t.inEntities),
                     static_cast<unsigned long long>(t.elsewhere));
