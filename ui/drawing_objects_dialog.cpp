@@ -24,9 +24,9 @@ QTableWidget* table(const char* name, const QStringList& headings, int rows, QWi
     control->setObjectName(QString::fromLatin1(name));
     control->setHorizontalHeaderLabels(headings);
     control->verticalHeader()->hide();
+    control->verticalHeader()->setDefaultSectionSize(control->fontMetrics().height() + 6);
     control->setEditTriggers(QAbstractItemView::NoEditTriggers);
     control->setSelectionBehavior(QAbstractItemView::SelectRows);
-    control->horizontalHeader()->setStretchLastSection(true);
     return control;
 }
 
@@ -92,6 +92,7 @@ DrawingObjectsDialog::DrawingObjectsDialog(const DrawingInventory& inventory,
         setCell(codes, row, 4, drawingText(c.firstValue), false);
     }
     codes->resizeColumnsToContents();
+    codes->horizontalHeader()->setStretchLastSection(true);
     layout->addWidget(codes);
     if (codes->rowCount() > 0)
         layout->addWidget(label(QStringLiteral("* nicht in jedem Objekt: in [Spalten] vor anderen "
@@ -100,7 +101,8 @@ DrawingObjectsDialog::DrawingObjectsDialog(const DrawingInventory& inventory,
                                                "Schlüssel nimmt den ersten Wert."),
                                 this));
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    auto* buttons = new QDialogButtonBox(this);
+    buttons->addButton(QStringLiteral("Schließen"), QDialogButtonBox::RejectRole);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
     resize(560, 600);
