@@ -10,6 +10,7 @@
 #include "cli/batch.h"
 #include "cli/config_file.h"
 #include "cli/error_line.h"
+#include "cli/inspect.h"
 #include "cli/options.h"
 #include "cli/terminal_progress.h"
 #include "config/config_loader.h"
@@ -36,8 +37,11 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     const cli::ParseResult parsed = cli::ParseOptions(args);
     const cli::Options& options = parsed.options;
-    if (!parsed.error.empty()) {
-        std::fprintf(stderr, "velunt-cli: %s\n%s", parsed.error.c_str(), cli::kUsage);
+    const std::string error = !parsed.error.empty() || options.help || options.version
+                                  ? parsed.error
+                                  : cli::InspectUsageError(options);
+    if (!error.empty()) {
+        std::fprintf(stderr, "velunt-cli: %s\n%s", error.c_str(), cli::kUsage);
         return kExitUsage;
     }
     if (options.help) {
@@ -48,6 +52,8 @@ int main(int argc, char** argv) {
         std::puts("velunt-cli " VELUNT_VERSION);
         return 0;
     }
+
+    if (options.inspect || options.makeIni) return cli::RunInspection(options);
 
     Configuration config;
     if (!cli::LoadConfiguration(options.ini, config)) return kExitConfigError;

@@ -26,7 +26,13 @@ const char* const kUsage =
     "  --no-counter              keine Zaehlerspalte \"Index\"\n"
     "  --out-dir ORDNER          Tabellen der Zeichnungen in diesen Ordner\n"
     "  --jobs N                  bis zu N Zeichnungen zugleich (Vorgabe: je Kern eine)\n"
-    "  --help, --version\n";
+    "  --help, --version\n"
+    "\n"
+    "Aufruf: velunt-cli --inspect [--masterkey TYP] [--format tsv] ZEICHNUNG\n"
+    "  Objekttypen der Zeichnung mit ihrer Anzahl; mit --masterkey die\n"
+    "  Gruppencodes der Objekte dieses Typs.\n"
+    "Aufruf: velunt-cli --make-ini TYP [--codes 8,10,20,1] ZEICHNUNG\n"
+    "  schreibt eine velunt.ini fuer die Objekte des Typs nach stdout.\n";
 
 ParseResult ParseOptions(const std::vector<std::string>& args) {
     ParseResult result;
@@ -35,7 +41,8 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
         std::string_view name;
         std::string* target;
     };
-    std::string ini, dxf, txt, separator, decimalMark, outDir, jobs;
+    std::string ini, dxf, txt, separator, decimalMark, outDir, jobs, masterkey, format, makeIni,
+        codes;
     bool hasIni = false, hasDxf = false, hasTxt = false, hasSeparator = false,
          hasDecimalMark = false;
     bool hasOutDir = false, hasJobs = false;
@@ -49,6 +56,10 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
         {"--hw", &o.hw},
         {"--out-dir", &outDir},
         {"--jobs", &jobs},
+        {"--masterkey", &masterkey},
+        {"--format", &format},
+        {"--make-ini", &makeIni},
+        {"--codes", &codes},
     };
     struct Flag {
         std::string_view name;
@@ -62,6 +73,7 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
         {"--no-counter", &o.counter, false},
         {"--help", &o.help, true},
         {"--version", &o.version, true},
+        {"--inspect", &o.inspect, true},
     };
 
     for (size_t i = 0; i < args.size(); ++i) {
@@ -91,6 +103,10 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
             hasDecimalMark |= option.target == &decimalMark;
             hasOutDir |= option.target == &outDir;
             hasJobs |= option.target == &jobs;
+            if (option.target == &masterkey) o.masterkey = masterkey;
+            if (option.target == &format) o.format = format;
+            if (option.target == &makeIni) o.makeIni = makeIni;
+            if (option.target == &codes) o.codes = codes;
         }
         for (const Flag& flag : flags) {
             if (arg != flag.name) continue;
@@ -117,7 +133,9 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
         }
         o.jobs = n;
     }
-    if (!o.drawings.empty() && (hasDxf || hasTxt)) {
+    if (o.inspect || o.makeIni) {
+        // Checked in cli/inspect.cpp.
+    } else if (!o.drawings.empty() && (hasDxf || hasTxt)) {
         result.error = "Zeichnungen und --dxf/--txt schliessen einander aus";
     } else if (o.drawings.empty() && (hasOutDir || hasJobs) && !o.help && !o.version) {
         result.error = "--out-dir und --jobs gelten nur mit Zeichnungen";

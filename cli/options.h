@@ -24,6 +24,12 @@ struct Options {
     bool help = false;
     bool version = false;
     std::vector<std::string> drawings;  // positional arguments: a batch run
+    // Looking into one drawing instead of a run (cli/inspect.h).
+    bool inspect = false;
+    std::optional<std::string> masterkey;  // with --inspect: list this type's codes
+    std::optional<std::string> format;     // with --inspect: "text" or "tsv"
+    std::optional<std::string> makeIni;    // --make-ini TYPE
+    std::optional<std::string> codes;      // with --make-ini: "8,10,20,1"
 };
 
 struct ParseResult {

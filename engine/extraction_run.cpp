@@ -13,6 +13,7 @@
 #include "lines/group_code.h"
 #include "lines/line_matcher.h"
 #include "lines/line_reader.h"
+#include "engine/binary_drawing.h"
 #include "engine/output_file.h"
 #include "engine/record_line.h"
 #include "engine/value_transform.h"
@@ -21,8 +22,6 @@ namespace velunt {
 namespace {
 
 constexpr size_t kKeptValueCapacity = size_t{1} << 20;
-
-constexpr std::string_view kBinaryDxfSentinel{"AutoCAD Binary DXF\r\n\x1a\0", 22};
 
 bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
     // An empty path names no file (both resolve to ""); opening it fails on
@@ -232,10 +231,7 @@ RunResult ExtractionRun(const RunSettings& settings, const Configuration& config
         const std::vector<std::string> keys = StandardKeys(config);
         reader.setKeys(
             std::span<const std::string>(keys).first(static_cast<size_t>(config.columnCount)));
-        if (reader.peek(kBinaryDxfSentinel.size()) == kBinaryDxfSentinel)
-            throw RuntimeError{kInvalidFileFormat,
-                               "Ungültiges Dateiformat: Die Zeichnung ist eine binäre "
-                               "DXF-Datei; gelesen werden nur DXF-Dateien im Textformat."};
+        RefuseBinaryDrawing(reader);
 
         output.emplace(settings.txtpath);
         Scan scan(settings, config, reader, *output, observer, fileSize(settings.dxfpath));

@@ -1,5 +1,6 @@
 #include "ui/form1.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
@@ -12,9 +13,13 @@
 #include <QPushButton>
 #include <QUrl>
 #include <exception>
+#include <new>
+#include <optional>
 #include <string>
 
+#include "engine/drawing_inventory.h"
 #include "engine/extraction_run.h"
+#include "ui/drawing_objects_dialog.h"
 #include "ui/error_box.h"
 #include "ui/run_progress.h"
 #include "ui/text_bytes.h"
@@ -203,6 +208,14 @@ void Form1::connectActions() {
     connect(Command2, &QPushButton::clicked, this, &Form1::onCommand2Clicked);
     connect(Command3, &QPushButton::clicked, this, &Form1::onCommand3Clicked);
     connect(Command4, &QPushButton::clicked, this, &Form1::onCommand4Clicked);
+
+    // A right click on List1 offers what the drawing holds, as help for
+    // writing the column block; the layout stays as it is.
+    auto* objects = new QAction(QStringLiteral("Objekte der Zeichnung …"), List1);
+    objects->setObjectName(QStringLiteral("showDrawingObjects"));
+    connect(objects, &QAction::triggered, this, &Form1::showDrawingObjects);
+    List1->addAction(objects);
+    List1->setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
 void Form1::load(const std::filesystem::path& iniPath) {
@@ -286,6 +299,31 @@ void Form1::onCommand2Clicked() { chooseFile(Label4, true); }
 void Form1::chooseFile(QLabel* label, bool forSaving) {
     const QString chosen = m_platform.chooseFile(this, dialogRequest(label->text(), forSaving));
     if (!chosen.isEmpty()) label->setText(chosen);
+}
+
+void Form1::showDrawingObjects() {
+    if (m_isRunning) return;
+    setCursor(Qt::WaitCursor);
+    std::optional<DrawingInventory> inventory;
+    try {
+        inventory = TakeInventory(PathFromCaption(Label2->text()),
+                                  BytesFromText(Label7->text(), m_config.encoding));
+    } catch (const RuntimeError& error) {
+        setCursor(Qt::ArrowCursor);
+        m_platform.beep();
+        ShowRunErrorBox(this, error);
+        return;
+    } catch (const std::bad_alloc&) {
+        setCursor(Qt::ArrowCursor);
+        m_platform.beep();
+        ShowRunErrorBox(this, MakeError(kOutOfMemory));
+        return;
+    }
+    setCursor(Qt::ArrowCursor);
+    // Not modal: it can stay open while velunt.ini is edited.
+    auto* dialog = new DrawingObjectsDialog(*inventory, Label2->text(), this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
 }
 
 void Form1::onCommand3Clicked() {

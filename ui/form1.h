@@ -3,7 +3,8 @@
 // the column lines of velunt.ini, and every parameter of a run. Its actions:
 // the load action (the configuration loader writes through this window),
 // the couplings of Check2 and Check3, the two file dialogs, "Auslesen" and
-// "Ende". Controls keep their design names; their positions and sizes come
+// "Ende", and List1's context menu, which shows what the drawing holds.
+// Controls keep their design names; their positions and sizes come
 // from the design's twips.
 #include <QWidget>
 #include <filesystem>
@@ -98,8 +99,8 @@ private:
     void onCommand3Clicked();  // "Auslesen"
     void onCommand4Clicked();  // "Ende"
     void chooseFile(QLabel* label, bool forSaving);
+    void showDrawingObjects();  // List1's context menu: "Objekte der Zeichnung …"
     void run();
-
 
     WindowPlatform& m_platform;
     Configuration m_config;

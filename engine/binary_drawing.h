@@ -1,0 +1,19 @@
+#pragma once
+// Drawings are read as text; a binary DXF file is refused before any line of
+// it is read, by the run and by the inventory alike.
+#include <string_view>
+
+#include "base/runtime_error.h"
+#include "lines/line_reader.h"
+
+namespace velunt {
+
+inline void RefuseBinaryDrawing(LineReader& reader) {
+    constexpr std::string_view kSentinel{"AutoCAD Binary DXF\r\n\x1a\0", 22};
+    if (reader.peek(kSentinel.size()) == kSentinel)
+        throw RuntimeError{kInvalidFileFormat,
+                           "Ungültiges Dateiformat: Die Zeichnung ist eine binäre "
+                           "DXF-Datei; gelesen werden nur DXF-Dateien im Textformat."};
+}
+
+}  // namespace velunt
