@@ -46,9 +46,21 @@ void checkShiftAmount(std::string_view field, std::string_view amount) {
                                           "eingeben, z. B. 5700000.5."};
 }
 
-// Refuses settings that would destroy a file or split every number, before
-// any file is touched.
+// A mark with a line break in it would split the table's lines.
+void checkNoLineBreak(std::string_view mark, const char* name, const char* split) {
+    if (mark.find_first_of("\r\n") == std::string_view::npos) return;
+    throw RuntimeError{kInvalidArgument, std::string(name) +
+                                             " enthält einen Zeilenumbruch (CR oder LF); " + split +
+                                             " würde auf zwei Zeilen geteilt."};
+}
+
+// Refuses settings that would destroy a file or split every number or line,
+// before any file is touched.
 void checkSettings(const RunSettings& settings, const Configuration& config) {
+    checkNoLineBreak(settings.separator, "Das Trennzeichen", "jede Zeile der Tabelle");
+    if (settings.replaceDecimalPoint)
+        checkNoLineBreak(settings.decimalMark, "Das Dezimalzeichen",
+                         "jede Zeile mit einer Dezimalzahl");
     if (settings.replaceDecimalPoint && !settings.decimalMark.empty() &&
         settings.decimalMark == settings.separator)
         throw RuntimeError{kInvalidArgument,
