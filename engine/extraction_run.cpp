@@ -112,8 +112,6 @@ public:
         const int columnCount = m_config.columnCount;
         const LineMatcher objectStart("  0");
         std::string_view line;
-        // The first block was read ahead to tell the format: report it too.
-        if (m_reader.bytesRead() > 0) blockRead(m_reader.bytesRead());
         // Reading a line succeeds exactly when the file is not at its end.
         for (;;) {
             // Outside an object of the master type only object starts matter;
@@ -249,8 +247,15 @@ RunResult ExtractionRun(const RunSettings& settings, const Configuration& config
                                "Ungültiges Dateiformat: Die Zeichnung ist eine binäre "
                                "DXF-Datei; gelesen werden nur DXF-Dateien im Textformat."};
 
+        // The first block was read ahead to tell the format: report it too,
+        // so that a run stopped by then leaves the old table as it was.
+        const std::uint64_t totalBytes = fileSize(settings.dxfpath);
+        if (observer && reader.bytesRead() > 0 &&
+            !observer->progress(reader.bytesRead(), totalBytes))
+            throw MakeError(kUserInterrupt);
+
         output.emplace(settings.txtpath);
-        Scan scan(settings, config, reader, *output, observer, fileSize(settings.dxfpath));
+        Scan scan(settings, config, reader, *output, observer, totalBytes);
         result.objectCount = scan.run();
         output->close();
         result.succeeded = true;

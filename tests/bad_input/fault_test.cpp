@@ -1,5 +1,6 @@
 // Faults from outside a run, caused as a user or the system causes them:
-// a second run on the same table, a full file system, a file-size limit. The table never holds part of a line.
+// a second run on the same table, Ctrl+C or SIGTERM, a full file system, a
+// file-size limit. The table never holds part of a line.
 #include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -184,6 +185,32 @@ TEST_F(Fault, ASecondRunOnTheSameTableIsRefused) {
     // Once the first run is over the table is free again.
     EXPECT_EQ(run().status, 0);
     EXPECT_EQ(output(), tableOf(2));
+}
+
+// Ctrl+C or SIGTERM in the middle of a run: it stops at the next block,
+// writes the lines complete by then, reports 18 and ends with 128 + the
+// signal's number.
+TEST_F(Fault, ASignalEndsTheRunOnALineBoundary) {
+    const std::string whole = tableOf(kObjectsBefore + kObjectsAfter);
+    for (const auto& [number, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}}) {
+        WriteFile(path("out.txt"), kOldOutput);
+        std::filesystem::remove(path("lang.dxf"));
+        FifoDrawing fifo(path("lang.dxf"));
+        CliChild cli(m_dir.path(), {"--dxf", "lang.dxf"});
+        ASSERT_TRUE(fifo.open(cli)) << cli.err();
+        fifo.write(kSectionStart + textObjects(0, kObjectsBefore));
+        cli.signal(number);
+        // More bytes let it reach its next block; then the end of the file.
+        fifo.write(textObjects(kObjectsBefore, kObjectsAfter) + kSectionEnd);
+        fifo.close();
+
+        EXPECT_EQ(cli.wait(), status) << number;
+        EXPECT_EQ(cli.err(), "Fehler: 18: Benutzerunterbrechung\n") << number;
+        const std::string part = *output();
+        EXPECT_TRUE(WholeLinesOf(part, whole)) << number;
+        EXPECT_GT(part.size(), tableOf(1).size()) << number;
+        EXPECT_LT(part.size(), whole.size()) << number;
+    }
 }
 
 // A table that does not fit: the error is 61 and the file holds the whole
