@@ -170,6 +170,11 @@ TEST_F(Fault, ASecondRunOnTheSameTableIsRefused) {
     CliChild first(m_dir.path(), {"--dxf", "lang.dxf"});
     ASSERT_TRUE(fifo.open(first)) << first.err();
     fifo.write(kSectionStart + textObjects(0, kObjectsBefore));
+    // The first run has the lock once it has emptied the old table.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (output() == kOldOutput && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_NE(output(), kOldOutput);
 
     writeDrawing(kSectionStart + textObjects(0, 2) + kSectionEnd);
     const CliResult second = run();
