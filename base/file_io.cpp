@@ -1,6 +1,7 @@
 #include "base/file_io.h"
 
 #include <cerrno>
+#include <new>
 #include <string>
 
 #include "base/runtime_error.h"
@@ -45,6 +46,26 @@ FileHandle OpenForReading(const std::filesystem::path& path) {
     std::FILE* file = openPath(path, "rb");
     if (!file) throw FileErrorFromErrno(errno, path);
     return FileHandle(file);
+}
+
+std::string ReadWholeFile(const std::filesystem::path& path) {
+    const FileHandle file = OpenForReading(path);
+    std::string bytes;
+    try {
+        constexpr size_t kChunk = size_t{64} << 10;
+        for (;;) {
+            const size_t used = bytes.size();
+            bytes.resize(used + kChunk);
+            errno = 0;
+            const size_t n = std::fread(bytes.data() + used, 1, kChunk, file.get());
+            bytes.resize(used + n);
+            if (n < kChunk) break;
+        }
+    } catch (const std::bad_alloc&) {
+        throw MakeError(kOutOfMemory);
+    }
+    if (std::ferror(file.get())) throw FileErrorFromErrno(errno ? errno : EIO, path);
+    return bytes;
 }
 
 FileHandle OpenForWriting(const std::filesystem::path& path, const char* mode) {

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <string>
 
 namespace velunt {
 
@@ -15,6 +16,12 @@ using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 // Opens `path` for reading bytes. Raises 53 when it does not exist, 75 when
 // it is a folder or a device, and the mapped number for any other failure.
 FileHandle OpenForReading(const std::filesystem::path& path);
+
+// Reads the whole of `path` into memory: once, from its start to its end, so
+// that a pipe or FIFO (a configuration from another program) reads as a file.
+// Raises what OpenForReading raises, the mapped number for a failed read,
+// and 7 when the bytes do not fit in memory.
+std::string ReadWholeFile(const std::filesystem::path& path);
 
 // Opens `path` for writing bytes: "wb" creates or empties it, "ab" appends.
 // Raises 75 when it is a folder, and the mapped number for other failures.

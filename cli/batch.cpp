@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "cli/error_line.h"
+#include "cli/interrupt.h"
 #include "engine/extraction_run.h"
 #include "base/runtime_error.h"
 
@@ -149,6 +150,11 @@ int RunBatch(const std::vector<BatchItem>& items, const RunSettings& base,
             // The table's name is derived here, not chosen: a drawing that is
             // missing must not empty a file of that name.
             std::error_code ec;
+            // After Ctrl+C no drawing is begun; its table stays as it was.
+            if (!error && InterruptSignal() != 0)
+                error = RuntimeError{kUserInterrupt,
+                                     "Benutzerunterbrechung: nicht begonnen, die Tabelle blieb "
+                                     "unverändert."};
             if (!error && !std::filesystem::exists(items[i].drawing, ec))
                 error = FileErrorFromErrno(ENOENT, items[i].drawing);
             if (!error) {
@@ -157,7 +163,8 @@ int RunBatch(const std::vector<BatchItem>& items, const RunSettings& base,
                 settings.txtpath = items[i].table;
                 KeptReport report;
                 ItemObserver observer(progress);
-                ExtractionRun(settings, config, report, &observer);
+                InterruptCheck interruptCheck(&observer);
+                ExtractionRun(settings, config, report, &interruptCheck);
                 error = report.error;
             }
             progress.add(0, true);

@@ -11,6 +11,7 @@
 #include "cli/config_file.h"
 #include "cli/error_line.h"
 #include "cli/inspect.h"
+#include "cli/interrupt.h"
 #include "cli/options.h"
 #include "cli/terminal_progress.h"
 #include "config/config_loader.h"
@@ -28,7 +29,9 @@ class StderrReport : public ErrorReport {
 public:
     void show(const RuntimeError& error) override {
         cli::PrintError("", error);
+        number = error.number;
     }
+    int number = 0;  // of the error shown
 };
 
 }  // namespace
@@ -70,12 +73,15 @@ int main(int argc, char** argv) {
     settings.decimalMark = options.decimalMark.value_or(InitialDecimalMark(config.settings));
     settings.separator = options.separator.value_or(InitialSeparator(config.settings));
     const bool showProgress = cli::StderrIsTerminal();
+    // From here on Ctrl+C stops the run at a whole line.
+    cli::CatchInterrupts();
 
     if (!options.drawings.empty()) {
         const auto items = cli::PlanBatch(options.drawings, options.outDir.value_or(""));
         const int jobs =
             options.jobs > 0 ? options.jobs : static_cast<int>(std::thread::hardware_concurrency());
         const int failed = cli::RunBatch(items, settings, config, jobs, showProgress);
+        if (failed > 0 && cli::InterruptSignal() != 0) return cli::InterruptExitStatus();
         return failed > 0 ? kExitRunError : 0;
     }
 
@@ -86,10 +92,13 @@ int main(int argc, char** argv) {
 
     StderrReport report;
     cli::TerminalProgress progress;
-    const RunResult result =
-        ExtractionRun(settings, config, report, showProgress ? &progress : nullptr);
+    cli::InterruptCheck interruptCheck(showProgress ? &progress : nullptr);
+    const RunResult result = ExtractionRun(settings, config, report, &interruptCheck);
     progress.finish();
-    if (!result.succeeded) return kExitRunError;
+    if (!result.succeeded)
+        return report.number == kUserInterrupt && cli::InterruptSignal() != 0
+                   ? cli::InterruptExitStatus()
+                   : kExitRunError;
     if (progress.wasShown())
         std::fprintf(stderr, "%.0f Objekte geschrieben, %.1f s\n", result.objectCount,
                      progress.secondsElapsed());

@@ -4,10 +4,10 @@
 #include <string>
 
 #include "base/file_io.h"
-#include "lines/line_reader.h"
 #include "base/read_number.h"
 #include "base/runtime_error.h"
 #include "base/trim_spaces.h"
+#include "lines/memory_lines.h"
 
 namespace velunt {
 namespace {
@@ -15,17 +15,15 @@ namespace {
 constexpr std::string_view kHeader = "[Spalten]";
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr int kMaxInt16 = 32767;
-constexpr size_t kBlockSize = size_t{64} << 10;
 
-// One pass over the file: opened anew, read from its start, closed at the end.
+// One pass over the file's bytes, read once into memory, from their start.
 class Pass {
 public:
-    explicit Pass(const std::filesystem::path& path)
-        : m_file(OpenForReading(path)), m_reader(m_file.get(), path, kBlockSize) {}
+    explicit Pass(std::string_view text) : m_lines(text) {}
 
     // The next line; false at the end of the file.
     bool next(std::string_view& line) {
-        if (!m_reader.next(line)) return false;
+        if (!m_lines.next(line)) return false;
         if (m_first) {
             m_first = false;
             if (line.starts_with(kByteOrderMark)) line.remove_prefix(kByteOrderMark.size());
@@ -41,8 +39,7 @@ public:
     }
 
 private:
-    FileHandle m_file;
-    LineReader m_reader;
+    MemoryLines m_lines;
     bool m_first = true;
 };
 
@@ -50,8 +47,8 @@ void raiseOverflow() { throw MakeError(kOverflow); }
 
 // Counts the lines of the [Spalten] block, and finds out how the file's
 // bytes read as text.
-int countBlock(const std::filesystem::path& path, TextEncoding& encoding) {
-    Pass pass(path);
+int countBlock(std::string_view text, TextEncoding& encoding) {
+    Pass pass(text);
     int columnCount = 0;
     bool headerFound = false;
     bool utf8 = true;
@@ -93,8 +90,8 @@ void readColumnLine(std::string_view line, ColumnTable& table, size_t i) {
 // Reads the block that follows each "[Spalten]" line. The slot index runs on
 // from one header to the next, so a later header line fills the spare slot
 // and a third finds none.
-void readBlock(const std::filesystem::path& path, Configuration& config) {
-    Pass pass(path);
+void readBlock(std::string_view text, Configuration& config) {
+    Pass pass(text);
     size_t i = 0;
     std::string_view line;
     while (pass.next(line)) {
@@ -118,8 +115,8 @@ bool startsWithKey(std::string_view line, std::string_view key) {
     return true;
 }
 
-void readSettings(const std::filesystem::path& path, Settings& s) {
-    Pass pass(path);
+void readSettings(std::string_view text, Settings& s) {
+    Pass pass(text);
     std::string_view line;
     while (pass.next(line)) {
         const auto value = [&](std::string_view key) {
@@ -153,10 +150,12 @@ Configuration ConfigLoader(const std::filesystem::path& iniPath) {
     config.iniPath = std::filesystem::absolute(iniPath, ec);
     if (ec) config.iniPath = iniPath;
 
-    config.columnCount = static_cast<std::int16_t>(countBlock(iniPath, config.encoding));
+    // Read once: a pipe or FIFO gives its bytes only once.
+    const std::string text = ReadWholeFile(iniPath);
+    config.columnCount = static_cast<std::int16_t>(countBlock(text, config.encoding));
     config.table.resize(static_cast<size_t>(config.columnCount) + 1);
-    readBlock(iniPath, config);
-    readSettings(iniPath, config.settings);
+    readBlock(text, config);
+    readSettings(text, config.settings);
     return config;
 }
 

@@ -6,11 +6,12 @@
 
 namespace velunt {
 
-// Loads `iniPath` in three passes (counting the [Spalten] block, reading it,
-// reading the settings lines). Lines end at CR LF, CR or LF; a UTF-8
+// Reads `iniPath` once into memory (so a pipe, FIFO or /dev/stdin works),
+// then makes three passes over those bytes (counting the [Spalten] block,
+// reading it, reading the settings lines). Lines end at CR LF, CR or LF; a UTF-8
 // byte-order mark at the start is skipped. Raises RuntimeError: 53 when the
 // file is missing, 5 for a column line with fewer than two bars, 6 for
-// overflows, 62 when "[Spalten]" is the last line, 9 for a third header line.
+// overflows, 7 when the file does not fit in memory, 62 when "[Spalten]" is the last line, 9 for a third header line.
 Configuration ConfigLoader(const std::filesystem::path& iniPath);
 
 }  // namespace velunt

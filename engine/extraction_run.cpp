@@ -45,9 +45,21 @@ void checkShiftAmount(std::string_view field, std::string_view amount) {
                                           "eingeben, z. B. 5700000.5."};
 }
 
-// Refuses settings that would destroy a file or split every number, before
-// any file is touched.
+// A mark with a line break in it would split the table's lines.
+void checkNoLineBreak(std::string_view mark, const char* name, const char* split) {
+    if (mark.find_first_of("\r\n") == std::string_view::npos) return;
+    throw RuntimeError{kInvalidArgument, std::string(name) +
+                                             " enthält einen Zeilenumbruch (CR oder LF); " + split +
+                                             " würde auf zwei Zeilen geteilt."};
+}
+
+// Refuses settings that would destroy a file or split every number or line,
+// before any file is touched.
 void checkSettings(const RunSettings& settings, const Configuration& config) {
+    checkNoLineBreak(settings.separator, "Das Trennzeichen", "jede Zeile der Tabelle");
+    if (settings.replaceDecimalPoint)
+        checkNoLineBreak(settings.decimalMark, "Das Dezimalzeichen",
+                         "jede Zeile mit einer Dezimalzahl");
     if (settings.replaceDecimalPoint && !settings.decimalMark.empty() &&
         settings.decimalMark == settings.separator)
         throw RuntimeError{kInvalidArgument,
@@ -99,8 +111,6 @@ public:
         const int columnCount = m_config.columnCount;
         const LineMatcher objectStart("  0");
         std::string_view line;
-        // The first block was read ahead to tell the format: report it too.
-        if (m_reader.bytesRead() > 0) blockRead(m_reader.bytesRead());
         // Reading a line succeeds exactly when the file is not at its end.
         for (;;) {
             // Outside an object of the master type only object starts matter;
@@ -233,8 +243,15 @@ RunResult ExtractionRun(const RunSettings& settings, const Configuration& config
             std::span<const std::string>(keys).first(static_cast<size_t>(config.columnCount)));
         RefuseBinaryDrawing(reader);
 
+        // The first block was read ahead to tell the format: report it too,
+        // so that a run stopped by then leaves the old table as it was.
+        const std::uint64_t totalBytes = fileSize(settings.dxfpath);
+        if (observer && reader.bytesRead() > 0 &&
+            !observer->progress(reader.bytesRead(), totalBytes))
+            throw MakeError(kUserInterrupt);
+
         output.emplace(settings.txtpath);
-        Scan scan(settings, config, reader, *output, observer, fileSize(settings.dxfpath));
+        Scan scan(settings, config, reader, *output, observer, totalBytes);
         result.objectCount = scan.run();
         output->close();
         result.succeeded = true;

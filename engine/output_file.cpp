@@ -3,15 +3,32 @@
 #include <cerrno>
 #include <cstring>
 
+#include "base/file_lock.h"
 #include "base/runtime_error.h"
 
 namespace velunt {
 
+namespace {
+
+std::string utf8(const std::filesystem::path& path) {
+    const std::u8string name = path.u8string();
+    return std::string(name.begin(), name.end());
+}
+
+}  // namespace
+
 OutputFile::OutputFile(std::filesystem::path path)
-    : m_path(std::move(path)), m_file(OpenForWriting(m_path, "wb")) {
+    : m_path(std::move(path)), m_file(OpenForWriting(m_path, "ab")) {
     // Our own buffer decides where writes end; the C library's would split
     // lines at arbitrary bytes.
     std::setvbuf(m_file.get(), nullptr, _IONBF, 0);
+    // Opened for appending, so that nothing is emptied before the lock is ours.
+    if (LockWholeFile(m_file.get()) == LockOutcome::kHeldElsewhere)
+        throw RuntimeError{kPermissionDenied, "Zugriff verweigert: Die Tabelle " + utf8(m_path) +
+                                                  " wird gerade von einem anderen Lauf "
+                                                  "geschrieben."};
+    errno = 0;
+    if (!CutBack(m_file.get(), 0)) throw FileErrorFromErrno(errno ? errno : EIO, m_path);
     m_buffer = std::make_unique<char[]>(kBufferSize);
 }
 
@@ -20,8 +37,9 @@ void OutputFile::appendLine(const std::vector<std::string_view>& pieces) {
     for (const std::string_view piece : pieces) needed += piece.size();
     if (m_used + needed > kBufferSize) flush();
     if (needed > kBufferSize) {  // longer than the buffer: straight through
-        for (const std::string_view piece : pieces) write(piece);
-        write("\r\n");
+        for (const std::string_view piece : pieces) write(piece, false);
+        write("\r\n", false);
+        m_wholeLines += needed;
         return;
     }
     if (m_used == 0) m_waitingSince = std::chrono::steady_clock::now();
@@ -40,7 +58,8 @@ void OutputFile::flush() {
     if (m_used == 0) return;
     const size_t used = m_used;
     m_used = 0;  // what fails to be written is not tried again
-    write(std::string_view(m_buffer.get(), used));
+    write(std::string_view(m_buffer.get(), used), true);
+    m_wholeLines += used;
 }
 
 void OutputFile::close() {
@@ -51,12 +70,21 @@ void OutputFile::close() {
     if (std::fclose(file) != 0) throw FileErrorFromErrno(errno ? errno : EIO, m_path);
 }
 
-void OutputFile::write(std::string_view bytes) {
+void OutputFile::write(std::string_view bytes, bool areWholeLines) {
     if (bytes.empty()) return;
     errno = 0;
     const size_t written = std::fwrite(bytes.data(), 1, bytes.size(), m_file.get());
     if (written != bytes.size()) {
         const int error = errno ? errno : EIO;
+        // What did get written may end in part of a line: keep the whole
+        // lines of it and cut off the rest. A failure to cut does not replace
+        // the error that matters.
+        std::uint64_t kept = m_wholeLines;
+        if (areWholeLines) {
+            const size_t lastEnd = bytes.substr(0, written).rfind("\r\n");
+            if (lastEnd != std::string_view::npos) kept += lastEnd + 2;
+        }
+        CutBack(m_file.get(), kept);
         throw FileErrorFromErrno(error, m_path);
     }
 }

@@ -1,10 +1,14 @@
 #pragma once
-// The output table while a run writes it: created or emptied when opened,
-// then appended to. Lines are collected and handed to the operating system
-// whole, in batches: when the buffer is full, when flushIfDue() finds a line
-// waiting for about 100 ms, and at flush(). A failing write raises the
-// mapped runtime error (61 for a full disk ...).
+// The output table while a run writes it: locked and then emptied when
+// opened, then appended to. Lines are collected and handed to the operating
+// system whole, in batches: when the buffer is full, when flushIfDue() finds
+// a line waiting for about 100 ms, and at flush(). A failing or short write
+// cuts the file back to its last whole line and raises the mapped runtime
+// error (61 for a full disk ...), so the table never ends in part of a line.
+// The lock (advisory, base/file_lock.h) is held until close(): a second run
+// that opens the same table stops with 70 before emptying it.
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -20,7 +24,7 @@ public:
     static constexpr size_t kBufferSize = size_t{1} << 20;
     static constexpr std::chrono::milliseconds kMaxDelay{100};
 
-    // Creates or empties `path`.
+    // Creates `path`, or empties it once no other run holds its lock.
     explicit OutputFile(std::filesystem::path path);
 
     // Adds the line made of `pieces`, and CR LF.
@@ -38,12 +42,15 @@ public:
     void close();
 
 private:
-    void write(std::string_view bytes);
+    // `areWholeLines`: `bytes` end with a line end, and every CR LF in them
+    // ends a line (so a short write keeps the lines it got through).
+    void write(std::string_view bytes, bool areWholeLines);
 
     std::filesystem::path m_path;
     FileHandle m_file;
     std::unique_ptr<char[]> m_buffer;  // kBufferSize bytes, m_used of them taken
     size_t m_used = 0;
+    std::uint64_t m_wholeLines = 0;  // bytes in the file up to its last whole line
     std::chrono::steady_clock::time_point m_waitingSince;
 };
 

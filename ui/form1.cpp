@@ -11,6 +11,7 @@
 #include <QListWidget>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QUrl>
 #include <exception>
 #include <new>
@@ -262,11 +263,16 @@ void Form1::showEvent(QShowEvent* event) {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
-    // Nothing is saved. The window cannot go away under a running run.
-    if (m_isRunning)
+    // Nothing is saved. The window cannot go away under a running run:
+    // closing it then stops the run as "Abbrechen" does (the table ends with
+    // its last whole line), and the window closes once the run is over.
+    if (m_isRunning) {
+        m_closeAfterRun = true;
+        if (m_runProgress) m_runProgress->cancel();
         event->ignore();
-    else
+    } else {
         event->accept();
+    }
 }
 
 void Form1::dragEnterEvent(QDragEnterEvent* event) {
@@ -335,11 +341,17 @@ void Form1::onCommand3Clicked() {
     // The arrow itself, not the window's default pointer.
     setCursor(Qt::ArrowCursor);
     m_isRunning = false;
+    if (m_closeAfterRun) {
+        m_closeAfterRun = false;
+        close();
+    }
 }
 
 void Form1::run() {
     // The progress dialog goes before the error box comes up.
     RunProgress progress(this);
+    m_runProgress = &progress;
+    const auto forget = qScopeGuard([this] { m_runProgress = nullptr; });
     RunErrorBox report(
         this, [this] { m_platform.beep(); }, [&progress] { progress.close(); });
     const std::unique_ptr<RunObserver> wrapped =

@@ -25,6 +25,7 @@ class QPushButton;
 
 namespace velunt::ui {
 
+class RunProgress;
 class WindowPlatform;
 
 class Form1 : public QWidget {
@@ -106,6 +107,8 @@ private:
     Configuration m_config;
     ObserverWrapper m_observerWrapper;
     bool m_isRunning = false;
+    RunProgress* m_runProgress = nullptr;  // the running run's, while it runs
+    bool m_closeAfterRun = false;          // closed during a run
     bool m_wasShown = false;
 };
 

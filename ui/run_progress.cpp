@@ -13,6 +13,7 @@ RunProgress::RunProgress(QWidget* parent, std::chrono::milliseconds showAfter)
 RunProgress::~RunProgress() { close(); }
 
 bool RunProgress::progress(std::uint64_t bytesRead, std::uint64_t totalBytes) {
+    if (m_isCancelled) return false;
     if (!m_dialog) {
         if (m_wasShown || m_clock.elapsed() < m_showAfter.count()) return true;
         m_dialog = new QProgressDialog(QStringLiteral("Auslesen …"), QStringLiteral("Abbrechen"), 0,

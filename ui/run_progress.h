@@ -33,6 +33,10 @@ public:
     // error 18.
     bool progress(std::uint64_t bytesRead, std::uint64_t totalBytes) override;
 
+    // Stops the run at its next progress() as "Abbrechen" does; for the
+    // window closed during the run.
+    void cancel() { m_isCancelled = true; }
+
     // Closes the dialog, before the run's error box or at the end.
     void close();
 
@@ -44,6 +48,7 @@ private:
     QElapsedTimer m_clock;
     QPointer<QProgressDialog> m_dialog;
     bool m_wasShown = false;
+    bool m_isCancelled = false;
 };
 
 }  // namespace velunt::ui

@@ -135,6 +135,38 @@ TEST_F(BadIni, OddButSoundFilesLoad) {
     }
 }
 
+// velunt.ini from another program: it is read once, so a pipe or a FIFO
+// gives the whole configuration. A device (here stdin on /dev/null, as a
+// terminal would be) is refused.
+TEST_F(BadIni, IniFromAPipeOrFifoLoads) {
+    struct Case {
+        const char* script;
+        int status;
+        std::string err;
+        std::string table;
+    };
+    const Case kCases[] = {
+        {"cat velunt.ini | \"$VELUNT\" --ini /dev/stdin", 0, "", kTable},
+        {"bash -c '\"$VELUNT\" --ini <(cat velunt.ini)'", 0, "", kTable},
+        // Opened a second time, the FIFO would wait for a writer for ever.
+        {"mkfifo ini.fifo && (timeout 20 sh -c 'cat velunt.ini >ini.fifo' &) && "
+         "timeout 20 \"$VELUNT\" --ini ini.fifo",
+         0, "", kTable},
+        {"\"$VELUNT\" --ini /dev/stdin </dev/null", 2,
+         "/dev/stdin: Fehler: 75: Fehler beim Zugriff auf Pfad/Datei: /dev/stdin ist ein Gerät, "
+         "keine Datei.\n",
+         kOldOutput},
+    };
+    for (const Case& c : kCases) {
+        WriteFile(path("out.txt"), kOldOutput);
+        const CliResult r = runScript(c.script);
+        EXPECT_EQ(r.status, c.status) << c.script;
+        EXPECT_EQ(r.err, c.err) << c.script;
+        EXPECT_EQ(output(), c.table) << c.script;
+        std::filesystem::remove(path("ini.fifo"));
+    }
+}
+
 TEST_F(BadIni, NonUtf8BytesPassThroughUnchanged) {
     // Not valid UTF-8, so read as Windows-1252: descriptions and the master
     // key are compared and written as the file's bytes.

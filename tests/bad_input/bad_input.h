@@ -55,6 +55,21 @@ protected:
 
     CliResult run(const std::vector<std::string>& args = {}) { return RunCli(m_dir.path(), args); }
 
+    // Runs the shell command `script` in the test's folder, where "$VELUNT"
+    // names velunt-cli: for pipes and FIFOs as a user's shell makes them.
+    CliResult runScript(const std::string& script) {
+        const std::string err = (m_dir / ".script-stderr").string();
+        const std::string command =
+            "cd " + ShellQuote(m_dir.path().string()) + " && VELUNT=" + ShellQuote(VELUNT_CLI) +
+            " && export VELUNT && (" + script + ") </dev/null >/dev/null 2>" + ShellQuote(err);
+        CliResult result;
+        const int raw = std::system(command.c_str());
+        result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        result.err = ReadFile(err);
+        std::filesystem::remove(err);
+        return result;
+    }
+
     ::testing::AssertionResult drawingUnchanged() const {
         return SameBytes(ReadFile(m_dir / "in.dxf"), m_drawing);
     }

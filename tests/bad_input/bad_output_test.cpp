@@ -73,6 +73,35 @@ TEST_F(BadOutput, ReadOnlyOutputReports70) {
     std::filesystem::permissions(path("fest"), std::filesystem::perms::owner_all);
 }
 
+// A separator or decimal mark with a line break would split the table's
+// lines; it is refused with 5 before the table is touched.
+TEST_F(BadOutput, LineBreaksInMarksAreRefused) {
+    const std::string kSeparatorErr =
+        "Fehler: 5: Das Trennzeichen enthält einen Zeilenumbruch (CR oder LF); jede Zeile der "
+        "Tabelle würde auf zwei Zeilen geteilt.\n";
+    const std::string kMarkErr =
+        "Fehler: 5: Das Dezimalzeichen enthält einen Zeilenumbruch (CR oder LF); jede Zeile mit "
+        "einer Dezimalzahl würde auf zwei Zeilen geteilt.\n";
+    struct Case {
+        std::vector<std::string> args;
+        std::string err;
+    };
+    const Case kCases[] = {
+        {{"--separator", "\r\n"}, kSeparatorErr},
+        {{"--separator", ";\n"}, kSeparatorErr},
+        {{"--separator", "\r"}, kSeparatorErr},
+        {{"--replace-decimal-point", "--decimal-mark", "\n"}, kMarkErr},
+        {{"--replace-decimal-point", "--decimal-mark", ",\r"}, kMarkErr},
+    };
+    for (const Case& c : kCases) {
+        const CliResult r = run(c.args);
+        const std::string what = ::testing::PrintToString(c.args.back());
+        EXPECT_EQ(r.status, 1) << what;
+        EXPECT_EQ(r.err, c.err) << what;
+        EXPECT_EQ(output(), kOldOutput) << what;
+    }
+}
+
 // The output may never be the drawing or velunt.ini, however it is named:
 // the run stops with 75 before the output is created or emptied.
 TEST_F(BadOutput, NamesOfTheDrawingOrTheIniAreRefused) {

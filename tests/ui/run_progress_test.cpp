@@ -170,6 +170,39 @@ TEST_F(LongRun, AbbrechenStopsWithError18AndKeepsTheLinesWritten) {
     EXPECT_EQ(output(), whole);
 }
 
+// Closing the window during a run is "Abbrechen": the run stops with 18,
+// the table keeps the whole lines written, and the window closes after the
+// box.
+TEST_F(LongRun, ClosingTheWindowStopsTheRunThenCloses) {
+    ASSERT_TRUE(run(std::chrono::milliseconds(0)).empty());
+    const std::string whole = output();
+
+    class ClosingAtThirdBlock : public RunObserver {
+    public:
+        ClosingAtThirdBlock(RunObserver& window, QWidget& form) : m_window(window), m_form(form) {}
+        bool progress(std::uint64_t bytesRead, std::uint64_t totalBytes) override {
+            if (++m_calls == 3) m_form.close();
+            return m_window.progress(bytesRead, totalBytes);
+        }
+
+    private:
+        RunObserver& m_window;
+        QWidget& m_form;
+        int m_calls = 0;
+    };
+    m_form.setObserverWrapper(
+        [&](RunObserver& window) { return std::make_unique<ClosingAtThirdBlock>(window, m_form); });
+    MessageBoxAnswerer answerer(&m_platform, &m_form);
+    QTest::mouseClick(m_form.Command3, Qt::LeftButton);
+    ASSERT_EQ(answerer.boxes.size(), 1u);
+    EXPECT_EQ(answerer.boxes.front().text, "Fehler: 18\n\nBenutzerunterbrechung");
+    const std::string part = output();
+    EXPECT_GT(part.size(), std::string("RW;HW;Text;Index\r\n").size());
+    EXPECT_LT(part.size(), whole.size());
+    EXPECT_EQ(whole.substr(0, part.size()), part);
+    EXPECT_FALSE(m_form.isVisible());
+}
+
 // An exception that escapes the core (here from the observer) is reported in
 // the error box rather than ending the program.
 TEST(RunFailure, AnEscapedExceptionIsReportedNotFatal) {
