@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <memory>
 
+#include "base/runtime_error.h"
+
 namespace velunt {
 
 struct FileCloser {
@@ -13,11 +15,13 @@ struct FileCloser {
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
 // Opens `path` for reading bytes. Raises 53 when it does not exist, 75 when
-// it is a folder or a device, and the mapped number for any other failure.
-FileHandle OpenForReading(const std::filesystem::path& path);
+// it is a folder or a device, and the mapped number for any other failure;
+// the description names the file with its `role`.
+FileHandle OpenForReading(const std::filesystem::path& path, FileRole role = FileRole::File);
 
 // Opens `path` for writing bytes: "wb" creates or empties it, "ab" appends.
 // Raises 75 when it is a folder, and the mapped number for other failures.
-FileHandle OpenForWriting(const std::filesystem::path& path, const char* mode);
+FileHandle OpenForWriting(const std::filesystem::path& path, const char* mode,
+                          FileRole role = FileRole::File);
 
 }  // namespace velunt

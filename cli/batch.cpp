@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "cli/error_line.h"
+#include "cli/run_lines.h"
 #include "engine/extraction_run.h"
 #include "base/runtime_error.h"
 
@@ -127,9 +128,10 @@ std::vector<BatchItem> PlanBatch(const std::vector<std::string>& drawings,
 }
 
 int RunBatch(const std::vector<BatchItem>& items, const RunSettings& base,
-             const Configuration& config, int jobs, bool showProgress) {
+             const Configuration& config, int jobs, bool showProgress, bool verbose) {
     const auto refused = refusals(items);
     std::vector<std::optional<RuntimeError>> errors(items.size());
+    std::vector<RunResult> results(items.size());
     std::vector<bool> finished(items.size(), false);
 
     std::uint64_t totalBytes = 0;
@@ -150,19 +152,21 @@ int RunBatch(const std::vector<BatchItem>& items, const RunSettings& base,
             // missing must not empty a file of that name.
             std::error_code ec;
             if (!error && !std::filesystem::exists(items[i].drawing, ec))
-                error = FileErrorFromErrno(ENOENT, items[i].drawing);
+                error = FileErrorFromErrno(ENOENT, items[i].drawing, FileRole::Drawing);
+            RunResult result;
             if (!error) {
                 RunSettings settings = base;
                 settings.dxfpath = items[i].drawing;
                 settings.txtpath = items[i].table;
                 KeptReport report;
                 ItemObserver observer(progress);
-                ExtractionRun(settings, config, report, &observer);
+                result = ExtractionRun(settings, config, report, &observer);
                 error = report.error;
             }
             progress.add(0, true);
             std::lock_guard lock(mutex);
             errors[i] = std::move(error);
+            results[i] = std::move(result);
             finished[i] = true;
             done.notify_all();
         }
@@ -179,17 +183,28 @@ int RunBatch(const std::vector<BatchItem>& items, const RunSettings& base,
         for (size_t i = 0; i < items.size(); ++i) {
             std::unique_lock lock(mutex);
             done.wait(lock, [&] { return finished[i]; });
-            if (!errors[i]) continue;
-            ++failed;
+            std::string lines;
+            if (errors[i]) {
+                ++failed;
+                lines = ErrorLine(items[i].name, *errors[i]);
+            } else {
+                if (verbose)
+                    lines = VerboseLine(items[i].drawing, items[i].table,
+                                        results[i].objectCount, config);
+                lines += WarningLines(items[i].name, results[i], config, items[i].drawing);
+            }
+            if (lines.empty()) continue;
             std::lock_guard printLock(progress.mutex());
             progress.clearLocked();
-            PrintError(items[i].name, *errors[i]);
+            std::fputs(lines.c_str(), stderr);
         }
     });
     worker();
     for (std::thread& thread : threads) thread.join();
     reporter.join();
     progress.clear();
+    if (items.size() > 1)
+        std::fputs(BatchSummary(items.size(), static_cast<size_t>(failed)).c_str(), stderr);
     return failed;
 }
 

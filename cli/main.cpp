@@ -11,6 +11,7 @@
 #include "cli/config_file.h"
 #include "cli/error_line.h"
 #include "cli/options.h"
+#include "cli/run_lines.h"
 #include "cli/terminal_progress.h"
 #include "config/config_loader.h"
 #include "engine/extraction_run.h"
@@ -37,7 +38,7 @@ int main(int argc, char** argv) {
     const cli::ParseResult parsed = cli::ParseOptions(args);
     const cli::Options& options = parsed.options;
     if (!parsed.error.empty()) {
-        std::fprintf(stderr, "velunt-cli: %s\n%s", parsed.error.c_str(), cli::kUsage);
+        std::fprintf(stderr, "velunt-cli: %s\nMehr mit: velunt-cli --help\n", parsed.error.c_str());
         return kExitUsage;
     }
     if (options.help) {
@@ -51,6 +52,7 @@ int main(int argc, char** argv) {
 
     Configuration config;
     if (!cli::LoadConfiguration(options.ini, config)) return kExitConfigError;
+    for (const std::string& warning : config.warnings) cli::PrintWarning("", warning);
 
     RunSettings settings;
     settings.rwShift = options.rw;
@@ -66,10 +68,17 @@ int main(int argc, char** argv) {
     const bool showProgress = cli::StderrIsTerminal();
 
     if (!options.drawings.empty()) {
+        if (options.outDir) {
+            if (const auto error = cli::PrepareOutDir(*options.outDir)) {
+                cli::PrintError("", *error);
+                return kExitRunError;
+            }
+        }
         const auto items = cli::PlanBatch(options.drawings, options.outDir.value_or(""));
         const int jobs =
             options.jobs > 0 ? options.jobs : static_cast<int>(std::thread::hardware_concurrency());
-        const int failed = cli::RunBatch(items, settings, config, jobs, showProgress);
+        const int failed =
+            cli::RunBatch(items, settings, config, jobs, showProgress, options.verbose);
         return failed > 0 ? kExitRunError : 0;
     }
 
@@ -84,8 +93,13 @@ int main(int argc, char** argv) {
         ExtractionRun(settings, config, report, showProgress ? &progress : nullptr);
     progress.finish();
     if (!result.succeeded) return kExitRunError;
+    if (options.verbose)
+        std::fputs(cli::VerboseLine(settings.dxfpath, settings.txtpath, result.objectCount, config)
+                       .c_str(),
+                   stderr);
     if (progress.wasShown())
         std::fprintf(stderr, "%.0f Objekte geschrieben, %.1f s\n", result.objectCount,
                      progress.secondsElapsed());
+    std::fputs(cli::WarningLines("", result, config, settings.dxfpath).c_str(), stderr);
     return 0;
 }

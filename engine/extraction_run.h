@@ -3,15 +3,24 @@
 // object of the master type, captures the values of the table's keys in
 // table order, transforms them and writes one line per object under a
 // header line.
+#include <vector>
+
 #include "config/configuration.h"
 #include "engine/run_interfaces.h"
 #include "engine/run_settings.h"
+#include "engine/type_counts.h"
 
 namespace velunt {
 
 struct RunResult {
     bool succeeded = false;
     double objectCount = 0;  // objects of the master type found
+    // Every object type of the drawing (the line after each "  0"), most
+    // frequent first; gathered in the same pass.
+    std::vector<TypeCount> typeCounts;
+    // Per table slot 0 .. columnCount-1: whether its key was found in at
+    // least one object of the master type.
+    std::vector<bool> columnFilled;
 };
 
 // Runs the extraction with `settings` and the loaded `config`, and reports any error through

@@ -8,7 +8,7 @@
 namespace velunt {
 
 OutputFile::OutputFile(std::filesystem::path path)
-    : m_path(std::move(path)), m_file(OpenForWriting(m_path, "wb")) {
+    : m_path(std::move(path)), m_file(OpenForWriting(m_path, "wb", FileRole::Output)) {
     // Our own buffer decides where writes end; the C library's would split
     // lines at arbitrary bytes.
     std::setvbuf(m_file.get(), nullptr, _IONBF, 0);
@@ -48,7 +48,7 @@ void OutputFile::close() {
     flush();
     std::FILE* file = m_file.release();
     errno = 0;
-    if (std::fclose(file) != 0) throw FileErrorFromErrno(errno ? errno : EIO, m_path);
+    if (std::fclose(file) != 0) throw FileErrorFromErrno(errno ? errno : EIO, m_path, FileRole::Output);
 }
 
 void OutputFile::write(std::string_view bytes) {
@@ -57,7 +57,7 @@ void OutputFile::write(std::string_view bytes) {
     const size_t written = std::fwrite(bytes.data(), 1, bytes.size(), m_file.get());
     if (written != bytes.size()) {
         const int error = errno ? errno : EIO;
-        throw FileErrorFromErrno(error, m_path);
+        throw FileErrorFromErrno(error, m_path, FileRole::Output);
     }
 }
 

@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "config/config_loader.h"
 #include "config/configuration.h"
@@ -98,7 +100,9 @@ private:
     void onCommand3Clicked();  // "Auslesen"
     void onCommand4Clicked();  // "Ende"
     void chooseFile(QLabel* label, bool forSaving);
-    void run();
+    // Runs the extraction; returns the warnings after a run that found
+    // nothing useful.
+    std::vector<std::string> run();
 
 
     WindowPlatform& m_platform;

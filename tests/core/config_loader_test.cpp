@@ -151,7 +151,8 @@ TEST(ConfigLoader, MissingFileIsError53) {
         FAIL();
     } catch (const RuntimeError& error) {
         EXPECT_EQ(error.number, 53);
-        EXPECT_EQ(error.description, "Datei nicht gefunden");
+        EXPECT_EQ(error.description,
+                  "Datei nicht gefunden: velunt.ini „" + PathText(dir / "velunt.ini") + "“");
     }
 }
 

@@ -157,7 +157,8 @@ TEST_F(ExtractionRunTest, MissingDrawingKeepsTheOutputAndReports53) {
     EXPECT_EQ(again(), "old contents");
     ASSERT_EQ(m_report.errors.size(), 1u);
     EXPECT_EQ(m_report.errors[0].number, 53);
-    EXPECT_EQ(m_report.errors[0].description, "Datei nicht gefunden");
+    EXPECT_EQ(m_report.errors[0].description,
+              "Datei nicht gefunden: Zeichnung „" + PathText(m_dir / "missing.dxf") + "“");
     m_settings.dxfpath = m_dir / "no folder" / "in.dxf";
     again();
     EXPECT_EQ(lastError(), 76);
