@@ -24,7 +24,8 @@ std::FILE* openPath(const std::filesystem::path& path, const char* mode) {
 void refuseNonFile(const std::filesystem::path& path, bool forReading, FileRole role) {
     std::error_code ec;
     const auto type = std::filesystem::status(path, ec).type();
-    const std::string named = StandardDescription(kPathFileAccessError) + ": " + NamedFile(role, path);
+    const std::string named =
+        StandardDescription(kPathFileAccessError) + ": " + NamedFile(role, path);
     if (type == std::filesystem::file_type::directory)
         throw RuntimeError{kPathFileAccessError, named + " ist ein Ordner, keine Datei"};
     const bool isDevice = type == std::filesystem::file_type::character ||

@@ -100,8 +100,7 @@ std::string fileErrorHint(int number, FileRole role, const std::filesystem::path
 
 }  // namespace
 
-RuntimeError FileErrorFromErrno(int errnoValue, const std::filesystem::path& path,
-                                FileRole role) {
+RuntimeError FileErrorFromErrno(int errnoValue, const std::filesystem::path& path, FileRole role) {
     int number = kPathFileAccessError;
     switch (errnoValue) {
         case ENOENT: {

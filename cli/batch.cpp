@@ -9,10 +9,10 @@
 #include <optional>
 #include <thread>
 
+#include "base/runtime_error.h"
 #include "cli/error_line.h"
 #include "cli/run_lines.h"
 #include "engine/extraction_run.h"
-#include "base/runtime_error.h"
 
 namespace velunt::cli {
 namespace {
@@ -43,15 +43,17 @@ std::vector<std::optional<RuntimeError>> refusals(const std::vector<BatchItem>& 
     for (size_t i = 0; i < items.size(); ++i) {
         for (size_t j = 0; j < items.size() && !result[i]; ++j) {
             if (j != i && tables[i] == drawings[j])
-                result[i] = RuntimeError{kPathFileAccessError, "Die Tabelle " + items[i].table.string() +
-                                                 " würde die Zeichnung " + items[j].name +
-                                                 " überschreiben."};
+                result[i] =
+                    RuntimeError{kPathFileAccessError, "Die Tabelle " + items[i].table.string() +
+                                                           " würde die Zeichnung " + items[j].name +
+                                                           " überschreiben."};
         }
         for (size_t j = 0; j < i && !result[i]; ++j) {
             if (!result[j] && tables[i] == tables[j])
-                result[i] = RuntimeError{
-                    kFileAlreadyExists, "Datei existiert bereits: die Tabelle " + items[i].table.string() +
-                            " schreibt schon die Zeichnung " + items[j].name + "."};
+                result[i] =
+                    RuntimeError{kFileAlreadyExists,
+                                 "Datei existiert bereits: die Tabelle " + items[i].table.string() +
+                                     " schreibt schon die Zeichnung " + items[j].name + "."};
         }
     }
     return result;
@@ -189,8 +191,8 @@ int RunBatch(const std::vector<BatchItem>& items, const RunSettings& base,
                 lines = ErrorLine(items[i].name, *errors[i]);
             } else {
                 if (verbose)
-                    lines = VerboseLine(items[i].drawing, items[i].table,
-                                        results[i].objectCount, config);
+                    lines = VerboseLine(items[i].drawing, items[i].table, results[i].objectCount,
+                                        config);
                 lines += WarningLines(items[i].name, results[i], config, items[i].drawing);
             }
             if (lines.empty()) continue;

@@ -26,9 +26,7 @@ constexpr int kExitUsage = 64;
 
 class StderrReport : public ErrorReport {
 public:
-    void show(const RuntimeError& error) override {
-        cli::PrintError("", error);
-    }
+    void show(const RuntimeError& error) override { cli::PrintError("", error); }
 };
 
 }  // namespace

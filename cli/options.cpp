@@ -123,8 +123,8 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
         o.jobs = n;
     }
     if (!o.drawings.empty() && (hasDxf || hasTxt)) {
-        result.error = "Zeichnung „" + o.drawings.front() +
-                       "“ und --dxf/--txt schließen einander aus";
+        result.error =
+            "Zeichnung „" + o.drawings.front() + "“ und --dxf/--txt schließen einander aus";
     } else if (o.drawings.empty() && (hasOutDir || hasJobs) && !o.help && !o.version) {
         result.error = std::string(hasOutDir ? "--out-dir" : "--jobs") +
                        " gilt nur mit Zeichnungen (velunt-cli --out-dir ORDNER a.dxf b.dxf)";

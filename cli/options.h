@@ -20,7 +20,7 @@ struct Options {
     bool percentC = true;
     bool counter = true;
     std::optional<std::string> outDir;
-    int jobs = 0;  // 0: one per core
+    int jobs = 0;          // 0: one per core
     bool verbose = false;  // -v: one line per drawing
     bool help = false;
     bool version = false;

@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "base/file_io.h"
-#include "lines/line_reader.h"
 #include "base/read_number.h"
 #include "base/runtime_error.h"
 #include "base/trim_spaces.h"
 #include "config/ini_messages.h"
+#include "lines/line_reader.h"
 
 namespace velunt {
 namespace {
@@ -113,7 +113,8 @@ void readColumnLine(const Pass& pass, std::string_view line, TextEncoding encodi
         pass.raise(kOverflow, "die Zeile ist länger als 32767 Zeichen");
     const size_t bar1 = line.find('|');
     const size_t bar2 = bar1 == std::string_view::npos ? bar1 : line.find('|', bar1 + 1);
-    if (bar2 == std::string_view::npos) pass.raise(kInvalidArgument, ColumnLineWithoutBars(line, encoding));
+    if (bar2 == std::string_view::npos)
+        pass.raise(kInvalidArgument, ColumnLineWithoutBars(line, encoding));
     if (i >= table.keys.size())
         pass.raise(kSubscriptOutOfRange,
                    "kein Platz für diese Spaltenzeile: [Spalten] steht mehr als zweimal in der "

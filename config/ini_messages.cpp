@@ -51,7 +51,8 @@ std::string QuotedLine(std::string_view line, TextEncoding encoding) {
     size_t characters = 0;
     for (size_t i = 0; i < text.size(); ++i) {
         // Counts the first byte of each UTF-8 character.
-        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 && ++characters > kShownCharacters) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 &&
+            ++characters > kShownCharacters) {
             text.resize(i);
             text += "…";
             break;
@@ -91,8 +92,8 @@ std::optional<std::string> SettingLineWarning(std::string_view line, TextEncodin
         return QuotedLine(line, encoding) + " wird nicht gelesen: Leerzeichen um „" + lower +
                "“ entfernen (" + lower + "=Wert)";
     }
-    return "unbekannte Einstellung „" + ToUtf8(name, encoding) + "“ wird nicht gelesen; bekannt: " +
-           knownList();
+    return "unbekannte Einstellung „" + ToUtf8(name, encoding) +
+           "“ wird nicht gelesen; bekannt: " + knownList();
 }
 
 }  // namespace velunt

@@ -48,7 +48,8 @@ void OutputFile::close() {
     flush();
     std::FILE* file = m_file.release();
     errno = 0;
-    if (std::fclose(file) != 0) throw FileErrorFromErrno(errno ? errno : EIO, m_path, FileRole::Output);
+    if (std::fclose(file) != 0)
+        throw FileErrorFromErrno(errno ? errno : EIO, m_path, FileRole::Output);
 }
 
 void OutputFile::write(std::string_view bytes) {

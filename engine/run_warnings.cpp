@@ -15,7 +15,7 @@ constexpr size_t kTypesShown = 10;
 
 // Section and table markers say nothing about what the drawing holds.
 bool isStructureMarker(std::string_view type) {
-    constexpr std::string_view kMarkers[] = {"SECTION", "ENDSEC", "TABLE", "ENDTAB",
+    constexpr std::string_view kMarkers[] = {"SECTION", "ENDSEC", "TABLE",  "ENDTAB",
                                              "BLOCK",   "ENDBLK", "SEQEND", "EOF"};
     return std::find(std::begin(kMarkers), std::end(kMarkers), TrimSpaces(type)) !=
            std::end(kMarkers);
@@ -29,10 +29,9 @@ std::string countText(double count) {
 
 // Printable text: valid UTF-8 without control characters.
 bool isShowable(std::string_view text) {
-    return !text.empty() && IsValidUtf8(text) &&
-           std::none_of(text.begin(), text.end(), [](char c) {
-               return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
-           });
+    return !text.empty() && IsValidUtf8(text) && std::none_of(text.begin(), text.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+    });
 }
 
 bool sameIgnoringCase(std::string_view a, std::string_view b) {
@@ -73,11 +72,11 @@ std::string noObjects(const RunResult& result, const Configuration& config,
         }
         present += (shown++ ? ", " : " Vorhanden: ") + type + " " + countText(entry.count);
     }
-    if (shown == 0 && sections && left == 0)
-        return text + " Die Zeichnung enthält keine Objekte.";
+    if (shown == 0 && sections && left == 0) return text + " Die Zeichnung enthält keine Objekte.";
     if (shown == 0)
-        return text + " Die Datei enthält keine lesbaren Objekte; ist sie eine DXF-Datei im "
-                      "Textformat?";
+        return text +
+               " Die Datei enthält keine lesbaren Objekte; ist sie eine DXF-Datei im "
+               "Textformat?";
     if (left > 0) present += " und " + std::to_string(left) + " weitere Typen";
     text += present + ".";
     if (!meant.empty())
@@ -88,8 +87,8 @@ std::string noObjects(const RunResult& result, const Configuration& config,
 
 bool isGroupCode(std::string_view key) {
     const std::string_view digits = TrimSpaces(key);
-    return !digits.empty() && std::all_of(digits.begin(), digits.end(),
-                                          [](char c) { return c >= '0' && c <= '9'; });
+    return !digits.empty() &&
+           std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // "(·50)": the key, its spaces shown as "·".
@@ -118,7 +117,8 @@ std::string emptyColumn(const RunResult& result, const Configuration& config, si
         return text + "schon die Spalte davor, " + columnName(config, slot - 1) +
                ", blieb leer, und ein fehlender Code leert alle Spalten nach ihm.";
     return text + "steht der Code im Objekt vor dem vorigen Schlüssel " +
-           shownKey(config, slot - 1) + ", oder fehlt er? Die Schlüssel müssen in der Reihenfolge stehen, in der die Codes "
+           shownKey(config, slot - 1) +
+           ", oder fehlt er? Die Schlüssel müssen in der Reihenfolge stehen, in der die Codes "
            "im Objekt folgen.";
 }
 

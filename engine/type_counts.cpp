@@ -4,22 +4,23 @@
 
 namespace velunt {
 
-void TypeCounter::addNew(std::string_view type) {
+static_assert(TypeCounter::kSlots == 256, "homeSlot() takes the top 8 bits of the hash");
+
+void TypeCounter::addProbing(std::string_view type, std::uint64_t head) {
+    // A longer type is kept cut; its head (the first eight bytes) stays.
     if (type.size() > kMaxTypeLength) type = type.substr(0, kMaxTypeLength);
-    std::size_t hash = 14695981039346656037ull;  // FNV-1a
-    for (const char c : type) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    const size_t home = homeSlot(head, type.size());
     for (size_t probe = 0; probe < kSlots; ++probe) {
-        const size_t i = (hash + probe) & (kSlots - 1);
-        TypeCount& slot = m_slots[i];
+        TypeCount& slot = m_slots[(home + probe) & (kSlots - 1)];
         if (slot.count == 0) {
             if (m_used + 1 >= kSlots) return;  // full: one slot stays free to end probing
             slot.type.assign(type);
+            slot.head = head;
             ++m_used;
         } else if (slot.type != type) {
             continue;
         }
         slot.count += 1;
-        m_last = i;
         return;
     }
 }

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/run_interfaces.h"
 #include "base/runtime_error.h"
+#include "engine/run_interfaces.h"
 
 class QWidget;
 

@@ -104,7 +104,6 @@ private:
     // nothing useful.
     std::vector<std::string> run();
 
-
     WindowPlatform& m_platform;
     Configuration m_config;
     ObserverWrapper m_observerWrapper;

@@ -55,8 +55,9 @@ TEST_F(BadDrawing, UnreadableDrawingReports70) {
     const CliResult r = run();
     std::filesystem::permissions(path("in.dxf"), std::filesystem::perms::owner_read);
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Fehler: 70: Zugriff verweigert: Zeichnung „in.dxf“ darf nicht gelesen "
-                     "werden oder ist gesperrt\n");
+    EXPECT_EQ(r.err,
+              "Fehler: 70: Zugriff verweigert: Zeichnung „in.dxf“ darf nicht gelesen "
+              "werden oder ist gesperrt\n");
     EXPECT_EQ(output(), kOldOutput);
     EXPECT_TRUE(drawingUnchanged());
 }
@@ -104,8 +105,9 @@ TEST_F(BadDrawing, EmptyDrawingGivesTheHeaderAlone) {
     writeDrawing("");
     const CliResult r = run();
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, kNoObjects + " Die Datei enthält keine lesbaren Objekte; ist sie eine "
-                                  "DXF-Datei im Textformat?\n");
+    EXPECT_EQ(r.err, kNoObjects +
+                         " Die Datei enthält keine lesbaren Objekte; ist sie eine "
+                         "DXF-Datei im Textformat?\n");
     EXPECT_EQ(output(), kHeaderOnly);
     EXPECT_TRUE(drawingUnchanged());
 }

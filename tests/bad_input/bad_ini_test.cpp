@@ -1,7 +1,7 @@
 // velunt.ini files that are missing, empty, broken, huge or oddly encoded.
-#include "../core/scoped_environment.h"
 #include <algorithm>
 
+#include "../core/scoped_environment.h"
 #include "bad_input.h"
 
 namespace velunt::testing {

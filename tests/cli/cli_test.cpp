@@ -86,33 +86,62 @@ TEST_F(CliTest, ExitStatusesAndMessages) {
         std::vector<std::string> words;
     };
     const Case kCases[] = {
-        {{"--dxf", "missing.dxf"}, 1, "Fehler: 53: Datei nicht gefunden: ", {"Zeichnung „missing.dxf“"}},
+        {{"--dxf", "missing.dxf"},
+         1,
+         "Fehler: 53: Datei nicht gefunden: ",
+         {"Zeichnung „missing.dxf“"}},
         {{"--dxf", "/dev/zero"}, 1, "Fehler: 75: ", {"Zeichnung „/dev/zero“", "Gerät"}},
         {{"--txt", "in.dxf"}, 1, "Fehler: 75: ", {"Ausgabedatei „in.dxf“", "Zeichnung selbst"}},
-        {{"--txt", "kein/out.txt"}, 1, "Fehler: 76: Pfad nicht gefunden: ",
+        {{"--txt", "kein/out.txt"},
+         1,
+         "Fehler: 76: Pfad nicht gefunden: ",
          {"Ausgabedatei „kein/out.txt“", "Ordner „kein“ fehlt"}},
         {{"--txt", "ordner"}, 1, "Fehler: 75: ", {"Ausgabedatei „ordner“", "ist ein Ordner"}},
         {{"--ini", "notxt.ini"}, 1, "Fehler: 75: Keine Ausgabedatei: txtpath= fehlt", {"--txt"}},
-        {{"--replace-decimal-point", "--decimal-mark", ";"}, 1, "Fehler: 5: ",
+        {{"--replace-decimal-point", "--decimal-mark", ";"},
+         1,
+         "Fehler: 5: ",
          {"Dezimalzeichen und Trennzeichen", "„;“", "zwei Spalten"}},
-        {{"--ini", "nothing.ini"}, 2, "nothing.ini: Fehler: 53: Datei nicht gefunden: ",
+        {{"--ini", "nothing.ini"},
+         2,
+         "nothing.ini: Fehler: 53: Datei nicht gefunden: ",
          {"velunt.ini „nothing.ini“"}},
-        {{"--ini", "bad.ini"}, 2, "bad.ini: Fehler: 5: ",
+        {{"--ini", "bad.ini"},
+         2,
+         "bad.ini: Fehler: 5: ",
          {"bad.ini, Zeile 2: „no bar“ braucht zwei Striche: Schlüssel|Spalte|Beschreibung"}},
-        {{"--ini", "wide.ini"}, 2, "wide.ini: Fehler: 6: Überlauf: ",
+        {{"--ini", "wide.ini"},
+         2,
+         "wide.ini: Fehler: 6: Überlauf: ",
          {"wide.ini, Zeile 3: Spalte 99999 (erlaubt bis 32767)"}},
-        {{"--ini", "last.ini"}, 2, "last.ini: Fehler: 62: Eingabe nach Dateiende: ",
+        {{"--ini", "last.ini"},
+         2,
+         "last.ini: Fehler: 62: Eingabe nach Dateiende: ",
          {"last.ini, Zeile 2", "Spaltenzeilen"}},
-        {{"--out-dir", "in.dxf/x", "in.dxf"}, 1, "Fehler: 76: Pfad nicht gefunden: ",
+        {{"--out-dir", "in.dxf/x", "in.dxf"},
+         1,
+         "Fehler: 76: Pfad nicht gefunden: ",
          {"Ordner „in.dxf/x“", "(--out-dir)"}},
-        {{"--ini", "lower.ini"}, 0, "Warnung: Keine Objekte vom Typ „text“ in in.dxf.",
+        {{"--ini", "lower.ini"},
+         0,
+         "Warnung: Keine Objekte vom Typ „text“ in in.dxf.",
          {"Vorhanden: TEXT 2.", "masterkey=TEXT"}},
-        {{"--ini", "typo.ini"}, 0, "Warnung: typo.ini, Zeile 2: unbekannte Einstellung „trennzeichen“",
+        {{"--ini", "typo.ini"},
+         0,
+         "Warnung: typo.ini, Zeile 2: unbekannte Einstellung „trennzeichen“",
          {"trennzeich=", "dezzeich=", "abschnitt=", "kodierung="}},
-        {{"--ini", "order.ini"}, 0, "Warnung: Spalte „HW“ (·20) blieb in allen 2 Objekten leer",
+        {{"--ini", "order.ini"},
+         0,
+         "Warnung: Spalte „HW“ (·20) blieb in allen 2 Objekten leer",
          {"vor dem vorigen Schlüssel (··1)"}},
-        {{"--bogus"}, 64, "velunt-cli: unbekannte Option „--bogus“\nMehr mit: velunt-cli --help\n", {}},
-        {{"--ini", "nothing.ini", "--rw"}, 64, "velunt-cli: Option „--rw“ braucht einen Wert\n", {}},
+        {{"--bogus"},
+         64,
+         "velunt-cli: unbekannte Option „--bogus“\nMehr mit: velunt-cli --help\n",
+         {}},
+        {{"--ini", "nothing.ini", "--rw"},
+         64,
+         "velunt-cli: Option „--rw“ braucht einen Wert\n",
+         {}},
         {{"in.dxf", "--dxf", "in.dxf"}, 64, "velunt-cli: Zeichnung „in.dxf“ und --dxf", {}},
         {{"--out-dir", "x"}, 64, "velunt-cli: --out-dir gilt nur mit Zeichnungen", {}},
         {{"in.dxf", "--jobs", "0"}, 64, "velunt-cli: --jobs „0“", {}},
@@ -122,10 +151,12 @@ TEST_F(CliTest, ExitStatusesAndMessages) {
     WriteFile(m_dir / "last.ini", "masterkey=TEXT\r\n[Spalten]");
     WriteFile(m_dir / "notxt.ini", "dxfpath=in.dxf\r\nmasterkey=TEXT\r\n[Spalten]\r\n 10|1|RW\r\n");
     WriteFile(m_dir / "lower.ini", "dxfpath=in.dxf\r\ntxtpath=out.txt\r\nmasterkey=text\r\n");
-    WriteFile(m_dir / "typo.ini", "dxfpath=in.dxf\r\ntrennzeichen=|\r\ntxtpath=out.txt\r\n"
-                                  "masterkey=TEXT\r\n[Spalten]\r\n 10|1|RW\r\n");
-    WriteFile(m_dir / "order.ini", "dxfpath=in.dxf\r\ntxtpath=out.txt\r\nmasterkey=TEXT\r\n"
-                                   "[Spalten]\r\n  1|1|Text\r\n 20|2|HW\r\n");
+    WriteFile(m_dir / "typo.ini",
+              "dxfpath=in.dxf\r\ntrennzeichen=|\r\ntxtpath=out.txt\r\n"
+              "masterkey=TEXT\r\n[Spalten]\r\n 10|1|RW\r\n");
+    WriteFile(m_dir / "order.ini",
+              "dxfpath=in.dxf\r\ntxtpath=out.txt\r\nmasterkey=TEXT\r\n"
+              "[Spalten]\r\n  1|1|Text\r\n 20|2|HW\r\n");
     std::filesystem::create_directories(m_dir / "ordner");
     for (const Case& c : kCases) {
         const CliResult r = run(c.args);

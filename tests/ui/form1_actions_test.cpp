@@ -197,7 +197,8 @@ TEST_F(Form1Actions, AFailedRunShowsTheErrorBoxAndBeepsTwice) {
     EXPECT_EQ(box.buttonCount, 1);
     EXPECT_TRUE(box.hasOk);
     // The two CRs of the prompt show as a paragraph break.
-    EXPECT_EQ(box.text, QString::fromUtf8("Fehler: 53\n\nDatei nicht gefunden: Zeichnung „fehlt.dxf“"));
+    EXPECT_EQ(box.text,
+              QString::fromUtf8("Fehler: 53\n\nDatei nicht gefunden: Zeichnung „fehlt.dxf“"));
     EXPECT_EQ(ErrorPrompt(RuntimeError{53, "Datei nicht gefunden"}),
               "Fehler: 53\r\rDatei nicht gefunden");
     EXPECT_EQ(box.beepsBefore, 1);  // the run's report beeps before its box
@@ -227,13 +228,25 @@ TEST_F(Form1Actions, MessagesNameTheFileAndWhatToDo) {
     };
     const Case kCases[] = {
         {"fehlt.dxf", "out.txt", false, true, 53, {"Datei nicht gefunden: Zeichnung „fehlt.dxf“"}},
-        {"in.dxf", "fehlt/out.txt", false, true, 76,
+        {"in.dxf",
+         "fehlt/out.txt",
+         false,
+         true,
+         76,
          {"Ausgabedatei „fehlt/out.txt“", "Ordner „fehlt“ fehlt"}},
         {"in.dxf", "", false, true, 75, {"Keine Ausgabedatei: txtpath= fehlt", "TXT wählen"}},
         {"in.dxf", "out.txt", true, true, 5, {"Dezimalzeichen und Trennzeichen", "ändern"}},
-        {"linien.dxf", "out.txt", false, false, 0,
+        {"linien.dxf",
+         "out.txt",
+         false,
+         false,
+         0,
          {"Keine Objekte vom Typ „TEXT“ in linien.dxf. Vorhanden: LINE 2."}},
-        {"ohne_hw.dxf", "out.txt", false, false, 0,
+        {"ohne_hw.dxf",
+         "out.txt",
+         false,
+         false,
+         0,
          {"Spalte „HW“ (·20) blieb im einzigen Objekt leer", "vorigen Schlüssel (·10)",
           "Spalte „Text“ (··1)"}},
     };

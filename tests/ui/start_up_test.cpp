@@ -81,8 +81,9 @@ TEST(StartUp, TheFatalReportShowsABoxAndWritesTheSameTextToStderr) {
         ASSERT_EQ(answerer.boxes.size(), 1u);
         EXPECT_EQ(answerer.boxes.front().icon, QMessageBox::Critical);
         const QString text = answerer.boxes.front().text;
-        EXPECT_TRUE(text.contains(QString::fromUtf8("velunt.ini: Fehler 53: Datei nicht gefunden: "
-                                                    "velunt.ini „")))
+        EXPECT_TRUE(
+            text.contains(QString::fromUtf8("velunt.ini: Fehler 53: Datei nicht gefunden: "
+                                            "velunt.ini „")))
             << text.toStdString();
 
         std::rewind(err);
