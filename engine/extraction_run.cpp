@@ -121,7 +121,9 @@ public:
             if (!m_reader.next(line)) break;
             if (objectStart.matches(line)) {
                 readRequired(line);
-                m_types.add(line);
+                // Only a run without objects needs the types (for its
+                // warning); the first object ends the counting.
+                if (m_objectCounter == 0) m_types.add(line);
                 if (m_masterkey.matches(line)) {
                     objectBoundary();
                 } else {
@@ -141,7 +143,7 @@ public:
 
     // Filled in by run(), for the warnings after a run that found nothing.
     void results(RunResult& result) const {
-        result.typeCounts = m_types.counts();
+        if (m_objectCounter == 0) result.typeCounts = m_types.counts();
         result.columnFilled.assign(m_filled.begin(), m_filled.end());
     }
 

@@ -15,8 +15,10 @@ namespace velunt {
 struct RunResult {
     bool succeeded = false;
     double objectCount = 0;  // objects of the master type found
-    // Every object type of the drawing (the line after each "  0"), most
-    // frequent first; gathered in the same pass.
+    // When the drawing holds no object of the master type: every object type
+    // it does hold (the line after each "  0"), most frequent first, gathered
+    // in the same pass. Empty otherwise: counting stops at the first object,
+    // so a run that finds objects pays nothing for it.
     std::vector<TypeCount> typeCounts;
     // Per table slot 0 .. columnCount-1: whether its key was found in at
     // least one object of the master type.

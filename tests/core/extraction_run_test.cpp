@@ -338,24 +338,34 @@ TEST_F(ExtractionRunTest, ReportsProgressAndStopsWhenAsked) {
 namespace velunt {
 namespace {
 
-// The same pass counts every object type and marks the columns found: what
-// the warnings after a run are made of. More distinct types than the counter
-// keeps must neither crash nor lose the counts of the ones kept.
+// The same pass counts every object type of a drawing without objects of the
+// master type, and marks the columns found: what the warnings after a run are
+// made of. More distinct types than the counter keeps must neither crash nor
+// lose the counts of the ones kept.
 TEST_F(ExtractionRunTest, CountsObjectTypesAndColumnsFoundInTheSamePass) {
     std::string drawing = kTwoTexts;
     for (int i = 0; i < 600; ++i) drawing += "  0\r\nTYPE" + std::to_string(i % 300) + "\r\n";
     drawing += "  0\r\nLINE\r\n  0\r\nLINE\r\n";
-    run("masterkey=TEXT\r\n[Spalten]\r\n 10|1|RW\r\n 40|2|H\r\n  1|3|T\r\n", drawing);
+    run("masterkey=CIRCLE\r\n[Spalten]\r\n 10|1|RW\r\n", drawing);
     ASSERT_TRUE(m_result.succeeded);
-    ASSERT_GE(m_result.typeCounts.size(), 4u);
-    EXPECT_EQ(m_result.typeCounts.size(), TypeCounter::kSlots - 1);
+    EXPECT_EQ(m_result.objectCount, 0);
+    ASSERT_EQ(m_result.typeCounts.size(), TypeCounter::kSlots - 1);
     EXPECT_EQ(m_result.typeCounts[0].type, "LINE");
     EXPECT_EQ(m_result.typeCounts[0].count, 3);
     EXPECT_EQ(m_result.typeCounts[1].type, "TEXT");
     EXPECT_EQ(m_result.typeCounts[1].count, 2);
     EXPECT_EQ(m_result.typeCounts[2].count, 2);  // TYPEn, twice each
-    EXPECT_EQ(m_result.columnFilled, (std::vector<bool>{true, false, false}));
+    const auto none = RunWarnings(m_result, m_config, "in.dxf");
+    ASSERT_EQ(none.size(), 1u);
+    EXPECT_EQ(none[0].rfind("Keine Objekte vom Typ „CIRCLE“ in in.dxf. Vorhanden: LINE 3, TEXT 2, "
+                            "TYPE0 2,",
+                            0),
+              0u)
+        << none[0];
 
+    run("masterkey=TEXT\r\n[Spalten]\r\n 10|1|RW\r\n 40|2|H\r\n  1|3|T\r\n", drawing);
+    EXPECT_TRUE(m_result.typeCounts.empty());
+    EXPECT_EQ(m_result.columnFilled, (std::vector<bool>{true, false, false}));
     const auto warnings = RunWarnings(m_result, m_config, "in.dxf");
     ASSERT_EQ(warnings.size(), 2u);
     EXPECT_NE(warnings[0].find("„H“ (·40) blieb in allen 2 Objekten leer"), std::string::npos);
