@@ -22,34 +22,35 @@ std::FILE* openPath(const std::filesystem::path& path, const char* mode) {
 // one endless line, so it is refused as input; as output it is allowed
 // (/dev/null). Pipes are allowed both ways, so that a drawing can come from
 // another program.
-void refuseNonFile(const std::filesystem::path& path, bool forReading) {
+void refuseNonFile(const std::filesystem::path& path, bool forReading, FileRole role) {
     std::error_code ec;
     const auto type = std::filesystem::status(path, ec).type();
-    if (type == std::filesystem::file_type::directory) throw MakeError(kPathFileAccessError);
+    const std::string named =
+        StandardDescription(kPathFileAccessError) + ": " + NamedFile(role, path);
+    if (type == std::filesystem::file_type::directory)
+        throw RuntimeError{kPathFileAccessError, named + " ist ein Ordner, keine Datei"};
     const bool isDevice = type == std::filesystem::file_type::character ||
                           type == std::filesystem::file_type::block ||
                           type == std::filesystem::file_type::socket;
-    if (forReading && isDevice) {
-        const std::u8string name = path.u8string();
-        throw RuntimeError{kPathFileAccessError, "Fehler beim Zugriff auf Pfad/Datei: " +
-                                                     std::string(name.begin(), name.end()) +
-                                                     " ist ein Gerät, keine Datei."};
-    }
+    if (forReading && isDevice)
+        throw RuntimeError{kPathFileAccessError, named + " ist ein Gerät, keine Datei"};
 }
 
 }  // namespace
 
-FileHandle OpenForReading(const std::filesystem::path& path) {
-    if (path.empty()) throw MakeError(kFileNotFound);
-    refuseNonFile(path, true);
+FileHandle OpenForReading(const std::filesystem::path& path, FileRole role) {
+    if (path.empty())
+        throw RuntimeError{kFileNotFound, StandardDescription(kFileNotFound) + ": keine " +
+                                              FileRoleName(role) + " angegeben"};
+    refuseNonFile(path, true, role);
     errno = 0;
     std::FILE* file = openPath(path, "rb");
-    if (!file) throw FileErrorFromErrno(errno, path);
+    if (!file) throw FileErrorFromErrno(errno, path, role);
     return FileHandle(file);
 }
 
-std::string ReadWholeFile(const std::filesystem::path& path) {
-    const FileHandle file = OpenForReading(path);
+std::string ReadWholeFile(const std::filesystem::path& path, FileRole role) {
+    const FileHandle file = OpenForReading(path, role);
     std::string bytes;
     try {
         constexpr size_t kChunk = size_t{64} << 10;
@@ -64,16 +65,19 @@ std::string ReadWholeFile(const std::filesystem::path& path) {
     } catch (const std::bad_alloc&) {
         throw MakeError(kOutOfMemory);
     }
-    if (std::ferror(file.get())) throw FileErrorFromErrno(errno ? errno : EIO, path);
+    if (std::ferror(file.get())) throw FileErrorFromErrno(errno ? errno : EIO, path, role);
     return bytes;
 }
 
-FileHandle OpenForWriting(const std::filesystem::path& path, const char* mode) {
-    if (path.empty()) throw MakeError(kPathFileAccessError);
-    refuseNonFile(path, false);
+FileHandle OpenForWriting(const std::filesystem::path& path, const char* mode, FileRole role) {
+    if (path.empty())
+        throw RuntimeError{kPathFileAccessError, StandardDescription(kPathFileAccessError) +
+                                                     ": keine " + FileRoleName(role) +
+                                                     " angegeben"};
+    refuseNonFile(path, false, role);
     errno = 0;
     std::FILE* file = openPath(path, mode);
-    if (!file) throw FileErrorFromErrno(errno, path);
+    if (!file) throw FileErrorFromErrno(errno, path, role);
     return FileHandle(file);
 }
 

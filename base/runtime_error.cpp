@@ -41,7 +41,66 @@ std::string StandardDescription(int number) {
 
 RuntimeError MakeError(int number) { return {number, StandardDescription(number)}; }
 
-RuntimeError FileErrorFromErrno(int errnoValue, const std::filesystem::path& path) {
+const char* FileRoleName(FileRole role) {
+    switch (role) {
+        case FileRole::Drawing:
+            return "Zeichnung";
+        case FileRole::Output:
+            return "Ausgabedatei";
+        case FileRole::Ini:
+            return "velunt.ini";
+        case FileRole::Folder:
+            return "Ordner";
+        case FileRole::File:
+            break;
+    }
+    return "Datei";
+}
+
+std::string PathText(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+std::string NamedFile(FileRole role, const std::filesystem::path& path) {
+    return std::string(FileRoleName(role)) + " „" + PathText(path) + "“";
+}
+
+namespace {
+
+// What the user can do about a file error, where it is not obvious; empty
+// when the standard text and the file say it all.
+std::string fileErrorHint(int number, FileRole role, const std::filesystem::path& path) {
+    switch (number) {
+        case kPathNotFound: {
+            if (role == FileRole::Folder) return "";
+            // The nearest part of the path that exists: a file there stops
+            // the path, else the folder is missing.
+            std::error_code ec;
+            for (auto part = path.parent_path(); !part.empty() && part != part.parent_path();
+                 part = part.parent_path()) {
+                if (!std::filesystem::exists(part, ec)) continue;
+                if (std::filesystem::is_directory(part, ec)) break;
+                return "„" + PathText(part) + "“ ist eine Datei, kein Ordner";
+            }
+            return "Ordner „" + PathText(path.parent_path()) + "“ fehlt";
+        }
+        case kPermissionDenied:
+            if (role == FileRole::Output) return "ist schreibgeschützt oder gesperrt";
+            if (role == FileRole::Folder) return "darf nicht angelegt oder beschrieben werden";
+            return "darf nicht gelesen werden oder ist gesperrt";
+        case kDiskFull:
+            return "Platz schaffen und erneut auslesen";
+        case kTooManyFiles:
+            return "andere Programme schließen und erneut versuchen";
+        default:
+            return "";
+    }
+}
+
+}  // namespace
+
+RuntimeError FileErrorFromErrno(int errnoValue, const std::filesystem::path& path, FileRole role) {
     int number = kPathFileAccessError;
     switch (errnoValue) {
         case ENOENT: {
@@ -82,13 +141,18 @@ RuntimeError FileErrorFromErrno(int errnoValue, const std::filesystem::path& pat
             number = kPathFileAccessError;
             break;
     }
-    return MakeError(number);
+    std::string description = StandardDescription(number) + ": " + NamedFile(role, path);
+    const std::string hint = fileErrorHint(number, role, path);
+    if (!hint.empty()) description += (number == kPermissionDenied ? " " : ": ") + hint;
+    return RuntimeError{number, description};
 }
 
-RuntimeError FileError(const std::error_code& code, const std::filesystem::path& path) {
+RuntimeError FileError(const std::error_code& code, const std::filesystem::path& path,
+                       FileRole role) {
     if (code.category() == std::generic_category() || code.category() == std::system_category())
-        return FileErrorFromErrno(code.default_error_condition().value(), path);
-    return MakeError(kPathFileAccessError);
+        return FileErrorFromErrno(code.default_error_condition().value(), path, role);
+    return RuntimeError{kPathFileAccessError,
+                        StandardDescription(kPathFileAccessError) + ": " + NamedFile(role, path)};
 }
 
 }  // namespace velunt

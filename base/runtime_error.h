@@ -43,11 +43,30 @@ std::string StandardDescription(int number);
 // An error carrying its number's standard description.
 RuntimeError MakeError(int number);
 
+// What a file is to the user; a file error names it with its role
+// ("Zeichnung „/home/a/plan.dxf“") so that the message says which file failed.
+enum class FileRole { File, Drawing, Output, Ini, Folder };
+
+// The role's German name: "Datei", "Zeichnung", "Ausgabedatei", "velunt.ini",
+// "Ordner".
+const char* FileRoleName(FileRole role);
+
+// `path` as UTF-8 text for a message.
+std::string PathText(const std::filesystem::path& path);
+
+// "Zeichnung „/home/a/plan.dxf“": the role and the path, for messages.
+std::string NamedFile(FileRole role, const std::filesystem::path& path);
+
 // Maps an operating-system error met while opening, reading or writing
-// `path` onto the standard numbers (53, 61, 70, 75, 76 ...).
-RuntimeError FileError(const std::error_code& code, const std::filesystem::path& path);
+// `path` onto the standard numbers (53, 61, 70, 75, 76 ...). The description
+// is the standard text, then the file with its role, then what to do where
+// that is not obvious: "Zugriff verweigert: Ausgabedatei „/srv/t/plan.txt“
+// ist schreibgeschützt oder gesperrt".
+RuntimeError FileError(const std::error_code& code, const std::filesystem::path& path,
+                       FileRole role = FileRole::File);
 
 // The same for the C library's errno value.
-RuntimeError FileErrorFromErrno(int errnoValue, const std::filesystem::path& path);
+RuntimeError FileErrorFromErrno(int errnoValue, const std::filesystem::path& path,
+                                FileRole role = FileRole::File);
 
 }  // namespace velunt

@@ -9,10 +9,11 @@
 #include <optional>
 #include <thread>
 
-#include "cli/error_line.h"
 #include "cli/interrupt.h"
-#include "engine/extraction_run.h"
 #include "base/runtime_error.h"
+#include "cli/error_line.h"
+#include "cli/run_lines.h"
+#include "engine/extraction_run.h"
 
 namespace velunt::cli {
 namespace {
@@ -43,15 +44,17 @@ std::vector<std::optional<RuntimeError>> refusals(const std::vector<BatchItem>& 
     for (size_t i = 0; i < items.size(); ++i) {
         for (size_t j = 0; j < items.size() && !result[i]; ++j) {
             if (j != i && tables[i] == drawings[j])
-                result[i] = RuntimeError{kPathFileAccessError, "Die Tabelle " + items[i].table.string() +
-                                                 " würde die Zeichnung " + items[j].name +
-                                                 " überschreiben."};
+                result[i] =
+                    RuntimeError{kPathFileAccessError, "Die Tabelle " + items[i].table.string() +
+                                                           " würde die Zeichnung " + items[j].name +
+                                                           " überschreiben."};
         }
         for (size_t j = 0; j < i && !result[i]; ++j) {
             if (!result[j] && tables[i] == tables[j])
-                result[i] = RuntimeError{
-                    kFileAlreadyExists, "Datei existiert bereits: die Tabelle " + items[i].table.string() +
-                            " schreibt schon die Zeichnung " + items[j].name + "."};
+                result[i] =
+                    RuntimeError{kFileAlreadyExists,
+                                 "Datei existiert bereits: die Tabelle " + items[i].table.string() +
+                                     " schreibt schon die Zeichnung " + items[j].name + "."};
         }
     }
     return result;
@@ -128,9 +131,10 @@ std::vector<BatchItem> PlanBatch(const std::vector<std::string>& drawings,
 }
 
 int RunBatch(const std::vector<BatchItem>& items, const RunSettings& base,
-             const Configuration& config, int jobs, bool showProgress) {
+             const Configuration& config, int jobs, bool showProgress, bool verbose) {
     const auto refused = refusals(items);
     std::vector<std::optional<RuntimeError>> errors(items.size());
+    std::vector<RunResult> results(items.size());
     std::vector<bool> finished(items.size(), false);
 
     std::uint64_t totalBytes = 0;
@@ -156,7 +160,8 @@ int RunBatch(const std::vector<BatchItem>& items, const RunSettings& base,
                                      "Benutzerunterbrechung: nicht begonnen, die Tabelle blieb "
                                      "unverändert."};
             if (!error && !std::filesystem::exists(items[i].drawing, ec))
-                error = FileErrorFromErrno(ENOENT, items[i].drawing);
+                error = FileErrorFromErrno(ENOENT, items[i].drawing, FileRole::Drawing);
+            RunResult result;
             if (!error) {
                 RunSettings settings = base;
                 settings.dxfpath = items[i].drawing;
@@ -164,12 +169,13 @@ int RunBatch(const std::vector<BatchItem>& items, const RunSettings& base,
                 KeptReport report;
                 ItemObserver observer(progress);
                 InterruptCheck interruptCheck(&observer);
-                ExtractionRun(settings, config, report, &interruptCheck);
+                result = ExtractionRun(settings, config, report, &interruptCheck);
                 error = report.error;
             }
             progress.add(0, true);
             std::lock_guard lock(mutex);
             errors[i] = std::move(error);
+            results[i] = std::move(result);
             finished[i] = true;
             done.notify_all();
         }
@@ -186,17 +192,28 @@ int RunBatch(const std::vector<BatchItem>& items, const RunSettings& base,
         for (size_t i = 0; i < items.size(); ++i) {
             std::unique_lock lock(mutex);
             done.wait(lock, [&] { return finished[i]; });
-            if (!errors[i]) continue;
-            ++failed;
+            std::string lines;
+            if (errors[i]) {
+                ++failed;
+                lines = ErrorLine(items[i].name, *errors[i]);
+            } else {
+                if (verbose)
+                    lines = VerboseLine(items[i].drawing, items[i].table, results[i].objectCount,
+                                        config);
+                lines += WarningLines(items[i].name, results[i], config, items[i].drawing);
+            }
+            if (lines.empty()) continue;
             std::lock_guard printLock(progress.mutex());
             progress.clearLocked();
-            PrintError(items[i].name, *errors[i]);
+            std::fputs(lines.c_str(), stderr);
         }
     });
     worker();
     for (std::thread& thread : threads) thread.join();
     reporter.join();
     progress.clear();
+    if (items.size() > 1)
+        std::fputs(BatchSummary(items.size(), static_cast<size_t>(failed)).c_str(), stderr);
     return failed;
 }
 

@@ -22,12 +22,14 @@ std::vector<BatchItem> PlanBatch(const std::vector<std::string>& drawings,
                                  const std::filesystem::path& outDir);
 
 // Runs every item with `base` (its paths replaced) and `config`, up to `jobs`
-// at once. Failures go to stderr as "NAME: Fehler N: description" in the
-// order of `items`. A table that an earlier item writes, or that is one of
-// the named drawings, is refused. After Ctrl+C or SIGTERM (cli/interrupt.h)
-// the runs under way stop with 18 and no further drawing is begun; those
-// fail with 18 too. Returns the number of failed items.
+// at once. Failures go to stderr as "NAME: Fehler: N: description", warnings
+// as "NAME: Warnung: ...", and with `verbose` one line per finished drawing,
+// all in the order of `items`; more than one item end with a summary line.
+// A table that an earlier item writes, or that is one of the named drawings,
+// is refused. After Ctrl+C or SIGTERM (cli/interrupt.h) the runs under way
+// stop with 18 and no further drawing is begun; those fail with 18 too.
+// Returns the number of failed items.
 int RunBatch(const std::vector<BatchItem>& items, const RunSettings& base,
-             const Configuration& config, int jobs, bool showProgress);
+             const Configuration& config, int jobs, bool showProgress, bool verbose = false);
 
 }  // namespace velunt::cli

@@ -13,6 +13,7 @@
 #include "cli/inspect.h"
 #include "cli/interrupt.h"
 #include "cli/options.h"
+#include "cli/run_lines.h"
 #include "cli/terminal_progress.h"
 #include "config/config_loader.h"
 #include "engine/extraction_run.h"
@@ -44,7 +45,7 @@ int main(int argc, char** argv) {
                                   ? parsed.error
                                   : cli::InspectUsageError(options);
     if (!error.empty()) {
-        std::fprintf(stderr, "velunt-cli: %s\n%s", error.c_str(), cli::kUsage);
+        std::fprintf(stderr, "velunt-cli: %s\nMehr mit: velunt-cli --help\n", error.c_str());
         return kExitUsage;
     }
     if (options.help) {
@@ -60,6 +61,7 @@ int main(int argc, char** argv) {
 
     Configuration config;
     if (!cli::LoadConfiguration(options.ini, config)) return kExitConfigError;
+    for (const std::string& warning : config.warnings) cli::PrintWarning("", warning);
 
     RunSettings settings;
     settings.rwShift = options.rw;
@@ -77,10 +79,17 @@ int main(int argc, char** argv) {
     cli::CatchInterrupts();
 
     if (!options.drawings.empty()) {
+        if (options.outDir) {
+            if (const auto error = cli::PrepareOutDir(*options.outDir)) {
+                cli::PrintError("", *error);
+                return kExitRunError;
+            }
+        }
         const auto items = cli::PlanBatch(options.drawings, options.outDir.value_or(""));
         const int jobs =
             options.jobs > 0 ? options.jobs : static_cast<int>(std::thread::hardware_concurrency());
-        const int failed = cli::RunBatch(items, settings, config, jobs, showProgress);
+        const int failed =
+            cli::RunBatch(items, settings, config, jobs, showProgress, options.verbose);
         if (failed > 0 && cli::InterruptSignal() != 0) return cli::InterruptExitStatus();
         return failed > 0 ? kExitRunError : 0;
     }
@@ -99,8 +108,13 @@ int main(int argc, char** argv) {
         return report.number == kUserInterrupt && cli::InterruptSignal() != 0
                    ? cli::InterruptExitStatus()
                    : kExitRunError;
+    if (options.verbose)
+        std::fputs(cli::VerboseLine(settings.dxfpath, settings.txtpath, result.objectCount, config)
+                       .c_str(),
+                   stderr);
     if (progress.wasShown())
         std::fprintf(stderr, "%.0f Objekte geschrieben, %.1f s\n", result.objectCount,
                      progress.secondsElapsed());
+    std::fputs(cli::WarningLines("", result, config, settings.dxfpath).c_str(), stderr);
     return 0;
 }

@@ -19,20 +19,22 @@ const char* const kUsage =
     "  --separator TEXT          Trennzeichen (Vorgabe: trennzeich=)\n"
     "  --decimal-mark TEXT       Dezimalzeichen (Vorgabe: dezzeich=)\n"
     "  --replace-decimal-point   Dezimalpunkt durch das Dezimalzeichen ersetzen\n"
-    "  --shift                   Koordinaten verschieben (Schluessel 10, 11, 20, 21)\n"
+    "  --shift                   Koordinaten verschieben (Schlüssel 10, 11, 20, 21)\n"
     "  --rw TEXT                 Verschiebung RW (Vorgabe: 4400000)\n"
     "  --hw TEXT                 Verschiebung HW (Vorgabe: 5700000)\n"
     "  --no-percent-c            %%c nicht durch 0 ersetzen\n"
-    "  --no-counter              keine Zaehlerspalte \"Index\"\n"
-    "  --out-dir ORDNER          Tabellen der Zeichnungen in diesen Ordner\n"
+    "  --no-counter              keine Zählerspalte \"Index\"\n"
+    "  --out-dir ORDNER          Tabellen der Zeichnungen in diesen Ordner (wird\n"
+    "                            angelegt, wenn er fehlt)\n"
     "  --jobs N                  bis zu N Zeichnungen zugleich (Vorgabe: je Kern eine)\n"
-    "  --help, --version\n"
+    "  -v, --verbose             je Zeichnung eine Zeile: Tabelle und Zahl der Objekte\n"
+    "  -h, --help, --version\n"
     "\n"
     "Aufruf: velunt-cli --inspect [--masterkey TYP] [--format tsv] ZEICHNUNG\n"
     "  Objekttypen der Zeichnung mit ihrer Anzahl; mit --masterkey die\n"
     "  Gruppencodes der Objekte dieses Typs.\n"
     "Aufruf: velunt-cli --make-ini TYP [--codes 8,10,20,1] ZEICHNUNG\n"
-    "  schreibt eine velunt.ini fuer die Objekte des Typs nach stdout.\n";
+    "  schreibt eine velunt.ini für die Objekte des Typs nach stdout.\n";
 
 ParseResult ParseOptions(const std::vector<std::string>& args) {
     ParseResult result;
@@ -72,6 +74,9 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
         {"--no-percent-c", &o.percentC, false},
         {"--no-counter", &o.counter, false},
         {"--help", &o.help, true},
+        {"-h", &o.help, true},
+        {"--verbose", &o.verbose, true},
+        {"-v", &o.verbose, true},
         {"--version", &o.version, true},
         {"--inspect", &o.inspect, true},
     };
@@ -93,7 +98,7 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
             } else if (i + 1 < args.size()) {
                 *option.target = args[++i];
             } else {
-                result.error = "Option " + arg + " braucht einen Wert";
+                result.error = "Option „" + arg + "“ braucht einen Wert";
                 return result;
             }
             hasIni |= option.target == &ini;
@@ -114,7 +119,7 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
             *flag.target = flag.value;
         }
         if (!known) {
-            result.error = "unbekannte Option " + arg;
+            result.error = "unbekannte Option „" + arg + "“";
             return result;
         }
     }
@@ -128,7 +133,7 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
         int n = 0;
         const auto [end, ec] = std::from_chars(jobs.data(), jobs.data() + jobs.size(), n);
         if (ec != std::errc() || end != jobs.data() + jobs.size() || n < 1 || n > 1024) {
-            result.error = "--jobs braucht eine Zahl von 1 bis 1024";
+            result.error = "--jobs „" + jobs + "“: erlaubt ist eine Zahl von 1 bis 1024";
             return result;
         }
         o.jobs = n;
@@ -136,9 +141,11 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
     if (o.inspect || o.makeIni) {
         // Checked in cli/inspect.cpp.
     } else if (!o.drawings.empty() && (hasDxf || hasTxt)) {
-        result.error = "Zeichnungen und --dxf/--txt schliessen einander aus";
+        result.error =
+            "Zeichnung „" + o.drawings.front() + "“ und --dxf/--txt schließen einander aus";
     } else if (o.drawings.empty() && (hasOutDir || hasJobs) && !o.help && !o.version) {
-        result.error = "--out-dir und --jobs gelten nur mit Zeichnungen";
+        result.error = std::string(hasOutDir ? "--out-dir" : "--jobs") +
+                       " gilt nur mit Zeichnungen (velunt-cli --out-dir ORDNER a.dxf b.dxf)";
     }
     return result;
 }

@@ -20,7 +20,8 @@ struct Options {
     bool percentC = true;
     bool counter = true;
     std::optional<std::string> outDir;
-    int jobs = 0;  // 0: one per core
+    int jobs = 0;          // 0: one per core
+    bool verbose = false;  // -v: one line per drawing
     bool help = false;
     bool version = false;
     std::vector<std::string> drawings;  // positional arguments: a batch run
@@ -34,7 +35,7 @@ struct Options {
 
 struct ParseResult {
     Options options;
-    std::string error;  // non-empty for a usage error
+    std::string error;  // non-empty for a usage error: one line naming the argument
 };
 
 // An option's value is the next argument taken literally (also when empty or

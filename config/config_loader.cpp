@@ -1,12 +1,15 @@
 #include "config/config_loader.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "base/file_io.h"
 #include "base/read_number.h"
 #include "base/runtime_error.h"
 #include "base/trim_spaces.h"
+#include "config/ini_messages.h"
 #include "lines/memory_lines.h"
 
 namespace velunt {
@@ -17,13 +20,16 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr int kMaxInt16 = 32767;
 
 // One pass over the file's bytes, read once into memory, from their start.
+// It counts the lines, so that every error names the line it was met in.
 class Pass {
 public:
-    explicit Pass(std::string_view text) : m_lines(text) {}
+    Pass(std::string_view text, const std::filesystem::path& path)
+        : m_lines(text), m_fileName(PathText(path.filename())) {}
 
     // The next line; false at the end of the file.
     bool next(std::string_view& line) {
         if (!m_lines.next(line)) return false;
+        ++m_lineNumber;
         if (m_first) {
             m_first = false;
             if (line.starts_with(kByteOrderMark)) line.remove_prefix(kByteOrderMark.size());
@@ -34,28 +40,43 @@ public:
     // The next line, which must exist: raises 62 at the end of the file.
     std::string_view required() {
         std::string_view line;
-        if (!next(line)) throw MakeError(kInputPastEndOfFile);
+        if (!next(line))
+            raise(kInputPastEndOfFile,
+                  "nach [Spalten] fehlen die Spaltenzeilen Schlüssel|Spalte|Beschreibung");
         return line;
+    }
+
+    int lineNumber() const { return m_lineNumber; }
+
+    // Raises `number` for the line last read: "velunt.ini, Zeile 8: " and
+    // `what`, after the standard text unless it is 5, whose standard text
+    // says nothing to a user.
+    [[noreturn]] void raise(int number, const std::string& what) const {
+        std::string description =
+            number == kInvalidArgument ? std::string() : StandardDescription(number) + ": ";
+        description += LineLocation(m_fileName, m_lineNumber) + ": " + what;
+        throw RuntimeError{number, description};
     }
 
 private:
     MemoryLines m_lines;
+    std::string m_fileName;
+    int m_lineNumber = 0;
     bool m_first = true;
 };
 
-void raiseOverflow() { throw MakeError(kOverflow); }
-
 // Counts the lines of the [Spalten] block, and finds out how the file's
 // bytes read as text.
-int countBlock(std::string_view text, TextEncoding& encoding) {
-    Pass pass(text);
+int countBlock(std::string_view text, const std::filesystem::path& path, TextEncoding& encoding) {
+    Pass pass(text, path);
     int columnCount = 0;
     bool headerFound = false;
     bool utf8 = true;
     std::string_view line;
     while (pass.next(line)) {
         if (headerFound && columnCount != 0 && (line.empty() || line.front() == '[')) break;
-        if (++columnCount > kMaxInt16) raiseOverflow();
+        if (++columnCount > kMaxInt16)
+            pass.raise(kOverflow, "mehr als 32767 Zeilen vor dem Ende des Blocks [Spalten]");
         if (line == kHeader) {
             columnCount = 0;
             headerFound = true;
@@ -68,41 +89,59 @@ int countBlock(std::string_view text, TextEncoding& encoding) {
     return columnCount;
 }
 
-std::int16_t readColumnNumber(std::string_view field) {
-    const double rounded = std::nearbyint(ReadNumber(field));  // halves to even
-    if (!(rounded >= -32768.0 && rounded <= 32767.0)) raiseOverflow();
+std::int16_t readColumnNumber(const Pass& pass, std::string_view field, TextEncoding encoding) {
+    double value = HUGE_VAL;
+    try {
+        value = ReadNumber(field);
+    } catch (const RuntimeError&) {  // beyond every double: an overflow as well
+    }
+    const double rounded = std::nearbyint(value);  // halves to even
+    if (!(rounded >= -32768.0 && rounded <= 32767.0))
+        pass.raise(kOverflow, "Spalte " + ToUtf8(TrimSpaces(field), encoding) +
+                                  (rounded < 0 ? " (erlaubt ab -32768)" : " (erlaubt bis 32767)"));
     return static_cast<std::int16_t>(rounded);
 }
 
 // Splits one column line "key|column|description" into slot `i`.
-void readColumnLine(std::string_view line, ColumnTable& table, size_t i) {
-    if (line.size() > static_cast<size_t>(kMaxInt16)) raiseOverflow();
+void readColumnLine(const Pass& pass, std::string_view line, TextEncoding encoding,
+                    ColumnTable& table, size_t i) {
+    if (line.size() > static_cast<size_t>(kMaxInt16))
+        pass.raise(kOverflow, "die Zeile ist länger als 32767 Zeichen");
     const size_t bar1 = line.find('|');
-    if (bar1 == std::string_view::npos) throw MakeError(kInvalidArgument);
-    const size_t bar2 = line.find('|', bar1 + 1);
-    if (bar2 == std::string_view::npos) throw MakeError(kInvalidArgument);
-    if (i >= table.keys.size()) throw MakeError(kSubscriptOutOfRange);
+    const size_t bar2 = bar1 == std::string_view::npos ? bar1 : line.find('|', bar1 + 1);
+    if (bar2 == std::string_view::npos)
+        pass.raise(kInvalidArgument, ColumnLineWithoutBars(line, encoding));
+    if (i >= table.keys.size())
+        pass.raise(kSubscriptOutOfRange,
+                   "kein Platz für diese Spaltenzeile: [Spalten] steht mehr als zweimal in der "
+                   "Datei; überzählige Überschriften entfernen");
     table.keys[i].assign(line.substr(0, bar1));
-    table.columns[i] = readColumnNumber(line.substr(bar1 + 1, bar2 - bar1 - 1));
+    table.columns[i] = readColumnNumber(pass, line.substr(bar1 + 1, bar2 - bar1 - 1), encoding);
     table.texts[i].assign(line.substr(bar2 + 1));
 }
 
 // Reads the block that follows each "[Spalten]" line. The slot index runs on
 // from one header to the next, so a later header line fills the spare slot
 // and a third finds none.
-void readBlock(std::string_view text, Configuration& config) {
-    Pass pass(text);
+// Returns the numbers of the lines it read as column lines or headers.
+std::vector<int> readBlock(std::string_view text, const std::filesystem::path& path,
+                           Configuration& config) {
+    Pass pass(text, path);
+    std::vector<int> blockLines;
     size_t i = 0;
     std::string_view line;
     while (pass.next(line)) {
         if (line != kHeader) continue;
+        blockLines.push_back(pass.lineNumber());
         do {
             line = pass.required();
+            blockLines.push_back(pass.lineNumber());
             config.columnLines.emplace_back(line);
-            readColumnLine(line, config.table, i);
+            readColumnLine(pass, line, config.encoding, config.table, i);
             ++i;
         } while (i < static_cast<size_t>(config.columnCount));
     }
+    return blockLines;
 }
 
 bool startsWithKey(std::string_view line, std::string_view key) {
@@ -115,10 +154,18 @@ bool startsWithKey(std::string_view line, std::string_view key) {
     return true;
 }
 
-void readSettings(std::string_view text, Settings& s) {
-    Pass pass(text);
+// Reads the settings, and warns of lines outside the block that look like a
+// setting but are none (see config/ini_messages.h).
+void readSettings(std::string_view text, const std::filesystem::path& path,
+                  const std::vector<int>& blockLines, Configuration& config) {
+    Settings& s = config.settings;
+    Pass pass(text, path);
     std::string_view line;
     while (pass.next(line)) {
+        if (!std::binary_search(blockLines.begin(), blockLines.end(), pass.lineNumber()))
+            if (auto warning = SettingLineWarning(line, config.encoding))
+                config.warnings.push_back(
+                    LineLocation(PathText(path.filename()), pass.lineNumber()) + ": " + *warning);
         const auto value = [&](std::string_view key) {
             return TrimSpaces(line.substr(key.size()));
         };
@@ -151,11 +198,11 @@ Configuration ConfigLoader(const std::filesystem::path& iniPath) {
     if (ec) config.iniPath = iniPath;
 
     // Read once: a pipe or FIFO gives its bytes only once.
-    const std::string text = ReadWholeFile(iniPath);
-    config.columnCount = static_cast<std::int16_t>(countBlock(text, config.encoding));
+    const std::string text = ReadWholeFile(iniPath, FileRole::Ini);
+    config.columnCount = static_cast<std::int16_t>(countBlock(text, iniPath, config.encoding));
     config.table.resize(static_cast<size_t>(config.columnCount) + 1);
-    readBlock(text, config);
-    readSettings(text, config.settings);
+    const std::vector<int> blockLines = readBlock(text, iniPath, config);
+    readSettings(text, iniPath, blockLines, config);
     return config;
 }
 

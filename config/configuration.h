@@ -61,6 +61,9 @@ struct Configuration {
     // The lines of the [Spalten] block as written, in file order (what the
     // window lists).
     std::vector<std::string> columnLines;
+    // Lines that look like a setting but are not read as one, each as a
+    // warning text naming its line (UTF-8); loading goes on regardless.
+    std::vector<std::string> warnings;
 };
 
 }  // namespace velunt

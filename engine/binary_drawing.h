@@ -1,6 +1,7 @@
 #pragma once
 // Drawings are read as text; a binary DXF file is refused before any line of
 // it is read, by the run and by the inventory alike.
+#include <filesystem>
 #include <string_view>
 
 #include "base/runtime_error.h"
@@ -8,12 +9,14 @@
 
 namespace velunt {
 
-inline void RefuseBinaryDrawing(LineReader& reader) {
+inline void RefuseBinaryDrawing(LineReader& reader, const std::filesystem::path& drawing) {
     constexpr std::string_view kSentinel{"AutoCAD Binary DXF\r\n\x1a\0", 22};
     if (reader.peek(kSentinel.size()) == kSentinel)
         throw RuntimeError{kInvalidFileFormat,
-                           "Ungültiges Dateiformat: Die Zeichnung ist eine binäre "
-                           "DXF-Datei; gelesen werden nur DXF-Dateien im Textformat."};
+                           StandardDescription(kInvalidFileFormat) + ": " +
+                               NamedFile(FileRole::Drawing, drawing) +
+                               " ist eine binäre DXF-Datei; gelesen werden nur DXF-Dateien im "
+                               "Textformat. Im CAD-Programm als ASCII-DXF speichern."};
 }
 
 }  // namespace velunt

@@ -275,10 +275,10 @@ std::string CodeRemark(const CodeCount& code, std::uint64_t masterObjects) {
 }
 
 DrawingInventory TakeInventory(const std::filesystem::path& drawing, std::string_view masterType) {
-    const FileHandle file = OpenForReading(drawing);
+    const FileHandle file = OpenForReading(drawing, FileRole::Drawing);
     LineReader reader(file.get(), drawing);
     reader.readGroupCodesInPairs();
-    RefuseBinaryDrawing(reader);
+    RefuseBinaryDrawing(reader, drawing);
     return InventoryScan(reader, masterType).run();
 }
 

@@ -10,13 +10,13 @@
 #include "base/file_io.h"
 #include "base/read_number.h"
 #include "base/trim_spaces.h"
-#include "lines/group_code.h"
-#include "lines/line_matcher.h"
-#include "lines/line_reader.h"
 #include "engine/binary_drawing.h"
 #include "engine/output_file.h"
 #include "engine/record_line.h"
 #include "engine/value_transform.h"
+#include "lines/group_code.h"
+#include "lines/line_matcher.h"
+#include "lines/line_reader.h"
 
 namespace velunt {
 namespace {
@@ -63,16 +63,22 @@ void checkSettings(const RunSettings& settings, const Configuration& config) {
     if (settings.replaceDecimalPoint && !settings.decimalMark.empty() &&
         settings.decimalMark == settings.separator)
         throw RuntimeError{kInvalidArgument,
-                           "Das Dezimalzeichen ist gleich dem Trennzeichen; jede Zahl würde "
-                           "in zwei Felder geteilt."};
+                           "Dezimalzeichen und Trennzeichen sind beide „" +
+                               ToUtf8(settings.separator, config.encoding) +
+                               "“: jede Zahl würde in zwei Spalten geteilt. Eines von beiden "
+                               "ändern (dezzeich=/trennzeich= in velunt.ini, im Fenster oder "
+                               "mit --decimal-mark/--separator)."};
+    const std::string accessError = StandardDescription(kPathFileAccessError) + ": ";
     if (sameFile(settings.txtpath, settings.dxfpath))
         throw RuntimeError{kPathFileAccessError,
-                           "Die Ausgabedatei ist die DXF-Datei selbst; die Zeichnung würde "
-                           "überschrieben."};
+                           accessError + NamedFile(FileRole::Output, settings.txtpath) +
+                               " ist die Zeichnung selbst; sie würde überschrieben. Einen "
+                               "anderen Namen wählen."};
     if (!config.iniPath.empty() && sameFile(settings.txtpath, config.iniPath))
         throw RuntimeError{kPathFileAccessError,
-                           "Die Ausgabedatei ist die Konfigurationsdatei velunt.ini; sie würde "
-                           "überschrieben."};
+                           accessError + NamedFile(FileRole::Output, settings.txtpath) +
+                               " ist die Konfigurationsdatei velunt.ini; sie würde "
+                               "überschrieben. Einen anderen Namen wählen."};
     if (settings.shiftCoordinates) {
         checkShiftAmount("RW", settings.rwShift);
         checkShiftAmount("HW", settings.hwShift);
@@ -101,7 +107,8 @@ public:
           m_totalBytes(totalBytes),
           m_fieldOrder(FieldOrder(config.table, config.columnCount)),
           m_masterkey(config.settings.masterkey),
-          m_values(static_cast<size_t>(config.columnCount) + 1) {
+          m_values(static_cast<size_t>(config.columnCount) + 1),
+          m_filled(static_cast<size_t>(config.columnCount), 0) {
         for (const std::string& key : StandardKeys(config)) m_keys.emplace_back(key);
         m_reader.setBlockListener(this);
     }
@@ -123,6 +130,9 @@ public:
             if (!m_reader.next(line)) break;
             if (objectStart.matches(line)) {
                 readRequired(line);
+                // Only a run without objects needs the types (for its
+                // warning); the first object ends the counting.
+                if (m_objectCounter == 0) m_types.add(line);
                 if (m_masterkey.matches(line)) {
                     objectBoundary();
                 } else {
@@ -140,12 +150,24 @@ public:
         return m_objectCounter;
     }
 
+    // Filled in by run(), for the warnings after a run that found nothing.
+    void results(RunResult& result) const {
+        if (m_objectCounter == 0) result.typeCounts = m_types.counts();
+        result.columnFilled.assign(m_filled.begin(), m_filled.end());
+    }
+
 private:
     void readRequired(std::string_view& line) {
-        if (!m_reader.next(line)) throw MakeError(kInputPastEndOfFile);
+        if (!m_reader.next(line))
+            throw RuntimeError{kInputPastEndOfFile,
+                               StandardDescription(kInputPastEndOfFile) + ": " +
+                                   NamedFile(FileRole::Drawing, m_settings.dxfpath) +
+                                   " endet mitten in einem Objekt (abgeschnitten?); die "
+                                   "Zeilen davor stehen in der Tabelle."};
     }
 
     void capture(std::string_view value, int index) {
+        m_filled[index] = 1;
         std::string& slot = m_values[index];
         const std::string_view key = m_keys[index].text();
         if (m_reader.lastLineSpilled()) {
@@ -175,8 +197,8 @@ private:
     // Before the first object the texts are still the column descriptions,
     // so the line built then is the header.
     void writeLine(bool atObjectStart) {
-        BuildRecordLine(*m_current, m_fieldOrder, m_settings.separator,
-                        m_settings.addCounter, atObjectStart, m_objectCounter, m_line);
+        BuildRecordLine(*m_current, m_fieldOrder, m_settings.separator, m_settings.addCounter,
+                        atObjectStart, m_objectCounter, m_line);
         m_output.appendLine(m_line.pieces);
     }
 
@@ -196,6 +218,8 @@ private:
     LineMatcher m_masterkey;
     std::vector<LineMatcher> m_keys;
     std::vector<std::string> m_values;  // the current object's captured values
+    std::vector<char> m_filled;         // per slot: captured in some object
+    TypeCounter m_types;
     const std::vector<std::string>* m_current = &m_config.table.texts;
     RecordLine m_line;
     bool m_inObject = false;
@@ -235,13 +259,17 @@ RunResult ExtractionRun(const RunSettings& settings, const Configuration& config
         // The drawing is opened and its first block read before the output
         // is touched: a drawing that is missing, unreadable or binary leaves
         // the previous table as it was.
-        const FileHandle dxf = OpenForReading(settings.dxfpath);
+        if (settings.dxfpath.empty())
+            throw RuntimeError{kFileNotFound,
+                               "Keine Zeichnung: dxfpath= fehlt in velunt.ini und keine "
+                               "gewählt (DXF wählen bzw. --dxf)."};
+        const FileHandle dxf = OpenForReading(settings.dxfpath, FileRole::Drawing);
         LineReader reader(dxf.get(), settings.dxfpath);
         reader.readGroupCodesInPairs();
         const std::vector<std::string> keys = StandardKeys(config);
         reader.setKeys(
             std::span<const std::string>(keys).first(static_cast<size_t>(config.columnCount)));
-        RefuseBinaryDrawing(reader);
+        RefuseBinaryDrawing(reader, settings.dxfpath);
 
         // The first block was read ahead to tell the format: report it too,
         // so that a run stopped by then leaves the old table as it was.
@@ -250,9 +278,14 @@ RunResult ExtractionRun(const RunSettings& settings, const Configuration& config
             !observer->progress(reader.bytesRead(), totalBytes))
             throw MakeError(kUserInterrupt);
 
+        if (settings.txtpath.empty())
+            throw RuntimeError{kPathFileAccessError,
+                               "Keine Ausgabedatei: txtpath= fehlt in velunt.ini und keine "
+                               "gewählt (TXT wählen bzw. --txt)."};
         output.emplace(settings.txtpath);
         Scan scan(settings, config, reader, *output, observer, totalBytes);
         result.objectCount = scan.run();
+        scan.results(result);
         output->close();
         result.succeeded = true;
     } catch (const RuntimeError& error) {

@@ -3,15 +3,26 @@
 // object of the master type, captures the values of the table's keys in
 // table order, transforms them and writes one line per object under a
 // header line.
+#include <vector>
+
 #include "config/configuration.h"
 #include "engine/run_interfaces.h"
 #include "engine/run_settings.h"
+#include "engine/type_counts.h"
 
 namespace velunt {
 
 struct RunResult {
     bool succeeded = false;
     double objectCount = 0;  // objects of the master type found
+    // When the drawing holds no object of the master type: every object type
+    // it does hold (the line after each "  0"), most frequent first, gathered
+    // in the same pass. Empty otherwise: counting stops at the first object,
+    // so a run that finds objects pays nothing for it.
+    std::vector<ObjectTypeCount> typeCounts;
+    // Per table slot 0 .. columnCount-1: whether its key was found in at
+    // least one object of the master type.
+    std::vector<bool> columnFilled;
 };
 
 // Runs the extraction with `settings` and the loaded `config`, and reports any error through

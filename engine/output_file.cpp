@@ -18,7 +18,7 @@ std::string utf8(const std::filesystem::path& path) {
 }  // namespace
 
 OutputFile::OutputFile(std::filesystem::path path)
-    : m_path(std::move(path)), m_file(OpenForWriting(m_path, "ab")) {
+    : m_path(std::move(path)), m_file(OpenForWriting(m_path, "ab", FileRole::Output)) {
     // Our own buffer decides where writes end; the C library's would split
     // lines at arbitrary bytes.
     std::setvbuf(m_file.get(), nullptr, _IONBF, 0);
@@ -28,7 +28,8 @@ OutputFile::OutputFile(std::filesystem::path path)
                                                   " wird gerade von einem anderen Lauf "
                                                   "geschrieben."};
     errno = 0;
-    if (!CutBack(m_file.get(), 0)) throw FileErrorFromErrno(errno ? errno : EIO, m_path);
+    if (!CutBack(m_file.get(), 0))
+        throw FileErrorFromErrno(errno ? errno : EIO, m_path, FileRole::Output);
     m_buffer = std::make_unique<char[]>(kBufferSize);
 }
 
@@ -67,7 +68,8 @@ void OutputFile::close() {
     flush();
     std::FILE* file = m_file.release();
     errno = 0;
-    if (std::fclose(file) != 0) throw FileErrorFromErrno(errno ? errno : EIO, m_path);
+    if (std::fclose(file) != 0)
+        throw FileErrorFromErrno(errno ? errno : EIO, m_path, FileRole::Output);
 }
 
 void OutputFile::write(std::string_view bytes, bool areWholeLines) {
@@ -85,7 +87,7 @@ void OutputFile::write(std::string_view bytes, bool areWholeLines) {
             if (lastEnd != std::string_view::npos) kept += lastEnd + 2;
         }
         CutBack(m_file.get(), kept);
-        throw FileErrorFromErrno(error, m_path);
+        throw FileErrorFromErrno(error, m_path, FileRole::Output);
     }
 }
 

@@ -25,6 +25,19 @@ void ShowRunErrorBox(QWidget* parent, const RuntimeError& error) {
     box.exec();
 }
 
+void ShowRunWarningBox(QWidget* parent, const std::vector<std::string>& warnings) {
+    QString text;
+    for (const std::string& warning : warnings) {
+        if (!text.isEmpty()) text += QStringLiteral("\n\n");
+        text += QString::fromStdString(warning);
+    }
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Hinweis"), text, QMessageBox::Ok,
+                    parent);
+    box.setTextFormat(Qt::PlainText);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+}
+
 RunErrorBox::RunErrorBox(QWidget* parent, std::function<void()> beep, std::function<void()> before)
     : m_parent(parent), m_beep(std::move(beep)), m_before(std::move(before)) {}
 

@@ -3,9 +3,11 @@
 // a failure at start-up.
 #include <QString>
 #include <functional>
+#include <string>
+#include <vector>
 
-#include "engine/run_interfaces.h"
 #include "base/runtime_error.h"
+#include "engine/run_interfaces.h"
 
 class QWidget;
 
@@ -22,6 +24,11 @@ QString DisplayText(const QString& prompt);
 // Shows the run's error box modal over `parent`: critical icon, OK only,
 // title "Fehler". Returns when the user has closed it.
 void ShowRunErrorBox(QWidget* parent, const RuntimeError& error);
+
+// The warnings after a run that found nothing useful (engine/run_warnings.h):
+// one modal information box, title "Hinweis", OK only, the warnings separated
+// by empty lines. No beep: the run's own beep has sounded.
+void ShowRunWarningBox(QWidget* parent, const std::vector<std::string>& warnings);
 
 // A run's error report in the window: one beep, then the error box. `before`,
 // when set, runs first (it closes the progress dialog).

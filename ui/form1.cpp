@@ -21,6 +21,7 @@
 #include "engine/drawing_inventory.h"
 #include "engine/extraction_run.h"
 #include "ui/drawing_objects_dialog.h"
+#include "engine/run_warnings.h"
 #include "ui/error_box.h"
 #include "ui/run_progress.h"
 #include "ui/text_bytes.h"
@@ -336,10 +337,11 @@ void Form1::onCommand3Clicked() {
     if (m_isRunning) return;
     m_isRunning = true;
     setCursor(Qt::WaitCursor);
-    run();
+    const std::vector<std::string> warnings = run();
     m_platform.beep();
     // The arrow itself, not the window's default pointer.
     setCursor(Qt::ArrowCursor);
+    if (!warnings.empty()) ShowRunWarningBox(this, warnings);
     m_isRunning = false;
     if (m_closeAfterRun) {
         m_closeAfterRun = false;
@@ -347,7 +349,7 @@ void Form1::onCommand3Clicked() {
     }
 }
 
-void Form1::run() {
+std::vector<std::string> Form1::run() {
     // The progress dialog goes before the error box comes up.
     RunProgress progress(this);
     m_runProgress = &progress;
@@ -357,12 +359,16 @@ void Form1::run() {
     const std::unique_ptr<RunObserver> wrapped =
         m_observerWrapper ? m_observerWrapper(progress) : nullptr;
     try {
-        ExtractionRun(readRunSettings(), m_config, report, wrapped ? wrapped.get() : &progress);
+        const RunSettings settings = readRunSettings();
+        const RunResult result =
+            ExtractionRun(settings, m_config, report, wrapped ? wrapped.get() : &progress);
+        return RunWarnings(result, m_config, settings.dxfpath);
     } catch (const std::exception& error) {
         // The core reports its own errors; a library failure that escapes it
         // is reported the same way instead of ending the program.
         report.show(RuntimeError{kInternalError, std::string("Interner Fehler: ") + error.what()});
     }
+    return {};
 }
 
 void Form1::onCommand4Clicked() { close(); }

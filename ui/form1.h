@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "config/config_loader.h"
 #include "config/configuration.h"
@@ -101,7 +103,9 @@ private:
     void onCommand4Clicked();  // "Ende"
     void chooseFile(QLabel* label, bool forSaving);
     void showDrawingObjects();  // List1's context menu: "Objekte der Zeichnung …"
-    void run();
+    // Runs the extraction; returns the warnings after a run that found
+    // nothing useful.
+    std::vector<std::string> run();
 
     WindowPlatform& m_platform;
     Configuration m_config;

@@ -1,7 +1,10 @@
 // Drawings that are missing, unreadable, broken or not DXF at all.
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "bad_input.h"
+#include "base/text_encoding.h"
 
 namespace velunt::testing {
 namespace {
@@ -13,12 +16,18 @@ const std::string kStart = "  0\r\nSECTION\r\n  2\r\nENTITIES\r\n" + kObject1 + 
 const std::string kEnd = "  0\r\nLINE\r\n 10\r\n9\r\n  0\r\nENDSEC\r\n  0\r\nEOF\r\n";
 const std::string kFullTable = "RW;HW;Text;Index\r\n1.5;2.5;A;1\r\n3;4;B;2\r\n";
 
-const std::string kError53 = "Fehler: 53: Datei nicht gefunden\n";
-const std::string kError62 = "Fehler: 62: Eingabe nach Dateiende\n";
-const std::string kError75 = "Fehler: 75: Fehler beim Zugriff auf Pfad/Datei\n";
+const std::string kError53 = "Fehler: 53: Datei nicht gefunden: Zeichnung „fehlt.dxf“\n";
+const std::string kError62 =
+    "Fehler: 62: Eingabe nach Dateiende: Zeichnung „in.dxf“ endet mitten in einem Objekt "
+    "(abgeschnitten?); die Zeilen davor stehen in der Tabelle.\n";
+const std::string kError75 =
+    "Fehler: 75: Fehler beim Zugriff auf Pfad/Datei: Zeichnung „ordner.dxf“ ist ein Ordner, "
+    "keine Datei\n";
 const std::string kError321 =
-    "Fehler: 321: Ungültiges Dateiformat: Die Zeichnung ist eine binäre DXF-Datei; gelesen "
-    "werden nur DXF-Dateien im Textformat.\n";
+    "Fehler: 321: Ungültiges Dateiformat: Zeichnung „in.dxf“ ist eine binäre DXF-Datei; "
+    "gelesen werden nur DXF-Dateien im Textformat. Im CAD-Programm als ASCII-DXF speichern.\n";
+// The warning after a run that wrote no object.
+const std::string kNoObjects = "Warnung: Keine Objekte vom Typ „TEXT“ in in.dxf.";
 
 using BadDrawing = BadInputTest;
 
@@ -46,7 +55,9 @@ TEST_F(BadDrawing, UnreadableDrawingReports70) {
     const CliResult r = run();
     std::filesystem::permissions(path("in.dxf"), std::filesystem::perms::owner_read);
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Fehler: 70: Zugriff verweigert\n");
+    EXPECT_EQ(r.err,
+              "Fehler: 70: Zugriff verweigert: Zeichnung „in.dxf“ darf nicht gelesen "
+              "werden oder ist gesperrt\n");
     EXPECT_EQ(output(), kOldOutput);
     EXPECT_TRUE(drawingUnchanged());
 }
@@ -94,7 +105,9 @@ TEST_F(BadDrawing, EmptyDrawingGivesTheHeaderAlone) {
     writeDrawing("");
     const CliResult r = run();
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.err, kNoObjects +
+                         " Die Datei enthält keine lesbaren Objekte; ist sie eine "
+                         "DXF-Datei im Textformat?\n");
     EXPECT_EQ(output(), kHeaderOnly);
     EXPECT_TRUE(drawingUnchanged());
 }
@@ -152,7 +165,14 @@ TEST_F(BadDrawing, BinaryContentAndNonDxfFilesEndNormally) {
         writeDrawing(c.drawing);
         const CliResult r = run();
         EXPECT_EQ(r.status, 0) << c.what;
-        EXPECT_EQ(r.err, "") << c.what;
+        // No object written: one warning line, printable whatever the bytes.
+        if (c.table == kHeaderOnly) {
+            EXPECT_EQ(r.err.rfind(kNoObjects, 0), 0u) << c.what;
+            EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << c.what;
+            EXPECT_TRUE(IsValidUtf8(r.err)) << c.what;
+        } else {
+            EXPECT_EQ(r.err, "") << c.what;
+        }
         EXPECT_TRUE(SameBytes(output().value_or("(none)"), c.table)) << c.what;
         EXPECT_TRUE(drawingUnchanged()) << c.what;
     }

@@ -1,4 +1,6 @@
 // velunt.ini files that are missing, empty, broken, huge or oddly encoded.
+#include <algorithm>
+
 #include "../core/scoped_environment.h"
 #include "bad_input.h"
 
@@ -48,22 +50,26 @@ TEST_F(BadIni, EmptyIniCapturesNothing) {
     // empty and no object matches.
     CliResult r = runWith("", {"--dxf", "in.dxf", "--txt", "out.txt"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.err,
+              "Warnung: Keine Objekte in in.dxf: masterkey= fehlt in velunt.ini oder ist leer "
+              "(z. B. masterkey=TEXT).\n");
     EXPECT_EQ(output(), "\r\n");
     // Without paths there is no drawing to open.
     r = runWith("");
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Fehler: 53: Datei nicht gefunden\n");
+    EXPECT_EQ(r.err,
+              "Fehler: 53: Keine Zeichnung: dxfpath= fehlt in velunt.ini und keine gewählt (DXF "
+              "wählen bzw. --dxf).\n");
     EXPECT_EQ(output(), kOldOutput);
     EXPECT_TRUE(drawingUnchanged());
 }
 
 // Every error of the loader's table ends velunt-cli with status 2 before the
-// run begins: the old table and the drawing stay as they were.
+// run begins: the old table and the drawing stay as they were. The one line
+// names the line of velunt.ini and what is wrong with it.
 TEST_F(BadIni, LoaderErrorsStopBeforeTheRun) {
-    const std::string k5 =
-        "velunt.ini: Fehler: 5: Ungültiger Prozeduraufruf oder ungültiges Argument\n";
-    const std::string k6 = "velunt.ini: Fehler: 6: Überlauf\n";
+    const std::string k5 = "velunt.ini: Fehler: 5: velunt.ini, Zeile ";
+    const std::string k6 = "velunt.ini: Fehler: 6: Überlauf: velunt.ini, Zeile ";
     std::string manyLines;
     for (int i = 0; i < 32768; ++i) manyLines += "; Kommentar\r\n";
     std::string longBlock = "[Spalten]\r\n";
@@ -71,33 +77,48 @@ TEST_F(BadIni, LoaderErrorsStopBeforeTheRun) {
     struct Case {
         const char* what;
         std::string ini;
-        std::string err;
+        std::string err;    // the start of the line
+        std::string words;  // the line number and what the description must say
     };
     const Case kCases[] = {
-        {"empty first block line", kSettings + "[Spalten]\r\n\r\n 10|1|RW\r\n", k5},
-        {"block line without bar", kSettings + "[Spalten]\r\n 10|1|RW\r\n 20\r\n", k5},
-        {"settings line in the block", "[Spalten]\r\n 10|1|RW\r\n" + kSettings, k5},
-        {"block line with one bar", kSettings + "[Spalten]\r\n 10|1\r\n", k5},
-        {"column number 40000", kSettings + "[Spalten]\r\n 10|40000|RW\r\n", k6},
-        {"column number -32769", kSettings + "[Spalten]\r\n 10|-32769|RW\r\n", k6},
-        {"column number 1e300", kSettings + "[Spalten]\r\n 10|1e300|RW\r\n", k6},
-        {"column number 1e400", kSettings + "[Spalten]\r\n 10|1e400|RW\r\n", k6},
+        {"empty first block line", kSettings + "[Spalten]\r\n\r\n 10|1|RW\r\n", k5,
+         "7: leere Zeile im Block [Spalten]"},
+        {"block line without bar", kSettings + "[Spalten]\r\n 10|1|RW\r\n 20\r\n", k5,
+         "8: „ 20“ braucht zwei Striche: Schlüssel|Spalte|Beschreibung"},
+        {"settings line in the block", "[Spalten]\r\n 10|1|RW\r\n" + kSettings, k5,
+         "3: „dxfpath=in.dxf“ braucht zwei Striche: Schlüssel|Spalte|Beschreibung (Einstellungen "
+         "gehören vor [Spalten])"},
+        {"block line with one bar", kSettings + "[Spalten]\r\n 10|1\r\n", k5, "7: „ 10|1“"},
+        {"column number 40000", kSettings + "[Spalten]\r\n 10|40000|RW\r\n", k6,
+         "7: Spalte 40000 (erlaubt bis 32767)"},
+        {"column number -32769", kSettings + "[Spalten]\r\n 10|-32769|RW\r\n", k6,
+         "7: Spalte -32769 (erlaubt ab -32768)"},
+        {"column number 1e300", kSettings + "[Spalten]\r\n 10|1e300|RW\r\n", k6,
+         "7: Spalte 1e300 (erlaubt bis 32767)"},
+        {"column number 1e400", kSettings + "[Spalten]\r\n 10|1e400|RW\r\n", k6,
+         "7: Spalte 1e400 (erlaubt bis 32767)"},
         {"column line of 40000 characters",
-         kSettings + "[Spalten]\r\n 10|1|" + std::string(40000 - 6, 'x') + "\r\n", k6},
-        {"more than 32767 lines without header", manyLines + kSettings, k6},
-        {"header after line 32767", manyLines + "[Spalten]\r\n 10|1|RW\r\n", k6},
-        {"block of 32768 lines", kSettings + longBlock, k6},
+         kSettings + "[Spalten]\r\n 10|1|" + std::string(40000 - 6, 'x') + "\r\n", k6,
+         "7: die Zeile ist länger als 32767 Zeichen"},
+        {"more than 32767 lines without header", manyLines + kSettings, k6,
+         "32768: mehr als 32767 Zeilen"},
+        {"header after line 32767", manyLines + "[Spalten]\r\n 10|1|RW\r\n", k6,
+         "32768: mehr als 32767 Zeilen"},
+        {"block of 32768 lines", kSettings + longBlock, k6, "32774: mehr als 32767 Zeilen"},
         {"header as the last line", kSettings + "[Spalten]",
-         "velunt.ini: Fehler: 62: Eingabe nach Dateiende\n"},
+         "velunt.ini: Fehler: 62: Eingabe nach Dateiende: velunt.ini, Zeile ",
+         "6: nach [Spalten] fehlen die Spaltenzeilen"},
         {"third header line",
          kSettings + "[Spalten]\r\n 10|1|RW\r\n\r\n[Spalten]\r\n 20|2|HW\r\n\r\n[Spalten]\r\n"
                      "  1|3|Text\r\n",
-         "velunt.ini: Fehler: 9: Index außerhalb des gültigen Bereichs\n"},
+         "velunt.ini: Fehler: 9: Index außerhalb des gültigen Bereichs: velunt.ini, Zeile ",
+         "13: kein Platz für diese Spaltenzeile: [Spalten] steht mehr als zweimal"},
     };
     for (const Case& c : kCases) {
         const CliResult r = runWith(c.ini);
         EXPECT_EQ(r.status, 2) << c.what;
-        EXPECT_EQ(r.err, c.err) << c.what;
+        EXPECT_EQ(r.err.rfind(c.err + c.words, 0), 0u) << c.what << ": " << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << c.what;
         EXPECT_EQ(output(), kOldOutput) << c.what;
         EXPECT_TRUE(drawingUnchanged()) << c.what;
     }
@@ -153,8 +174,8 @@ TEST_F(BadIni, IniFromAPipeOrFifoLoads) {
          "timeout 20 \"$VELUNT\" --ini ini.fifo",
          0, "", kTable},
         {"\"$VELUNT\" --ini /dev/stdin </dev/null", 2,
-         "/dev/stdin: Fehler: 75: Fehler beim Zugriff auf Pfad/Datei: /dev/stdin ist ein Gerät, "
-         "keine Datei.\n",
+         "/dev/stdin: Fehler: 75: Fehler beim Zugriff auf Pfad/Datei: velunt.ini „/dev/stdin“ ist "
+         "ein Gerät, keine Datei\n",
          kOldOutput},
     };
     for (const Case& c : kCases) {

@@ -26,13 +26,24 @@ TEST_F(BadOutput, UnwritablePathsAreReported) {
         std::string err;
     };
     const Case kCases[] = {
-        {"fehlt/out.txt", "Fehler: 76: Pfad nicht gefunden\n"},
-        {"fehlt/auch/out.txt", "Fehler: 76: Pfad nicht gefunden\n"},
-        {"in.dxf/out.txt", "Fehler: 76: Pfad nicht gefunden\n"},  // a file on the way
-        {"ordner", "Fehler: 75: Fehler beim Zugriff auf Pfad/Datei\n"},
-        {"ordner/", "Fehler: 75: Fehler beim Zugriff auf Pfad/Datei\n"},
+        {"fehlt/out.txt",
+         "Fehler: 76: Pfad nicht gefunden: Ausgabedatei „fehlt/out.txt“: Ordner „fehlt“ fehlt\n"},
+        {"fehlt/auch/out.txt",
+         "Fehler: 76: Pfad nicht gefunden: Ausgabedatei „fehlt/auch/out.txt“: Ordner "
+         "„fehlt/auch“ fehlt\n"},
+        {"in.dxf/out.txt",  // a file on the way
+         "Fehler: 76: Pfad nicht gefunden: Ausgabedatei „in.dxf/out.txt“: „in.dxf“ ist eine "
+         "Datei, kein Ordner\n"},
+        {"ordner",
+         "Fehler: 75: Fehler beim Zugriff auf Pfad/Datei: Ausgabedatei „ordner“ ist ein Ordner, "
+         "keine Datei\n"},
+        {"ordner/",
+         "Fehler: 75: Fehler beim Zugriff auf Pfad/Datei: Ausgabedatei „ordner/“ ist ein Ordner, "
+         "keine Datei\n"},
         // The write fails, not the open: the error must not be swallowed.
-        {"/dev/full", "Fehler: 61: Datenträger voll\n"},
+        {"/dev/full",
+         "Fehler: 61: Datenträger voll: Ausgabedatei „/dev/full“: Platz schaffen und erneut "
+         "auslesen\n"},
     };
     for (const Case& c : kCases) {
         const CliResult r = run({"--txt", c.txt});
@@ -53,7 +64,9 @@ TEST_F(BadOutput, ReadOnlyOutputReports70) {
             GTEST_SKIP() << "running as root without /sys: no path that root cannot write";
         const CliResult r = run({"--txt", "/sys/velunt-out.txt"});
         EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.err, "Fehler: 70: Zugriff verweigert\n");
+        EXPECT_EQ(r.err,
+                  "Fehler: 70: Zugriff verweigert: Ausgabedatei „/sys/velunt-out.txt“ ist "
+                  "schreibgeschützt oder gesperrt\n");
         EXPECT_TRUE(drawingUnchanged());
         EXPECT_FALSE(std::filesystem::exists("/sys/velunt-out.txt"));
         return;
@@ -65,7 +78,9 @@ TEST_F(BadOutput, ReadOnlyOutputReports70) {
     for (const std::string txt : {"out.txt", "fest/out.txt"}) {
         const CliResult r = run({"--txt", txt});
         EXPECT_EQ(r.status, 1) << txt;
-        EXPECT_EQ(r.err, "Fehler: 70: Zugriff verweigert\n") << txt;
+        EXPECT_EQ(r.err, "Fehler: 70: Zugriff verweigert: Ausgabedatei „" + txt +
+                             "“ ist schreibgeschützt oder gesperrt\n")
+            << txt;
         EXPECT_TRUE(drawingUnchanged()) << txt;
     }
     EXPECT_EQ(output(), kOldOutput);
@@ -110,12 +125,9 @@ TEST_F(BadOutput, NamesOfTheDrawingOrTheIniAreRefused) {
     std::filesystem::create_hard_link(path("in.dxf"), path("hard.dxf"));
     std::filesystem::create_symlink("velunt.ini", path("link.ini"));
     std::filesystem::create_hard_link(path("velunt.ini"), path("hard.ini"));
-    const std::string kDrawingErr =
-        "Fehler: 75: Die Ausgabedatei ist die DXF-Datei selbst; die Zeichnung würde "
-        "überschrieben.\n";
-    const std::string kIniErr =
-        "Fehler: 75: Die Ausgabedatei ist die Konfigurationsdatei velunt.ini; sie würde "
-        "überschrieben.\n";
+    // The line names the output as given and says why it is refused.
+    const std::string kDrawingErr = "ist die Zeichnung selbst; sie würde überschrieben.";
+    const std::string kIniErr = "ist die Konfigurationsdatei velunt.ini; sie würde überschrieben.";
     struct Case {
         std::vector<std::string> args;
         std::string err;
@@ -138,7 +150,9 @@ TEST_F(BadOutput, NamesOfTheDrawingOrTheIniAreRefused) {
         const CliResult r = run(c.args);
         const std::string what = c.args.back();
         EXPECT_EQ(r.status, 1) << what;
-        EXPECT_EQ(r.err, c.err) << what;
+        const std::string start =
+            "Fehler: 75: Fehler beim Zugriff auf Pfad/Datei: Ausgabedatei „" + what + "“ ";
+        EXPECT_EQ(r.err.rfind(start + c.err, 0), 0u) << what << ": " << r.err;
         EXPECT_TRUE(drawingUnchanged()) << what;
         EXPECT_EQ(ReadFile(path("velunt.ini")), kIni) << what;
         EXPECT_EQ(output(), kOldOutput) << what;

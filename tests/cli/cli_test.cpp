@@ -2,6 +2,8 @@
 // stand in for the window's fields.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "../core/scoped_environment.h"
 #include "cli_process.h"
 
@@ -73,39 +75,120 @@ TEST_F(CliTest, FallbacksOfTheTextBoxes) {
     EXPECT_EQ(output(), "RWHW\r\n12.3453.5\r\n12.000\r\n");
 }
 
+// Each situation a user can cause: the exit status, the start of the first
+// line on stderr (its number), and the words its description must contain
+// (what failed, where, and what to do).
 TEST_F(CliTest, ExitStatusesAndMessages) {
     struct Case {
         std::vector<std::string> args;
         int status;
         std::string errStart;
+        std::vector<std::string> words;
     };
     const Case kCases[] = {
-        {{"--dxf", "missing.dxf"}, 1, "Fehler: 53: Datei nicht gefunden\n"},
-        {{"--dxf", "/dev/zero"}, 1, "Fehler: 75: "},  // a device, not an endless line
-        {{"--txt", "in.dxf"}, 1, "Fehler: 75: "},
-        {{"--ini", "nothing.ini"}, 2, "nothing.ini: Fehler: 53: Datei nicht gefunden\n"},
+        {{"--dxf", "missing.dxf"},
+         1,
+         "Fehler: 53: Datei nicht gefunden: ",
+         {"Zeichnung „missing.dxf“"}},
+        {{"--dxf", "/dev/zero"}, 1, "Fehler: 75: ", {"Zeichnung „/dev/zero“", "Gerät"}},
+        {{"--txt", "in.dxf"}, 1, "Fehler: 75: ", {"Ausgabedatei „in.dxf“", "Zeichnung selbst"}},
+        {{"--txt", "kein/out.txt"},
+         1,
+         "Fehler: 76: Pfad nicht gefunden: ",
+         {"Ausgabedatei „kein/out.txt“", "Ordner „kein“ fehlt"}},
+        {{"--txt", "ordner"}, 1, "Fehler: 75: ", {"Ausgabedatei „ordner“", "ist ein Ordner"}},
+        {{"--ini", "notxt.ini"}, 1, "Fehler: 75: Keine Ausgabedatei: txtpath= fehlt", {"--txt"}},
+        {{"--replace-decimal-point", "--decimal-mark", ";"},
+         1,
+         "Fehler: 5: ",
+         {"Dezimalzeichen und Trennzeichen", "„;“", "zwei Spalten"}},
+        {{"--ini", "nothing.ini"},
+         2,
+         "nothing.ini: Fehler: 53: Datei nicht gefunden: ",
+         {"velunt.ini „nothing.ini“"}},
         {{"--ini", "bad.ini"},
          2,
-         "bad.ini: Fehler: 5: Ungültiger Prozeduraufruf oder ungültiges Argument\n"},
-        {{"--bogus"}, 64, "velunt-cli: unbekannte Option --bogus\n"},
-        {{"--ini", "nothing.ini", "--rw"}, 64, "velunt-cli: Option --rw braucht einen Wert\n"},
-        {{"in.dxf", "--dxf", "in.dxf"}, 64, "velunt-cli: "},
-        {{"--out-dir", "x"}, 64, "velunt-cli: "},
-        {{"in.dxf", "--jobs", "0"}, 64, "velunt-cli: "},
+         "bad.ini: Fehler: 5: ",
+         {"bad.ini, Zeile 2: „no bar“ braucht zwei Striche: Schlüssel|Spalte|Beschreibung"}},
+        {{"--ini", "wide.ini"},
+         2,
+         "wide.ini: Fehler: 6: Überlauf: ",
+         {"wide.ini, Zeile 3: Spalte 99999 (erlaubt bis 32767)"}},
+        {{"--ini", "last.ini"},
+         2,
+         "last.ini: Fehler: 62: Eingabe nach Dateiende: ",
+         {"last.ini, Zeile 2", "Spaltenzeilen"}},
+        {{"--out-dir", "in.dxf/x", "in.dxf"},
+         1,
+         "Fehler: 76: Pfad nicht gefunden: ",
+         {"Ordner „in.dxf/x“", "(--out-dir)"}},
+        {{"--ini", "lower.ini"},
+         0,
+         "Warnung: Keine Objekte vom Typ „text“ in in.dxf.",
+         {"Vorhanden: TEXT 2.", "masterkey=TEXT"}},
+        {{"--ini", "typo.ini"},
+         0,
+         "Warnung: typo.ini, Zeile 2: unbekannte Einstellung „trennzeichen“",
+         {"trennzeich=", "dezzeich=", "abschnitt=", "kodierung="}},
+        {{"--ini", "order.ini"},
+         0,
+         "Warnung: Spalte „HW“ (·20) blieb in allen 2 Objekten leer",
+         {"vor dem vorigen Schlüssel (··1)"}},
+        {{"--bogus"},
+         64,
+         "velunt-cli: unbekannte Option „--bogus“\nMehr mit: velunt-cli --help\n",
+         {}},
+        {{"--ini", "nothing.ini", "--rw"},
+         64,
+         "velunt-cli: Option „--rw“ braucht einen Wert\n",
+         {}},
+        {{"in.dxf", "--dxf", "in.dxf"}, 64, "velunt-cli: Zeichnung „in.dxf“ und --dxf", {}},
+        {{"--out-dir", "x"}, 64, "velunt-cli: --out-dir gilt nur mit Zeichnungen", {}},
+        {{"in.dxf", "--jobs", "0"}, 64, "velunt-cli: --jobs „0“", {}},
     };
     WriteFile(m_dir / "bad.ini", "[Spalten]\r\nno bar\r\n");
+    WriteFile(m_dir / "wide.ini", "masterkey=TEXT\r\n[Spalten]\r\n 10|99999|RW\r\n");
+    WriteFile(m_dir / "last.ini", "masterkey=TEXT\r\n[Spalten]");
+    WriteFile(m_dir / "notxt.ini", "dxfpath=in.dxf\r\nmasterkey=TEXT\r\n[Spalten]\r\n 10|1|RW\r\n");
+    WriteFile(m_dir / "lower.ini", "dxfpath=in.dxf\r\ntxtpath=out.txt\r\nmasterkey=text\r\n");
+    WriteFile(m_dir / "typo.ini",
+              "dxfpath=in.dxf\r\ntrennzeichen=|\r\ntxtpath=out.txt\r\n"
+              "masterkey=TEXT\r\n[Spalten]\r\n 10|1|RW\r\n");
+    WriteFile(m_dir / "order.ini",
+              "dxfpath=in.dxf\r\ntxtpath=out.txt\r\nmasterkey=TEXT\r\n"
+              "[Spalten]\r\n  1|1|Text\r\n 20|2|HW\r\n");
+    std::filesystem::create_directories(m_dir / "ordner");
     for (const Case& c : kCases) {
         const CliResult r = run(c.args);
-        EXPECT_EQ(r.status, c.status) << c.args.front();
-        EXPECT_EQ(r.err.substr(0, c.errStart.size()), c.errStart) << c.args.front();
+        EXPECT_EQ(r.status, c.status) << c.args.back();
+        EXPECT_EQ(r.err.substr(0, c.errStart.size()), c.errStart) << c.args.back();
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), c.status == 64 ? 2 : 1) << r.err;
+        for (const std::string& word : c.words)
+            EXPECT_NE(r.err.find(word), std::string::npos) << word << " in " << r.err;
     }
     EXPECT_EQ(ReadFile(m_dir / "in.dxf"), kDrawing);
+}
+
+// -v names each drawing's table and count; a batch of several ends with a
+// summary; a missing --out-dir is created with its parents.
+TEST_F(CliTest, VerboseLinesSummaryAndOutDirCreated) {
+    WriteFile(m_dir / "b.dxf", kDrawing);
+    const CliResult r = run({"-v", "--out-dir", "neu/tab", "in.dxf", "b.dxf"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err,
+              "in.dxf → neu/tab/in.txt: 2 Objekte (TEXT)\n"
+              "b.dxf → neu/tab/b.txt: 2 Objekte (TEXT)\n"
+              "2 Zeichnungen: 2 fertig, 0 Fehler\n");
+    EXPECT_EQ(output("neu/tab/b.txt"), "RW;HW;Text;Index\r\n12.345;3.5;012;1\r\n1;2.000;x;2\r\n");
+    EXPECT_EQ(run({"--verbose"}).err, "in.dxf → out.txt: 2 Objekte (TEXT)\n");
 }
 
 TEST_F(CliTest, HelpAndVersionExitZero) {
     const CliResult help = run({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--separator"), std::string::npos);
+    EXPECT_NE(help.out.find("Schlüssel"), std::string::npos);
+    EXPECT_EQ(run({"-h"}).out, help.out);
     const CliResult version = run({"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out.rfind("velunt-cli ", 0), 0u);
@@ -148,8 +231,17 @@ TEST_F(BatchTest, EachDrawingGetsItsOwnTableAndFailuresAreReportedInOrder) {
         const CliResult r = run({"--jobs", jobs, "a/x.dxf", "missing.dxf", "b/cut.dxf", "b/x.dxf"});
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.err,
-                  "missing.dxf: Fehler: 53: Datei nicht gefunden\n"
-                  "b/cut.dxf: Fehler: 62: Eingabe nach Dateiende\n");
+                  "missing.dxf: Fehler: 53: Datei nicht gefunden: Zeichnung „missing.dxf“\n"
+                  "b/cut.dxf: Fehler: 62: Eingabe nach Dateiende: Zeichnung „b/cut.dxf“ endet "
+                  "mitten in einem Objekt (abgeschnitten?); die Zeilen davor stehen in der "
+                  "Tabelle.\n"
+                  "b/x.dxf: Warnung: Spalte „HW“ (·20) blieb im einzigen Objekt leer: steht der "
+                  "Code im Objekt vor dem vorigen Schlüssel (·10), oder fehlt er? Die Schlüssel "
+                  "müssen in der Reihenfolge stehen, in der die Codes im Objekt folgen.\n"
+                  "b/x.dxf: Warnung: Spalte „Text“ (··1) blieb im einzigen Objekt leer: schon "
+                  "die Spalte davor, „HW“ (·20), blieb leer, und ein fehlender Code leert alle "
+                  "Spalten nach ihm.\n"
+                  "4 Zeichnungen: 2 fertig, 2 Fehler\n");
         EXPECT_EQ(output("a/x.txt"), "RW;HW;Text;Index\r\n12.345;3.5;012;1\r\n1;2.000;x;2\r\n");
         EXPECT_EQ(output("b/x.txt"), "RW;HW;Text;Index\r\n7;;;1\r\n");
         EXPECT_EQ(output("b/cut.txt"), "RW;HW;Text;Index\r\n1;;;1\r\n");  // lines before the error

@@ -45,8 +45,7 @@ TEST(ConfigLoader, ReadsColumnsAndSettings) {
     EXPECT_EQ(c.table.keys, (std::vector<std::string>{" 10", " 20", "  1", ""}));
     EXPECT_EQ(c.table.columns, (std::vector<std::int16_t>{1, 2, 3, 0}));
     EXPECT_EQ(c.table.texts, (std::vector<std::string>{"RW", "HW", "Text | x", ""}));
-    EXPECT_EQ(c.columnLines,
-              (std::vector<std::string>{" 10|1|RW", " 20|2|HW", "  1|3|Text | x"}));
+    EXPECT_EQ(c.columnLines, (std::vector<std::string>{" 10|1|RW", " 20|2|HW", "  1|3|Text | x"}));
     EXPECT_EQ(c.settings.dxfpath, "C:\\a b.dxf");
     EXPECT_EQ(c.settings.txtpath, "out.txt");
     EXPECT_EQ(c.settings.masterkey, "TEXT");
@@ -151,7 +150,8 @@ TEST(ConfigLoader, MissingFileIsError53) {
         FAIL();
     } catch (const RuntimeError& error) {
         EXPECT_EQ(error.number, 53);
-        EXPECT_EQ(error.description, "Datei nicht gefunden");
+        EXPECT_EQ(error.description,
+                  "Datei nicht gefunden: velunt.ini „" + PathText(dir / "velunt.ini") + "“");
     }
 }
 

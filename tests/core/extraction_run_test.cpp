@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "config/config_loader.h"
+#include "engine/run_warnings.h"
 #include "test_files.h"
 
 namespace velunt {
@@ -157,7 +158,8 @@ TEST_F(ExtractionRunTest, MissingDrawingKeepsTheOutputAndReports53) {
     EXPECT_EQ(again(), "old contents");
     ASSERT_EQ(m_report.errors.size(), 1u);
     EXPECT_EQ(m_report.errors[0].number, 53);
-    EXPECT_EQ(m_report.errors[0].description, "Datei nicht gefunden");
+    EXPECT_EQ(m_report.errors[0].description,
+              "Datei nicht gefunden: Zeichnung „" + PathText(m_dir / "missing.dxf") + "“");
     m_settings.dxfpath = m_dir / "no folder" / "in.dxf";
     again();
     EXPECT_EQ(lastError(), 76);
@@ -165,8 +167,8 @@ TEST_F(ExtractionRunTest, MissingDrawingKeepsTheOutputAndReports53) {
 
 TEST_F(ExtractionRunTest, ReadsEveryGroupCodeLayout) {
     const char* const kFiles[] = {
-        "unpadded_lf.dxf",        "two_wide_codes.dxf",
-        "four_wide_codes.dxf",    "standard_header_unpadded_entities.dxf",
+        "unpadded_lf.dxf",          "two_wide_codes.dxf",
+        "four_wide_codes.dxf",      "standard_header_unpadded_entities.dxf",
         "pairing_lost_at_name.dxf", "bom_then_unpadded.dxf",
     };
     const std::string numberKeysIni =
@@ -186,7 +188,7 @@ TEST_F(ExtractionRunTest, ShiftAmountsMustBeNumbers) {
         int error;
     };
     const Case kCases[] = {
-        {true, "5700000,5", "0", 13}, {true, "0", "abc", 13},     {true, "1 2", "0", 13},
+        {true, "5700000,5", "0", 13}, {true, "0", "abc", 13},         {true, "1 2", "0", 13},
         {true, "", "  ", 0},          {true, "-100", "2500000.5", 0}, {false, "abc", "1,5", 0},
     };
     for (const Case& c : kCases) {
@@ -199,9 +201,9 @@ TEST_F(ExtractionRunTest, ShiftAmountsMustBeNumbers) {
         EXPECT_EQ(lastError(), c.error) << c.rw << " " << c.hw;
         if (c.error != 0) {
             EXPECT_EQ(table, "old contents");  // refused before anything is touched
-            EXPECT_NE(m_report.errors[0].description.find(c.error == 13 && *c.hw == 'a' ? "HW"
-                                                                                        : "RW"),
-                      std::string::npos);
+            EXPECT_NE(
+                m_report.errors[0].description.find(c.error == 13 && *c.hw == 'a' ? "HW" : "RW"),
+                std::string::npos);
         }
     }
 }
@@ -330,6 +332,46 @@ TEST_F(ExtractionRunTest, ReportsProgressAndStopsWhenAsked) {
     EXPECT_EQ(m_report.errors.back().description, "Benutzerunterbrechung");
     // Stopped at the first block, before the table was touched.
     EXPECT_EQ(ReadFile(m_settings.txtpath), table);
+}
+
+}  // namespace
+}  // namespace velunt
+
+namespace velunt {
+namespace {
+
+// The same pass counts every object type of a drawing without objects of the
+// master type, and marks the columns found: what the warnings after a run are
+// made of. More distinct types than the counter keeps must neither crash nor
+// lose the counts of the ones kept.
+TEST_F(ExtractionRunTest, CountsObjectTypesAndColumnsFoundInTheSamePass) {
+    std::string drawing = kTwoTexts;
+    for (int i = 0; i < 600; ++i) drawing += "  0\r\nTYPE" + std::to_string(i % 300) + "\r\n";
+    drawing += "  0\r\nLINE\r\n  0\r\nLINE\r\n";
+    run("masterkey=CIRCLE\r\n[Spalten]\r\n 10|1|RW\r\n", drawing);
+    ASSERT_TRUE(m_result.succeeded);
+    EXPECT_EQ(m_result.objectCount, 0);
+    ASSERT_EQ(m_result.typeCounts.size(), TypeCounter::kSlots - 1);
+    EXPECT_EQ(m_result.typeCounts[0].type, "LINE");
+    EXPECT_EQ(m_result.typeCounts[0].count, 3);
+    EXPECT_EQ(m_result.typeCounts[1].type, "TEXT");
+    EXPECT_EQ(m_result.typeCounts[1].count, 2);
+    EXPECT_EQ(m_result.typeCounts[2].count, 2);  // TYPEn, twice each
+    const auto none = RunWarnings(m_result, m_config, "in.dxf");
+    ASSERT_EQ(none.size(), 1u);
+    EXPECT_EQ(none[0].rfind("Keine Objekte vom Typ „CIRCLE“ in in.dxf. Vorhanden: LINE 3, TEXT 2, "
+                            "TYPE0 2,",
+                            0),
+              0u)
+        << none[0];
+
+    run("masterkey=TEXT\r\n[Spalten]\r\n 10|1|RW\r\n 40|2|H\r\n  1|3|T\r\n", drawing);
+    EXPECT_TRUE(m_result.typeCounts.empty());
+    EXPECT_EQ(m_result.columnFilled, (std::vector<bool>{true, false, false}));
+    const auto warnings = RunWarnings(m_result, m_config, "in.dxf");
+    ASSERT_EQ(warnings.size(), 2u);
+    EXPECT_NE(warnings[0].find("„H“ (·40) blieb in allen 2 Objekten leer"), std::string::npos);
+    EXPECT_NE(warnings[1].find("schon die Spalte davor, „H“ (·40)"), std::string::npos);
 }
 
 }  // namespace

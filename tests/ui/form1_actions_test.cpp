@@ -197,7 +197,8 @@ TEST_F(Form1Actions, AFailedRunShowsTheErrorBoxAndBeepsTwice) {
     EXPECT_EQ(box.buttonCount, 1);
     EXPECT_TRUE(box.hasOk);
     // The two CRs of the prompt show as a paragraph break.
-    EXPECT_EQ(box.text, "Fehler: 53\n\nDatei nicht gefunden");
+    EXPECT_EQ(box.text,
+              QString::fromUtf8("Fehler: 53\n\nDatei nicht gefunden: Zeichnung „fehlt.dxf“"));
     EXPECT_EQ(ErrorPrompt(RuntimeError{53, "Datei nicht gefunden"}),
               "Fehler: 53\r\rDatei nicht gefunden");
     EXPECT_EQ(box.beepsBefore, 1);  // the run's report beeps before its box
@@ -206,6 +207,70 @@ TEST_F(Form1Actions, AFailedRunShowsTheErrorBoxAndBeepsTwice) {
     EXPECT_EQ(m_form.cursor().shape(), Qt::ArrowCursor);
     // A drawing that cannot be opened leaves the output untouched.
     EXPECT_FALSE(std::filesystem::exists(m_workspace.path("out.txt")));
+}
+
+// What the window says after a run, per situation: an error in the error box
+// (after the report's beep and before the run's), a run that found nothing in
+// an information box after the run's one beep. Each names the file, the line
+// or the column, and what to do.
+TEST_F(Form1Actions, MessagesNameTheFileAndWhatToDo) {
+    load();
+    WriteFile(m_workspace.path("linien.dxf"),
+              "  0\r\nLINE\r\n 10\r\n1\r\n  0\r\nLINE\r\n 10\r\n2\r\n  0\r\nEOF\r\n");
+    WriteFile(m_workspace.path("ohne_hw.dxf"), "  0\r\nTEXT\r\n 10\r\n1\r\n  1\r\nA\r\n");
+    struct Case {
+        const char* dxf;
+        const char* txt;
+        bool replaceDecimalPoint;
+        bool error;  // else a warning
+        int number;  // errors only
+        std::vector<const char*> words;
+    };
+    const Case kCases[] = {
+        {"fehlt.dxf", "out.txt", false, true, 53, {"Datei nicht gefunden: Zeichnung „fehlt.dxf“"}},
+        {"in.dxf",
+         "fehlt/out.txt",
+         false,
+         true,
+         76,
+         {"Ausgabedatei „fehlt/out.txt“", "Ordner „fehlt“ fehlt"}},
+        {"in.dxf", "", false, true, 75, {"Keine Ausgabedatei: txtpath= fehlt", "TXT wählen"}},
+        {"in.dxf", "out.txt", true, true, 5, {"Dezimalzeichen und Trennzeichen", "ändern"}},
+        {"linien.dxf",
+         "out.txt",
+         false,
+         false,
+         0,
+         {"Keine Objekte vom Typ „TEXT“ in linien.dxf. Vorhanden: LINE 2."}},
+        {"ohne_hw.dxf",
+         "out.txt",
+         false,
+         false,
+         0,
+         {"Spalte „HW“ (·20) blieb im einzigen Objekt leer", "vorigen Schlüssel (·10)",
+          "Spalte „Text“ (··1)"}},
+    };
+    for (const Case& c : kCases) {
+        m_platform.beeps = 0;
+        m_form.Label2->setText(c.dxf);
+        m_form.Label4->setText(c.txt);
+        if (m_form.Check2->isChecked() != c.replaceDecimalPoint)
+            QTest::mouseClick(m_form.Check2, Qt::LeftButton);
+        m_form.Text1->setText(";");
+        const auto boxes = clickAuslesen();
+        ASSERT_EQ(boxes.size(), 1u) << c.dxf;
+        const testing::SeenBox& box = boxes.front();
+        EXPECT_EQ(box.title, c.error ? "Fehler" : "Hinweis") << c.dxf;
+        EXPECT_EQ(box.icon, c.error ? QMessageBox::Critical : QMessageBox::Information) << c.dxf;
+        EXPECT_EQ(box.beepsBefore, 1) << c.dxf;
+        EXPECT_EQ(m_platform.beeps, c.error ? 2 : 1) << c.dxf;
+        if (c.error) {
+            EXPECT_TRUE(box.text.startsWith(QString("Fehler: %1\n\n").arg(c.number))) << c.dxf;
+        }
+        for (const char* word : c.words)
+            EXPECT_TRUE(box.text.contains(QString::fromUtf8(word)))
+                << word << " in " << box.text.toStdString();
+    }
 }
 
 // However a run fails, it ends with the error box, two beeps and the arrow,
