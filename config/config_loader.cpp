@@ -4,10 +4,11 @@
 #include <string>
 
 #include "base/file_io.h"
-#include "lines/line_reader.h"
 #include "base/read_number.h"
 #include "base/runtime_error.h"
+#include "base/table_encoding.h"
 #include "base/trim_spaces.h"
+#include "lines/line_reader.h"
 
 namespace velunt {
 namespace {
@@ -142,6 +143,12 @@ void readSettings(const std::filesystem::path& path, Settings& s) {
             s.trennzeich = value("trennzeich=");
             s.hasTrennzeich = true;
         }
+        if (startsWithKey(line, "abschnitt=")) {
+            s.abschnitt = value("abschnitt=");
+        }
+        if (startsWithKey(line, "kodierung=")) {
+            s.kodierung = value("kodierung=");
+        }
     }
 }
 
@@ -157,6 +164,9 @@ Configuration ConfigLoader(const std::filesystem::path& iniPath) {
     config.table.resize(static_cast<size_t>(config.columnCount) + 1);
     readBlock(iniPath, config);
     readSettings(iniPath, config.settings);
+    if (!ParseTableEncoding(config.settings.kodierung))
+        throw UnknownTableEncodingError("kodierung=",
+                                        ToUtf8(config.settings.kodierung, config.encoding));
     return config;
 }
 

@@ -10,12 +10,14 @@
 #include "base/file_io.h"
 #include "base/read_number.h"
 #include "base/trim_spaces.h"
+#include "engine/output_file.h"
+#include "engine/record_line.h"
+#include "engine/section_filter.h"
+#include "engine/table_text.h"
+#include "engine/value_transform.h"
 #include "lines/group_code.h"
 #include "lines/line_matcher.h"
 #include "lines/line_reader.h"
-#include "engine/output_file.h"
-#include "engine/record_line.h"
-#include "engine/value_transform.h"
 
 namespace velunt {
 namespace {
@@ -81,7 +83,8 @@ std::vector<std::string> StandardKeys(const Configuration& config) {
 class Scan : private BlockListener {
 public:
     Scan(const RunSettings& settings, const Configuration& config, LineReader& reader,
-         OutputFile& output, RunObserver* observer, std::uint64_t totalBytes)
+         OutputFile& output, RunObserver* observer, std::uint64_t totalBytes, TableText* tableText,
+         const std::vector<std::string>& header)
         : m_settings(settings),
           m_config(config),
           m_reader(reader),
@@ -90,7 +93,10 @@ public:
           m_totalBytes(totalBytes),
           m_fieldOrder(FieldOrder(config.table, config.columnCount)),
           m_masterkey(config.settings.masterkey),
-          m_values(static_cast<size_t>(config.columnCount) + 1) {
+          m_values(static_cast<size_t>(config.columnCount) + 1),
+          m_tableText(tableText),
+          m_current(&header) {
+        if (!settings.section.empty()) m_section.emplace(settings.section);
         for (const std::string& key : StandardKeys(config)) m_keys.emplace_back(key);
         m_reader.setBlockListener(this);
     }
@@ -114,7 +120,13 @@ public:
             if (!m_reader.next(line)) break;
             if (objectStart.matches(line)) {
                 readRequired(line);
-                if (m_masterkey.matches(line)) {
+                if (m_section) [[unlikely]] {
+                    if (m_section->inside(line, m_reader) && m_masterkey.matches(line)) {
+                        objectBoundary();
+                    } else {
+                        m_inObject = false;
+                    }
+                } else if (m_masterkey.matches(line)) {
                     objectBoundary();
                 } else {
                     m_inObject = false;
@@ -139,13 +151,35 @@ private:
     void capture(std::string_view value, int index) {
         std::string& slot = m_values[index];
         const std::string_view key = m_keys[index].text();
-        if (m_reader.lastLineSpilled()) {
+        if (m_tableText) [[unlikely]] {
+            captureConverted(value, slot, key);
+        } else if (m_reader.lastLineSpilled()) {
             // A value that spans blocks is moved, not copied.
             m_reader.moveLastLineInto(slot);
             TransformValueInPlace(slot, key, m_settings);
         } else {
             TransformValue(value, key, m_settings, slot);
         }
+    }
+
+    // The same in the table's encoding; values that are the same in every
+    // encoding skip the conversion.
+    void captureConverted(std::string_view value, std::string& slot, std::string_view key) {
+        if (m_reader.lastLineSpilled()) {
+            m_reader.moveLastLineInto(slot);
+            if (TableText::NeedsConverting(slot)) {
+                m_tableText->convertValue(slot, m_converted);
+                slot.swap(m_converted);
+                if (m_converted.capacity() > kKeptValueCapacity) std::string().swap(m_converted);
+            }
+            TransformValueInPlace(slot, key, m_settings);
+            return;
+        }
+        if (TableText::NeedsConverting(value)) {
+            m_tableText->convertValue(value, m_converted);
+            value = m_converted;
+        }
+        TransformValue(value, key, m_settings, slot);
     }
 
     void objectBoundary() {
@@ -166,8 +200,8 @@ private:
     // Before the first object the texts are still the column descriptions,
     // so the line built then is the header.
     void writeLine(bool atObjectStart) {
-        BuildRecordLine(*m_current, m_fieldOrder, m_settings.separator,
-                        m_settings.addCounter, atObjectStart, m_objectCounter, m_line);
+        BuildRecordLine(*m_current, m_fieldOrder, m_settings.separator, m_settings.addCounter,
+                        atObjectStart, m_objectCounter, m_line);
         m_output.appendLine(m_line.pieces);
     }
 
@@ -187,7 +221,10 @@ private:
     LineMatcher m_masterkey;
     std::vector<LineMatcher> m_keys;
     std::vector<std::string> m_values;  // the current object's captured values
-    const std::vector<std::string>* m_current = &m_config.table.texts;
+    TableText* m_tableText;             // null: values pass as read
+    std::string m_converted;
+    std::optional<SectionFilter> m_section;
+    const std::vector<std::string>* m_current;  // the header, then m_values
     RecordLine m_line;
     bool m_inObject = false;
     int m_nextKeyIndex = 0;
@@ -237,8 +274,26 @@ RunResult ExtractionRun(const RunSettings& settings, const Configuration& config
                                "Ungültiges Dateiformat: Die Zeichnung ist eine binäre "
                                "DXF-Datei; gelesen werden nur DXF-Dateien im Textformat."};
 
+        // With a table encoding, the descriptions, separator and decimal mark
+        // are converted from velunt.ini's encoding once, here.
+        std::optional<TableText> tableText;
+        RunSettings converted;
+        std::vector<std::string> convertedHeader;
+        if (settings.tableEncoding != TableEncoding::Bytes) {
+            tableText.emplace(settings.tableEncoding, reader.peek(LineReader::kDefaultBlockSize));
+            converted = settings;
+            converted.separator = tableText->fromIni(settings.separator, config.encoding);
+            converted.decimalMark = tableText->fromIni(settings.decimalMark, config.encoding);
+            for (const std::string& text : config.table.texts)
+                convertedHeader.push_back(tableText->fromIni(text, config.encoding));
+        }
+        const bool convert = tableText.has_value();
+
         output.emplace(settings.txtpath);
-        Scan scan(settings, config, reader, *output, observer, fileSize(settings.dxfpath));
+        if (convert) output->append(tableText->preamble());
+        Scan scan(convert ? converted : settings, config, reader, *output, observer,
+                  fileSize(settings.dxfpath), convert ? &*tableText : nullptr,
+                  convert ? convertedHeader : config.table.texts);
         result.objectCount = scan.run();
         output->close();
         result.succeeded = true;

@@ -23,6 +23,9 @@ public:
     // Creates or empties `path`.
     explicit OutputFile(std::filesystem::path path);
 
+    // Adds `bytes` as they are, without a line end (a byte-order mark).
+    void append(std::string_view bytes);
+
     // Adds the line made of `pieces`, and CR LF.
     void appendLine(const std::vector<std::string_view>& pieces);
 
