@@ -26,7 +26,9 @@ constexpr int kExitUsage = 64;
 
 class StderrReport : public ErrorReport {
 public:
-    void show(const RuntimeError& error) override { cli::PrintError("", error); }
+    void show(const RuntimeError& error) override {
+        cli::PrintError("", error);
+    }
 };
 
 }  // namespace

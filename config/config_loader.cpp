@@ -4,11 +4,11 @@
 #include <string>
 
 #include "base/file_io.h"
+#include "lines/line_reader.h"
 #include "base/read_number.h"
 #include "base/runtime_error.h"
 #include "base/table_encoding.h"
 #include "base/trim_spaces.h"
-#include "lines/line_reader.h"
 
 namespace velunt {
 namespace {

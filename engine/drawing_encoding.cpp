@@ -61,7 +61,10 @@ DrawingHeader ReadDrawingHeader(std::string_view bytes) {
         }
         before2 = before1;
         before1 = line;
-        if (!inHeader && header.hasNonAsciiLine) break;
+        // After the header, read on only while the encoding is still open.
+        if (!inHeader && (header.hasNonAsciiLine || !header.codePage.empty() ||
+                          formatNumber(TrimSpaces(header.acadver)) >= 1021))
+            break;
     }
     return header;
 }

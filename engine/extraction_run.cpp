@@ -10,14 +10,14 @@
 #include "base/file_io.h"
 #include "base/read_number.h"
 #include "base/trim_spaces.h"
+#include "lines/group_code.h"
+#include "lines/line_matcher.h"
+#include "lines/line_reader.h"
 #include "engine/output_file.h"
 #include "engine/record_line.h"
 #include "engine/section_filter.h"
 #include "engine/table_text.h"
 #include "engine/value_transform.h"
-#include "lines/group_code.h"
-#include "lines/line_matcher.h"
-#include "lines/line_reader.h"
 
 namespace velunt {
 namespace {
@@ -200,8 +200,8 @@ private:
     // Before the first object the texts are still the column descriptions,
     // so the line built then is the header.
     void writeLine(bool atObjectStart) {
-        BuildRecordLine(*m_current, m_fieldOrder, m_settings.separator, m_settings.addCounter,
-                        atObjectStart, m_objectCounter, m_line);
+        BuildRecordLine(*m_current, m_fieldOrder, m_settings.separator,
+                        m_settings.addCounter, atObjectStart, m_objectCounter, m_line);
         m_output.appendLine(m_line.pieces);
     }
 

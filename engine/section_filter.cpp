@@ -12,19 +12,17 @@ void readRequired(LineReader& reader, std::string_view& line) {
 }  // namespace
 
 bool SectionFilter::inside(std::string_view& type, LineReader& reader) {
-    const LineMatcher objectStart("  0");
-    const LineMatcher nameKey("  2");
     while (type == "SECTION") {
         m_inside = false;
         std::string_view code;
         for (;;) {
             if (!reader.next(code)) return false;
-            if (objectStart.matches(code)) {
+            if (m_objectStart.matches(code)) {
                 readRequired(reader, type);  // a new object start: look at it
                 break;
             }
             std::string_view value;
-            if (nameKey.matches(code)) {
+            if (m_nameKey.matches(code)) {
                 readRequired(reader, value);
                 m_inside = value == m_name;
                 return false;

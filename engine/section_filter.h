@@ -26,6 +26,8 @@ public:
 private:
     std::string m_name;
     bool m_inside = false;
+    LineMatcher m_objectStart{"  0"};
+    LineMatcher m_nameKey{"  2"};
 };
 
 }  // namespace velunt

@@ -4,6 +4,7 @@
 
 #include "config/config_loader.h"
 #include "engine/extraction_run.h"
+#include "engine/table_text.h"
 #include "test_files.h"
 
 namespace velunt {
@@ -174,6 +175,22 @@ TEST(Encoding, WithoutHeaderVariablesTheFirstNonAsciiTextDecides) {
                   "1\xC2\xA7\xC3\xA4\xC2\xA7"
                   "1\r\n2\xC2\xA7\xC3\x83\xC2\xA4\xC2\xA7"
                   "2\r\n");
+}
+
+// The word-wise check finds a backslash or a high byte at every position,
+// and nothing in plain ASCII (the bytes around "\\" and 0x80 included).
+TEST(Encoding, OnlyValuesWithAHighByteOrABackslashAreConverted) {
+    for (size_t length = 0; length <= 19; ++length) {
+        const std::string plain(length, '[');
+        EXPECT_FALSE(TableText::NeedsConverting(plain + "]~\x7F\x01")) << length;
+        for (size_t at = 0; at < length; ++at) {
+            for (const char mark : {'\\', '\x80', '\xFF'}) {
+                std::string value = plain;
+                value[at] = mark;
+                EXPECT_TRUE(TableText::NeedsConverting(value)) << length << " " << at;
+            }
+        }
+    }
 }
 
 TEST(Encoding, SettingsAreReadLikeTheOthersAndCheckedAtLoading) {
