@@ -37,6 +37,7 @@ DrawingHeader ReadDrawingHeader(std::string_view bytes) {
     // The two complete lines before the current one.
     std::string_view before2, before1;
     bool inHeader = true;
+    bool headerDecides = false;
     size_t pos = 0;
     while (pos < bytes.size()) {
         const size_t end = bytes.find_first_of("\r\n", pos);
@@ -57,14 +58,16 @@ DrawingHeader ReadDrawingHeader(std::string_view bytes) {
             if (afterCode && name == "$ACADVER" && header.acadver.empty()) header.acadver = value;
             if (afterCode && name == "$DWGCODEPAGE" && header.codePage.empty())
                 header.codePage = value;
-            if (value == "ENDSEC") inHeader = false;
+            if (value == "ENDSEC") {
+                inHeader = false;
+                headerDecides = formatNumber(TrimSpaces(header.acadver)) >= 1021 ||
+                                DrawingCodePageNumber(header.codePage) != 0;
+            }
         }
         before2 = before1;
         before1 = line;
         // After the header, read on only while the encoding is still open.
-        if (!inHeader && (header.hasNonAsciiLine || !header.codePage.empty() ||
-                          formatNumber(TrimSpaces(header.acadver)) >= 1021))
-            break;
+        if (!inHeader && (header.hasNonAsciiLine || headerDecides)) break;
     }
     return header;
 }

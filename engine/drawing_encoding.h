@@ -1,8 +1,10 @@
 #pragma once
 // How the texts of a drawing are encoded, told from its first bytes: UTF-8
 // from $ACADVER AC1021 (the 2007 format) on; before that the code page named
-// by $DWGCODEPAGE; without either (or with a name no decoder knows), UTF-8
-// when the first text that is not ASCII is valid UTF-8, else Windows-1252.
+// by $DWGCODEPAGE; without either (or with a name no decoder knows, such as
+// "ASCII"), UTF-8 after a UTF-8 byte-order mark, else UTF-8 when the first
+// text that is not ASCII is valid UTF-8, else Windows-1252. That text is
+// looked for in the first bytes, then among the values as they come.
 #include <memory>
 #include <string>
 #include <string_view>
