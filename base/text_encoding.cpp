@@ -65,7 +65,69 @@ size_t decodeUtf8(std::string_view s, size_t pos, char32_t& cp) {
     return length;
 }
 
+constexpr char32_t kReplacement = 0xFFFD;
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+// The code point of the escape "\U+XXXX" at `pos`, or -1 when none is there.
+long escapeAt(std::string_view s, size_t pos) {
+    if (pos + 7 > s.size() || s[pos] != '\\' || s[pos + 1] != 'U' || s[pos + 2] != '+') return -1;
+    long cp = 0;
+    for (size_t i = pos + 3; i < pos + 7; ++i) {
+        const int digit = hexDigit(s[i]);
+        if (digit < 0) return -1;
+        cp = cp * 16 + digit;
+    }
+    return cp;
+}
+
 }  // namespace
+
+void AppendRepairedUtf8(std::string_view bytes, std::string& out) {
+    char32_t cp;
+    for (size_t pos = 0; pos < bytes.size();) {
+        const size_t n = decodeUtf8(bytes, pos, cp);
+        if (n == 0) {
+            appendUtf8(out, kReplacement);
+            ++pos;
+            continue;
+        }
+        out.append(bytes.substr(pos, n));
+        pos += n;
+    }
+}
+
+void ReplaceUnicodeEscapes(std::string& utf8) {
+    size_t pos = utf8.find("\\U+");
+    if (pos == std::string::npos) return;
+    std::string out(utf8, 0, pos);
+    while (pos < utf8.size()) {
+        long cp = escapeAt(utf8, pos);
+        if (cp < 0) {
+            out.push_back(utf8[pos++]);
+            continue;
+        }
+        pos += 7;
+        if (cp >= 0xD800 && cp <= 0xDBFF) {
+            const long low = escapeAt(utf8, pos);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+                pos += 7;
+            } else {
+                cp = kReplacement;
+            }
+        } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
+            cp = kReplacement;
+        }
+        appendUtf8(out, static_cast<char32_t>(cp));
+    }
+    utf8.swap(out);
+}
 
 bool IsValidUtf8(std::string_view bytes) {
     char32_t cp;

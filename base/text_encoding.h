@@ -21,6 +21,15 @@ std::string ToUtf8(std::string_view bytes, TextEncoding encoding);
 // become "?".
 std::string FromUtf8(std::string_view utf8, TextEncoding encoding);
 
+// Appends `bytes`, meant as UTF-8, to `out`; each byte that does not
+// decode becomes U+FFFD.
+void AppendRepairedUtf8(std::string_view bytes, std::string& out);
+
+// Replaces each "\U+XXXX" (four hex digits) in the UTF-8 text `utf8` by its
+// character, a surrogate pair written as two such escapes by one character;
+// a lone surrogate becomes U+FFFD. Other backslashes stay as they are.
+void ReplaceUnicodeEscapes(std::string& utf8);
+
 // The file-system path that the bytes of a path in `encoding` name. Both
 // front ends open every file named in velunt.ini or a caption through this.
 std::filesystem::path PathFromBytes(std::string_view bytes, TextEncoding encoding);

@@ -15,6 +15,7 @@
 #   LONGLINE_MB    length of the long line in MiB (default 500)
 #   BENCH_NO_CLI   1: leave velunt-cli out (measure the other contenders only)
 #   BENCH_KEEP     1: keep longline.dxf and its table after the longline run
+#   BENCH_SETTINGS further velunt.ini lines, separated by blanks (e.g. "kodierung=UTF-8")
 #
 # Everything it writes stays in bench/out/. Needs bash, g++, gcc, mawk, GNU time
 # (/usr/bin/time, Debian package "time"), and cmake for the velunt-cli build.
@@ -31,6 +32,7 @@ BENCH_ROUNDS=${BENCH_ROUNDS:-3}
 LONGLINE_MB=${LONGLINE_MB:-500}
 BENCH_NO_CLI=${BENCH_NO_CLI:-0}
 BENCH_KEEP=${BENCH_KEEP:-0}
+BENCH_SETTINGS=${BENCH_SETTINGS:-}
 MIB=1048576
 
 die() {
@@ -41,7 +43,7 @@ die() {
 case "$MODE" in
     big | gen | longline) ;;
     -h | --help | help)
-        sed -n '2,22p' "$0" | sed 's/^# \{0,1\}//'
+        sed -n '2,21p' "$0" | sed 's/^# \{0,1\}//'
         exit 0
         ;;
     *) die "unknown mode '$MODE' (big, gen or longline)" ;;
@@ -162,6 +164,7 @@ write_ini() {
         'masterkey=TEXT' \
         'trennzeich=;' \
         'dezzeich=,' \
+        $BENCH_SETTINGS \
         '[Spalten]' \
         ' 10|1|RW' \
         ' 20|2|HW' \

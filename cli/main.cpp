@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/table_encoding.h"
 #include "cli/batch.h"
 #include "cli/config_file.h"
 #include "cli/error_line.h"
@@ -74,6 +75,15 @@ int main(int argc, char** argv) {
     // boxes hold after loading, unless given here.
     settings.decimalMark = options.decimalMark.value_or(InitialDecimalMark(config.settings));
     settings.separator = options.separator.value_or(InitialSeparator(config.settings));
+    settings.section = options.section.value_or(config.settings.abschnitt);
+    // kodierung= was checked when velunt.ini was loaded; --encoding is here.
+    const std::string encoding = options.encoding.value_or(config.settings.kodierung);
+    const std::optional<TableEncoding> tableEncoding = ParseTableEncoding(encoding);
+    if (!tableEncoding) {
+        cli::PrintError("", UnknownTableEncodingError("--encoding", encoding));
+        return kExitConfigError;
+    }
+    settings.tableEncoding = *tableEncoding;
     const bool showProgress = cli::StderrIsTerminal();
     // From here on Ctrl+C stops the run at a whole line.
     cli::CatchInterrupts();

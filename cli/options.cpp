@@ -18,6 +18,10 @@ const char* const kUsage =
     "  --txt DATEI               Ausgabedatei (Vorgabe: txtpath= der Konfiguration)\n"
     "  --separator TEXT          Trennzeichen (Vorgabe: trennzeich=)\n"
     "  --decimal-mark TEXT       Dezimalzeichen (Vorgabe: dezzeich=)\n"
+    "  --section NAME            nur Objekte im Abschnitt NAME, z. B. ENTITIES\n"
+    "                            (Vorgabe: abschnitt=; leer: alle)\n"
+    "  --encoding NAME           Tabelle in UTF-8, UTF-8-BOM oder WINDOWS-1252\n"
+    "                            (Vorgabe: kodierung=; leer: Bytes wie gelesen)\n"
     "  --replace-decimal-point   Dezimalpunkt durch das Dezimalzeichen ersetzen\n"
     "  --shift                   Koordinaten verschieben (Schlüssel 10, 11, 20, 21)\n"
     "  --rw TEXT                 Verschiebung RW (Vorgabe: 4400000)\n"
@@ -43,10 +47,10 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
         std::string_view name;
         std::string* target;
     };
-    std::string ini, dxf, txt, separator, decimalMark, outDir, jobs, masterkey, format, makeIni,
-        codes;
+    std::string ini, dxf, txt, separator, decimalMark, section, encoding, outDir, jobs, masterkey,
+        format, makeIni, codes;
     bool hasIni = false, hasDxf = false, hasTxt = false, hasSeparator = false,
-         hasDecimalMark = false;
+         hasDecimalMark = false, hasSection = false, hasEncoding = false;
     bool hasOutDir = false, hasJobs = false;
     const ValueOption valueOptions[] = {
         {"--ini", &ini},
@@ -54,6 +58,8 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
         {"--txt", &txt},
         {"--separator", &separator},
         {"--decimal-mark", &decimalMark},
+        {"--section", &section},
+        {"--encoding", &encoding},
         {"--rw", &o.rw},
         {"--hw", &o.hw},
         {"--out-dir", &outDir},
@@ -106,6 +112,8 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
             hasTxt |= option.target == &txt;
             hasSeparator |= option.target == &separator;
             hasDecimalMark |= option.target == &decimalMark;
+            hasSection |= option.target == &section;
+            hasEncoding |= option.target == &encoding;
             hasOutDir |= option.target == &outDir;
             hasJobs |= option.target == &jobs;
             if (option.target == &masterkey) o.masterkey = masterkey;
@@ -128,6 +136,8 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
     if (hasTxt) o.txt = txt;
     if (hasSeparator) o.separator = separator;
     if (hasDecimalMark) o.decimalMark = decimalMark;
+    if (hasSection) o.section = section;
+    if (hasEncoding) o.encoding = encoding;
     if (hasOutDir) o.outDir = outDir;
     if (hasJobs) {
         int n = 0;

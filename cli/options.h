@@ -13,6 +13,8 @@ struct Options {
     std::optional<std::string> txt;
     std::optional<std::string> separator;
     std::optional<std::string> decimalMark;
+    std::optional<std::string> section;   // overrides abschnitt=
+    std::optional<std::string> encoding;  // overrides kodierung=
     std::string rw = "4400000";
     std::string hw = "5700000";
     bool replaceDecimalPoint = false;

@@ -8,6 +8,7 @@
 #include "base/file_io.h"
 #include "base/read_number.h"
 #include "base/runtime_error.h"
+#include "base/table_encoding.h"
 #include "base/trim_spaces.h"
 #include "config/ini_messages.h"
 #include "lines/memory_lines.h"
@@ -186,6 +187,12 @@ void readSettings(std::string_view text, const std::filesystem::path& path,
             s.trennzeich = value("trennzeich=");
             s.hasTrennzeich = true;
         }
+        if (startsWithKey(line, "abschnitt=")) {
+            s.abschnitt = value("abschnitt=");
+        }
+        if (startsWithKey(line, "kodierung=")) {
+            s.kodierung = value("kodierung=");
+        }
     }
 }
 
@@ -203,6 +210,9 @@ Configuration ConfigLoader(const std::filesystem::path& iniPath) {
     config.table.resize(static_cast<size_t>(config.columnCount) + 1);
     const std::vector<int> blockLines = readBlock(text, iniPath, config);
     readSettings(text, iniPath, blockLines, config);
+    if (!ParseTableEncoding(config.settings.kodierung))
+        throw UnknownTableEncodingError("kodierung=",
+                                        ToUtf8(config.settings.kodierung, config.encoding));
     return config;
 }
 

@@ -12,9 +12,10 @@ namespace velunt {
 // byte-order mark at the start is skipped. Raises RuntimeError: 53 when the
 // file is missing, 5 for a column line with fewer than two bars, 6 for
 // overflows, 7 when the file does not fit in memory, 62 when "[Spalten]" is
-// the last line, 9 for a third header line; each description names the file
-// and the line ("velunt.ini, Zeile 8: ..."). Lines that look like a setting
-// but are none become config.warnings.
+// the last line, 9 for a third header line, 5 for a "kodierung=" value that
+// names no known encoding; each description names the file and the line
+// ("velunt.ini, Zeile 8: ..."). Lines that look like a setting but are none
+// become config.warnings.
 Configuration ConfigLoader(const std::filesystem::path& iniPath);
 
 }  // namespace velunt

@@ -1,5 +1,5 @@
 #pragma once
-// What velunt.ini holds once loaded: the column table, the five settings and
+// What velunt.ini holds once loaded: the column table, the seven settings and
 // the column lines as written. Texts are the file's bytes, unchanged.
 #include <cstdint>
 #include <filesystem>
@@ -32,6 +32,8 @@ struct Settings {
     std::string masterkey;   // the object type whose objects become lines
     std::string dezzeich;    // decimal mark
     std::string trennzeich;  // field separator
+    std::string abschnitt;   // the section whose objects count; empty: all
+    std::string kodierung;   // the table's encoding name; empty: bytes as read
     bool hasDezzeich = false;
     bool hasTrennzeich = false;
 };

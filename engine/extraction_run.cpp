@@ -13,6 +13,8 @@
 #include "engine/binary_drawing.h"
 #include "engine/output_file.h"
 #include "engine/record_line.h"
+#include "engine/section_filter.h"
+#include "engine/table_text.h"
 #include "engine/value_transform.h"
 #include "lines/group_code.h"
 #include "lines/line_matcher.h"
@@ -98,7 +100,8 @@ std::vector<std::string> StandardKeys(const Configuration& config) {
 class Scan : private BlockListener {
 public:
     Scan(const RunSettings& settings, const Configuration& config, LineReader& reader,
-         OutputFile& output, RunObserver* observer, std::uint64_t totalBytes)
+         OutputFile& output, RunObserver* observer, std::uint64_t totalBytes, TableText* tableText,
+         const std::vector<std::string>& header)
         : m_settings(settings),
           m_config(config),
           m_reader(reader),
@@ -108,7 +111,10 @@ public:
           m_fieldOrder(FieldOrder(config.table, config.columnCount)),
           m_masterkey(config.settings.masterkey),
           m_values(static_cast<size_t>(config.columnCount) + 1),
-          m_filled(static_cast<size_t>(config.columnCount), 0) {
+          m_filled(static_cast<size_t>(config.columnCount), 0),
+          m_tableText(tableText),
+          m_current(&header) {
+        if (!settings.section.empty()) m_section.emplace(settings.section);
         for (const std::string& key : StandardKeys(config)) m_keys.emplace_back(key);
         m_reader.setBlockListener(this);
     }
@@ -133,7 +139,13 @@ public:
                 // Only a run without objects needs the types (for its
                 // warning); the first object ends the counting.
                 if (m_objectCounter == 0) m_types.add(line);
-                if (m_masterkey.matches(line)) {
+                if (m_section) [[unlikely]] {
+                    if (m_section->inside(line, m_reader) && m_masterkey.matches(line)) {
+                        objectBoundary();
+                    } else {
+                        m_inObject = false;
+                    }
+                } else if (m_masterkey.matches(line)) {
                     objectBoundary();
                 } else {
                     m_inObject = false;
@@ -170,13 +182,35 @@ private:
         m_filled[index] = 1;
         std::string& slot = m_values[index];
         const std::string_view key = m_keys[index].text();
-        if (m_reader.lastLineSpilled()) {
+        if (m_tableText) [[unlikely]] {
+            captureConverted(value, slot, key);
+        } else if (m_reader.lastLineSpilled()) {
             // A value that spans blocks is moved, not copied.
             m_reader.moveLastLineInto(slot);
             TransformValueInPlace(slot, key, m_settings);
         } else {
             TransformValue(value, key, m_settings, slot);
         }
+    }
+
+    // The same in the table's encoding; values that are the same in every
+    // encoding skip the conversion.
+    void captureConverted(std::string_view value, std::string& slot, std::string_view key) {
+        if (m_reader.lastLineSpilled()) {
+            m_reader.moveLastLineInto(slot);
+            if (TableText::NeedsConverting(slot)) {
+                m_tableText->convertValue(slot, m_converted);
+                slot.swap(m_converted);
+                if (m_converted.capacity() > kKeptValueCapacity) std::string().swap(m_converted);
+            }
+            TransformValueInPlace(slot, key, m_settings);
+            return;
+        }
+        if (TableText::NeedsConverting(value)) {
+            m_tableText->convertValue(value, m_converted);
+            value = m_converted;
+        }
+        TransformValue(value, key, m_settings, slot);
     }
 
     void objectBoundary() {
@@ -220,7 +254,10 @@ private:
     std::vector<std::string> m_values;  // the current object's captured values
     std::vector<char> m_filled;         // per slot: captured in some object
     TypeCounter m_types;
-    const std::vector<std::string>* m_current = &m_config.table.texts;
+    TableText* m_tableText;             // null: values pass as read
+    std::string m_converted;
+    std::optional<SectionFilter> m_section;
+    const std::vector<std::string>* m_current;  // the header, then m_values
     RecordLine m_line;
     bool m_inObject = false;
     int m_nextKeyIndex = 0;
@@ -252,6 +289,7 @@ RuntimeError flushBeforeReport(std::optional<OutputFile>& output, const RuntimeE
 RunResult ExtractionRun(const RunSettings& settings, const Configuration& config,
                         ErrorReport& report, RunObserver* observer) {
     RunResult result;
+    result.section = settings.section;
     std::optional<OutputFile> output;
     try {
         checkSettings(settings, config);
@@ -278,12 +316,29 @@ RunResult ExtractionRun(const RunSettings& settings, const Configuration& config
             !observer->progress(reader.bytesRead(), totalBytes))
             throw MakeError(kUserInterrupt);
 
+        // With a table encoding, the descriptions, separator and decimal mark
+        // are converted from velunt.ini's encoding once, here.
+        std::optional<TableText> tableText;
+        RunSettings converted;
+        std::vector<std::string> convertedHeader;
+        if (settings.tableEncoding != TableEncoding::Bytes) {
+            tableText.emplace(settings.tableEncoding, reader.peek(LineReader::kDefaultBlockSize));
+            converted = settings;
+            converted.separator = tableText->fromIni(settings.separator, config.encoding);
+            converted.decimalMark = tableText->fromIni(settings.decimalMark, config.encoding);
+            for (const std::string& text : config.table.texts)
+                convertedHeader.push_back(tableText->fromIni(text, config.encoding));
+        }
+        const bool convert = tableText.has_value();
+
         if (settings.txtpath.empty())
             throw RuntimeError{kPathFileAccessError,
                                "Keine Ausgabedatei: txtpath= fehlt in velunt.ini und keine "
                                "gewählt (TXT wählen bzw. --txt)."};
         output.emplace(settings.txtpath);
-        Scan scan(settings, config, reader, *output, observer, totalBytes);
+        if (convert) output->append(tableText->preamble());
+        Scan scan(convert ? converted : settings, config, reader, *output, observer, totalBytes,
+                  convert ? &*tableText : nullptr, convert ? convertedHeader : config.table.texts);
         result.objectCount = scan.run();
         scan.results(result);
         output->close();

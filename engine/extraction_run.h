@@ -3,6 +3,7 @@
 // object of the master type, captures the values of the table's keys in
 // table order, transforms them and writes one line per object under a
 // header line.
+#include <string>
 #include <vector>
 
 #include "config/configuration.h"
@@ -23,6 +24,9 @@ struct RunResult {
     // Per table slot 0 .. columnCount-1: whether its key was found in at
     // least one object of the master type.
     std::vector<bool> columnFilled;
+    // The section the objects were counted in (RunSettings::section); the
+    // type counts above are the whole drawing's.
+    std::string section;
 };
 
 // Runs the extraction with `settings` and the loaded `config`, and reports any error through

@@ -55,6 +55,18 @@ void OutputFile::appendLine(const std::vector<std::string_view>& pieces) {
     m_used += needed;
 }
 
+void OutputFile::append(std::string_view bytes) {
+    if (bytes.empty()) return;
+    if (m_used + bytes.size() > kBufferSize) flush();
+    if (bytes.size() > kBufferSize) {
+        write(bytes, false);
+        return;
+    }
+    if (m_used == 0) m_waitingSince = std::chrono::steady_clock::now();
+    std::memcpy(m_buffer.get() + m_used, bytes.data(), bytes.size());
+    m_used += bytes.size();
+}
+
 void OutputFile::flush() {
     if (m_used == 0) return;
     const size_t used = m_used;

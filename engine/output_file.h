@@ -27,6 +27,9 @@ public:
     // Creates `path`, or empties it once no other run holds its lock.
     explicit OutputFile(std::filesystem::path path);
 
+    // Adds `bytes` as they are, without a line end (a byte-order mark).
+    void append(std::string_view bytes);
+
     // Adds the line made of `pieces`, and CR LF.
     void appendLine(const std::vector<std::string_view>& pieces);
 

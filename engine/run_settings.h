@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <string>
 
+#include "base/table_encoding.h"
+
 namespace velunt {
 
 struct RunSettings {
@@ -17,6 +19,11 @@ struct RunSettings {
     bool replaceDecimalPoint = false;  // Check2
     bool shiftCoordinates = false;     // Check3
     bool addCounter = true;            // Check4
+    // Only objects inside the section of this name count (abschnitt=,
+    // --section); empty: every object, wherever it stands.
+    std::string section;
+    // The table's encoding (kodierung=, --encoding); Bytes: as read.
+    TableEncoding tableEncoding = TableEncoding::Bytes;
 };
 
 }  // namespace velunt

@@ -51,6 +51,10 @@ std::string noObjects(const RunResult& result, const Configuration& config,
         return "Keine Objekte in " + name +
                ": masterkey= fehlt in velunt.ini oder ist leer (z. B. masterkey=TEXT).";
     std::string text = "Keine Objekte vom Typ „" + masterkey + "“ in " + name + ".";
+    if (!result.section.empty())
+        text = "Keine Objekte vom Typ „" + masterkey + "“ im Abschnitt „" +
+               ToUtf8(result.section, config.encoding) + "“ von " + name +
+               " (abschnitt= bzw. --section).";
     std::string present, meant;
     size_t shown = 0, left = 0;
     bool sections = false;
@@ -64,13 +68,15 @@ std::string noObjects(const RunResult& result, const Configuration& config,
             ++left;
             continue;
         }
-        if (meant.empty() && sameIgnoringCase(TrimSpaces(type), TrimSpaces(masterkey)))
+        if (meant.empty() && type != masterkey &&
+            sameIgnoringCase(TrimSpaces(type), TrimSpaces(masterkey)))
             meant = type;
         if (shown == kTypesShown) {
             ++left;
             continue;
         }
-        present += (shown++ ? ", " : " Vorhanden: ") + type + " " + countText(entry.count);
+        present += (shown++ ? ", " : result.section.empty() ? " Vorhanden: "
+                                                             : " In der ganzen Zeichnung: ") + type + " " + countText(entry.count);
     }
     if (shown == 0 && sections && left == 0) return text + " Die Zeichnung enthält keine Objekte.";
     if (shown == 0)

@@ -252,6 +252,10 @@ RunSettings Form1::readRunSettings() const {
     settings.replaceDecimalPoint = Check2->isChecked();
     settings.shiftCoordinates = Check3->isChecked();
     settings.addCounter = Check4->isChecked();
+    // As loaded: velunt.ini is where the window takes these two from.
+    settings.section = m_config.settings.abschnitt;
+    settings.tableEncoding =
+        ParseTableEncoding(m_config.settings.kodierung).value_or(TableEncoding::Bytes);
     return settings;
 }
 

@@ -20,6 +20,16 @@ TEST(ParseOptions, TakesValuesLiterally) {
     EXPECT_FALSE(r.options.txt.has_value());
 }
 
+TEST(ParseOptions, SectionAndEncodingOverrideOnlyWhenGiven) {
+    const ParseResult given = ParseOptions({"--section", "ENTITIES", "--encoding=UTF-8"});
+    ASSERT_EQ(given.error, "");
+    EXPECT_EQ(given.options.section, "ENTITIES");
+    EXPECT_EQ(given.options.encoding, "UTF-8");
+    const ParseResult none = ParseOptions({});
+    EXPECT_FALSE(none.options.section.has_value());
+    EXPECT_FALSE(none.options.encoding.has_value());
+}
+
 TEST(ParseOptions, RejectsWhatItDoesNotKnow) {
     const std::vector<std::vector<std::string>> kBad = {
         {"--bogus"},

@@ -73,6 +73,29 @@ TEST_F(Form1Actions, LoadFillsTheWindowFromVeluntIni) {
 // velunt.ini as UTF-8 or, when not valid UTF-8, as Windows-1252: the window
 // shows the decoded text, a path opens the file of that name, and what the
 // user types goes back into the file's encoding.
+// abschnitt= and kodierung= have no field of their own: the run takes them
+// from velunt.ini as loaded.
+TEST_F(Form1Actions, RunsWithTheSectionAndEncodingOfVeluntIni) {
+    WriteFile(m_workspace.path("velunt.ini"),
+              "dxfpath=in.dxf\r\ntxtpath=out.txt\r\nmasterkey=TEXT\r\ntrennzeich=;\r\n"
+              "abschnitt=ENTITIES\r\nkodierung=UTF-8\r\n[Spalten]\r\n  1|1|Text\r\n\r\n");
+    WriteFile(m_workspace.path("in.dxf"),
+              "  0\nSECTION\n  2\nBLOCKS\n  0\nTEXT\n  1\nSymbol\n  0\nENDSEC\n"
+              "  0\nSECTION\n  2\nENTITIES\n  0\nTEXT\n  1\nStra\xDF"
+              "e\n  0\nENDSEC\n");
+    ScriptedPlatform platform;
+    Form1 form(platform);
+    form.load("velunt.ini");
+    EXPECT_EQ(form.readRunSettings().section, "ENTITIES");
+    EXPECT_EQ(form.readRunSettings().tableEncoding, TableEncoding::Utf8);
+    MessageBoxAnswerer answerer;
+    QTest::mouseClick(form.Command3, Qt::LeftButton);
+    EXPECT_TRUE(answerer.boxes.empty());
+    EXPECT_EQ(output(),
+              "Text;Index\r\nStra\xC3\x9F"
+              "e;1\r\n");
+}
+
 TEST_F(Form1Actions, ReadsAndWritesTextInTheEncodingOfVeluntIni) {
     struct Case {
         const char* encoding;
