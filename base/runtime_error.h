@@ -44,7 +44,7 @@ std::string StandardDescription(int number);
 RuntimeError MakeError(int number);
 
 // Maps an operating-system error met while opening, reading or writing
-// `path` onto the standard numbers (53, 61, 70, 75, 76 ...).
+// `path` onto the standard numbers (7, 53, 61, 70, 75, 76 ...).
 RuntimeError FileError(const std::error_code& code, const std::filesystem::path& path);
 
 // The same for the C library's errno value.

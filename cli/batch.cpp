@@ -6,12 +6,14 @@
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
+#include <new>
 #include <optional>
+#include <system_error>
 #include <thread>
 
+#include "base/runtime_error.h"
 #include "cli/error_line.h"
 #include "engine/extraction_run.h"
-#include "base/runtime_error.h"
 
 namespace velunt::cli {
 namespace {
@@ -42,15 +44,17 @@ std::vector<std::optional<RuntimeError>> refusals(const std::vector<BatchItem>& 
     for (size_t i = 0; i < items.size(); ++i) {
         for (size_t j = 0; j < items.size() && !result[i]; ++j) {
             if (j != i && tables[i] == drawings[j])
-                result[i] = RuntimeError{kPathFileAccessError, "Die Tabelle " + items[i].table.string() +
-                                                 " würde die Zeichnung " + items[j].name +
-                                                 " überschreiben."};
+                result[i] =
+                    RuntimeError{kPathFileAccessError, "Die Tabelle " + items[i].table.string() +
+                                                           " würde die Zeichnung " + items[j].name +
+                                                           " überschreiben."};
         }
         for (size_t j = 0; j < i && !result[i]; ++j) {
             if (!result[j] && tables[i] == tables[j])
-                result[i] = RuntimeError{
-                    kFileAlreadyExists, "Datei existiert bereits: die Tabelle " + items[i].table.string() +
-                            " schreibt schon die Zeichnung " + items[j].name + "."};
+                result[i] =
+                    RuntimeError{kFileAlreadyExists,
+                                 "Datei existiert bereits: die Tabelle " + items[i].table.string() +
+                                     " schreibt schon die Zeichnung " + items[j].name + "."};
         }
     }
     return result;
@@ -152,13 +156,19 @@ int RunBatch(const std::vector<BatchItem>& items, const RunSettings& base,
             if (!error && !std::filesystem::exists(items[i].drawing, ec))
                 error = FileErrorFromErrno(ENOENT, items[i].drawing);
             if (!error) {
-                RunSettings settings = base;
-                settings.dxfpath = items[i].drawing;
-                settings.txtpath = items[i].table;
-                KeptReport report;
-                ItemObserver observer(progress);
-                ExtractionRun(settings, config, report, &observer);
-                error = report.error;
+                // Memory can run out outside the run too (copying the
+                // settings, keeping the error); that is this item's error 7.
+                try {
+                    RunSettings settings = base;
+                    settings.dxfpath = items[i].drawing;
+                    settings.txtpath = items[i].table;
+                    KeptReport report;
+                    ItemObserver observer(progress);
+                    ExtractionRun(settings, config, report, &observer);
+                    error = report.error;
+                } catch (const std::bad_alloc&) {
+                    error = MakeError(kOutOfMemory);
+                }
             }
             progress.add(0, true);
             std::lock_guard lock(mutex);
@@ -170,12 +180,20 @@ int RunBatch(const std::vector<BatchItem>& items, const RunSettings& base,
 
     const size_t threadCount =
         std::min<size_t>(static_cast<size_t>(std::max(jobs, 1)), items.size());
+    // Workers that cannot be started (a limit on threads or memory) leave
+    // their share to those that could; this thread always works too.
     std::vector<std::thread> threads;
-    for (size_t t = 1; t < threadCount; ++t) threads.emplace_back(worker);
+    try {
+        threads.reserve(threadCount);
+        for (size_t t = 1; t < threadCount; ++t) threads.emplace_back(worker);
+    } catch (const std::system_error&) {
+    } catch (const std::bad_alloc&) {
+    }
 
-    // This thread works too; one more writes the messages in the order named.
+    // One more thread writes the messages in the order named, as the items
+    // finish; without it, this thread writes them all at the end.
     int failed = 0;
-    std::thread reporter([&] {
+    const auto reportInOrder = [&] {
         for (size_t i = 0; i < items.size(); ++i) {
             std::unique_lock lock(mutex);
             done.wait(lock, [&] { return finished[i]; });
@@ -185,10 +203,19 @@ int RunBatch(const std::vector<BatchItem>& items, const RunSettings& base,
             progress.clearLocked();
             PrintError(items[i].name, *errors[i]);
         }
-    });
+    };
+    std::thread reporter;
+    try {
+        reporter = std::thread(reportInOrder);
+    } catch (const std::system_error&) {
+    }
     worker();
     for (std::thread& thread : threads) thread.join();
-    reporter.join();
+    if (reporter.joinable()) {
+        reporter.join();
+    } else {
+        reportInOrder();
+    }
     progress.clear();
     return failed;
 }
