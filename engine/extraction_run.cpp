@@ -1,5 +1,6 @@
 #include "engine/extraction_run.h"
 
+#include <algorithm>
 #include <new>
 #include <optional>
 #include <span>
@@ -13,6 +14,7 @@
 #include "lines/group_code.h"
 #include "lines/line_matcher.h"
 #include "lines/line_reader.h"
+#include "engine/drawing_stamp.h"
 #include "engine/output_file.h"
 #include "engine/record_line.h"
 #include "engine/value_transform.h"
@@ -93,6 +95,12 @@ public:
           m_values(static_cast<size_t>(config.columnCount) + 1) {
         for (const std::string& key : StandardKeys(config)) m_keys.emplace_back(key);
         m_reader.setBlockListener(this);
+        // Only captured values are kept; every other line is only compared
+        // with "  0", the master key and the keys.
+        size_t longest = std::string_view("  0").size();
+        longest = std::max(longest, m_masterkey.text().size());
+        for (const LineMatcher& key : m_keys) longest = std::max(longest, key.text().size());
+        m_reader.setLineLimit(longest);
     }
     ~Scan() override { m_reader.setBlockListener(nullptr); }
 
@@ -122,7 +130,7 @@ public:
             }
             // With an empty table there is no key to await.
             if (m_inObject && columnCount > 0 && m_keys[m_nextKeyIndex].matches(line)) {
-                readRequired(line);
+                if (!m_reader.nextWhole(line)) throw MakeError(kInputPastEndOfFile);
                 capture(line, m_nextKeyIndex);
                 if (++m_nextKeyIndex == columnCount) m_inObject = false;
             }
@@ -220,6 +228,7 @@ RunResult ExtractionRun(const RunSettings& settings, const Configuration& config
                         ErrorReport& report, RunObserver* observer) {
     RunResult result;
     std::optional<OutputFile> output;
+    std::optional<DrawingStamp> drawingStamp;
     try {
         checkSettings(settings, config);
 
@@ -227,6 +236,7 @@ RunResult ExtractionRun(const RunSettings& settings, const Configuration& config
         // is touched: a drawing that is missing, unreadable or binary leaves
         // the previous table as it was.
         const FileHandle dxf = OpenForReading(settings.dxfpath);
+        drawingStamp = StampOf(settings.dxfpath);
         LineReader reader(dxf.get(), settings.dxfpath);
         reader.readGroupCodesInPairs();
         const std::vector<std::string> keys = StandardKeys(config);
@@ -240,10 +250,14 @@ RunResult ExtractionRun(const RunSettings& settings, const Configuration& config
         output.emplace(settings.txtpath);
         Scan scan(settings, config, reader, *output, observer, fileSize(settings.dxfpath));
         result.objectCount = scan.run();
+        if (DrawingChanged(settings.dxfpath, drawingStamp)) throw DrawingChangedError();
         output->close();
         result.succeeded = true;
     } catch (const RuntimeError& error) {
-        report.show(flushBeforeReport(output, error));
+        // A drawing cut while it was read ends early, often inside an object.
+        const bool cut = error.number == kInputPastEndOfFile &&
+                         DrawingChanged(settings.dxfpath, drawingStamp);
+        report.show(flushBeforeReport(output, cut ? DrawingChangedError() : error));
     } catch (const std::bad_alloc&) {
         report.show(flushBeforeReport(output, MakeError(kOutOfMemory)));
     }
