@@ -237,7 +237,10 @@ RunResult ExtractionRun(const RunSettings& settings, const Configuration& config
         // the previous table as it was.
         const FileHandle dxf = OpenForReading(settings.dxfpath);
         drawingStamp = StampOf(settings.dxfpath);
-        LineReader reader(dxf.get(), settings.dxfpath);
+        LineReader reader(dxf.get(), settings.dxfpath,
+                          settings.readBlockSize > 0 ? settings.readBlockSize
+                                                     : LineReader::kDefaultBlockSize,
+                          settings.readAhead);
         reader.readGroupCodesInPairs();
         const std::vector<std::string> keys = StandardKeys(config);
         reader.setKeys(
