@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <string>
 
+#include "base/file_fault.h"
 #include "base/runtime_error.h"
 
 namespace velunt {
@@ -42,7 +43,7 @@ FileHandle OpenForReading(const std::filesystem::path& path) {
     if (path.empty()) throw MakeError(kFileNotFound);
     refuseNonFile(path, true);
     errno = 0;
-    std::FILE* file = openPath(path, "rb");
+    std::FILE* file = WithFileFault(openPath(path, "rb"));
     if (!file) throw FileErrorFromErrno(errno, path);
     return FileHandle(file);
 }
@@ -51,7 +52,7 @@ FileHandle OpenForWriting(const std::filesystem::path& path, const char* mode) {
     if (path.empty()) throw MakeError(kPathFileAccessError);
     refuseNonFile(path, false);
     errno = 0;
-    std::FILE* file = openPath(path, mode);
+    std::FILE* file = WithFileFault(openPath(path, mode));
     if (!file) throw FileErrorFromErrno(errno, path);
     return FileHandle(file);
 }

@@ -237,10 +237,11 @@ RunResult ExtractionRun(const RunSettings& settings, const Configuration& config
         // the previous table as it was.
         const FileHandle dxf = OpenForReading(settings.dxfpath);
         drawingStamp = StampOf(settings.dxfpath);
-        LineReader reader(dxf.get(), settings.dxfpath,
-                          settings.readBlockSize > 0 ? settings.readBlockSize
-                                                     : LineReader::kDefaultBlockSize,
-                          settings.readAhead);
+        // The first block must hold the binary sentinel.
+        const size_t blockSize = settings.readBlockSize == 0
+                                     ? LineReader::kDefaultBlockSize
+                                     : std::max(settings.readBlockSize, kBinaryDxfSentinel.size());
+        LineReader reader(dxf.get(), settings.dxfpath, blockSize, settings.readAhead);
         reader.readGroupCodesInPairs();
         const std::vector<std::string> keys = StandardKeys(config);
         reader.setKeys(
