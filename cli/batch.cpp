@@ -8,6 +8,7 @@
 #include <mutex>
 #include <new>
 #include <optional>
+#include <string>
 #include <system_error>
 #include <thread>
 
@@ -58,6 +59,27 @@ std::vector<std::optional<RuntimeError>> refusals(const std::vector<BatchItem>& 
         }
     }
     return result;
+}
+
+// Error 7, with its text when memory allows.
+RuntimeError outOfMemory() noexcept {
+    try {
+        return MakeError(kOutOfMemory);
+    } catch (const std::bad_alloc&) {
+        return RuntimeError{kOutOfMemory, {}};
+    }
+}
+
+// PrintError, or, when memory ran out for the line or for the error's text,
+// the same line written without building it.
+void printError(const std::string& name, const RuntimeError& error) {
+    const bool textless = error.description.empty() && error.number == kOutOfMemory;
+    try {
+        if (!textless) return PrintError(name, error);
+    } catch (const std::bad_alloc&) {
+    }
+    std::fprintf(stderr, "%s: Fehler: %d: %s\n", name.c_str(), error.number,
+                 textless ? "Nicht genügend Speicher" : error.description.c_str());
 }
 
 class BatchProgress {
@@ -147,28 +169,33 @@ int RunBatch(const std::vector<BatchItem>& items, const RunSettings& base,
     std::mutex mutex;
     std::condition_variable done;
     std::atomic<size_t> nextItem{0};
+    const auto runItem = [&](size_t i) {
+        std::optional<RuntimeError> error = refused[i];
+        // The table's name is derived here, not chosen: a drawing that is
+        // missing must not empty a file of that name.
+        std::error_code ec;
+        if (!error && !std::filesystem::exists(items[i].drawing, ec))
+            error = FileErrorFromErrno(ENOENT, items[i].drawing);
+        if (!error) {
+            RunSettings settings = base;
+            settings.dxfpath = items[i].drawing;
+            settings.txtpath = items[i].table;
+            KeptReport report;
+            ItemObserver observer(progress);
+            ExtractionRun(settings, config, report, &observer);
+            error = report.error;
+        }
+        return error;
+    };
     const auto worker = [&] {
         for (size_t i; (i = nextItem++) < items.size();) {
-            std::optional<RuntimeError> error = refused[i];
-            // The table's name is derived here, not chosen: a drawing that is
-            // missing must not empty a file of that name.
-            std::error_code ec;
-            if (!error && !std::filesystem::exists(items[i].drawing, ec))
-                error = FileErrorFromErrno(ENOENT, items[i].drawing);
-            if (!error) {
-                // Memory can run out outside the run too (copying the
-                // settings, keeping the error); that is this item's error 7.
-                try {
-                    RunSettings settings = base;
-                    settings.dxfpath = items[i].drawing;
-                    settings.txtpath = items[i].table;
-                    KeptReport report;
-                    ItemObserver observer(progress);
-                    ExtractionRun(settings, config, report, &observer);
-                    error = report.error;
-                } catch (const std::bad_alloc&) {
-                    error = MakeError(kOutOfMemory);
-                }
+            // Memory can run out outside the run too (copying the settings,
+            // keeping the error); that is this item's error 7.
+            std::optional<RuntimeError> error;
+            try {
+                error = runItem(i);
+            } catch (const std::bad_alloc&) {
+                error = outOfMemory();
             }
             progress.add(0, true);
             std::lock_guard lock(mutex);
@@ -201,13 +228,14 @@ int RunBatch(const std::vector<BatchItem>& items, const RunSettings& base,
             ++failed;
             std::lock_guard printLock(progress.mutex());
             progress.clearLocked();
-            PrintError(items[i].name, *errors[i]);
+            printError(items[i].name, *errors[i]);
         }
     };
     std::thread reporter;
     try {
         reporter = std::thread(reportInOrder);
     } catch (const std::system_error&) {
+    } catch (const std::bad_alloc&) {
     }
     worker();
     for (std::thread& thread : threads) thread.join();
