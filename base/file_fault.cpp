@@ -7,14 +7,15 @@ namespace velunt {
 namespace {
 
 std::atomic<bool> g_armed{false};
-FileFault g_fault;
-std::atomic<std::uint64_t> g_calls{0};
 
 }  // namespace
 
 #if defined(__GLIBC__)
 
 namespace {
+
+FileFault g_fault;
+std::atomic<std::uint64_t> g_calls{0};
 
 // How many of `requested` bytes the next call in `onWrite` direction may
 // move; -1 when it fails. Sets errno when it is fewer than requested.

@@ -285,6 +285,7 @@ std::string FuzzConfigLoader(const std::uint8_t* data, std::size_t size) {
     settings.shiftCoordinates = settings.replaceDecimalPoint = size % 2 == 1;
     settings.decimalMark = config.settings.dezzeich;
     settings.separator = config.settings.trennzeich;
+    settings.readAhead = false;  // no thread per input
     CollectingReport report;
     const RunResult result = ExtractionRun(settings, config, report);
     if (std::string fault = checkRunOutcome(result, report, txtPath); !fault.empty()) return fault;

@@ -5,7 +5,8 @@
 // Lines. A line ends at CR LF, at a lone CR or at a lone LF; the last line
 // needs no line end, and a file that ends with a line end has no empty line
 // after it. Lines are handed out without their line end. Memory is a few
-// blocks, their masks, and the longest line that spans blocks.
+// blocks, their masks, and the longest line that spans blocks and is held
+// whole (see setLineLimit()).
 //
 // Bits. The file is read in blocks; for each 64-byte window of a block,
 // ComputeWindowMasks() sets bit i of three masks for byte i of the window:
@@ -264,11 +265,11 @@ private:
     std::uint64_t m_mask = 0;    // its line ends not yet handed out
     size_t m_position = 0;       // start of the next line in the block
     std::string m_spill;         // a line that spans blocks
-    size_t m_lineLimit = kNoLimit;  // see setLineLimit()
     bool m_spillInUse = false;   // the last line returned is in m_spill
     bool m_spillActive = false;  // m_spill holds a line or a part of one
     bool m_pendingCr = false;    // the previous block ended with a CR
     bool m_eof = false;
+    size_t m_lineLimit = kNoLimit;  // see setLineLimit()
     std::uint64_t m_bytesRead = 0;
     BlockListener* m_listener = nullptr;
 };
