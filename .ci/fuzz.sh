@@ -5,19 +5,23 @@
 # sanitizer. Skipped, with a message, when Clang cannot be had.
 #
 #   FUZZ_SECONDS   time per target (default 60)
-#   FUZZ_TARGETS   targets to run (default: config_loader extraction_run line_reader)
+#   FUZZ_TARGETS   targets to run (default: all five)
 #   SAMPLES_DIR    sample drawings for the seeds (default ../shared/samples)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$(pwd)
 
 FUZZ_SECONDS=${FUZZ_SECONDS:-60}
-FUZZ_TARGETS=${FUZZ_TARGETS:-"config_loader extraction_run line_reader"}
+FUZZ_TARGETS=${FUZZ_TARGETS:-"config_loader extraction_run line_reader ini_and_run file_faults"}
 SAMPLES_DIR=${SAMPLES_DIR:-$ROOT/../shared/samples}
 
-if [ "$(id -u)" -eq 0 ] && command -v apt-get >/dev/null; then
-    DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends \
-        clang libclang-rt-14-dev >/dev/null || echo "fuzz: could not install clang" >&2
+# clang and its libFuzzer/sanitizer runtimes; installed when missing and run
+# as root.
+if ! command -v clang++ >/dev/null || ! dpkg -s libclang-rt-14-dev >/dev/null 2>&1; then
+    if [ "$(id -u)" -eq 0 ] && command -v apt-get >/dev/null; then
+        DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends \
+            clang libclang-rt-14-dev >/dev/null || echo "fuzz: could not install clang" >&2
+    fi
 fi
 if ! command -v clang++ >/dev/null; then
     echo "fuzz: clang++ not available; fuzzing skipped" >&2
@@ -26,15 +30,19 @@ fi
 
 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
     -DVELUNT_FUZZ=ON -DVELUNT_BUILD_UI=OFF -DVELUNT_BUILD_TESTS=OFF
-cmake --build build-fuzz -j2 --target fuzz_config_loader fuzz_extraction_run fuzz_line_reader
+cmake --build build-fuzz -j2 --target $(printf "fuzz_%s " $FUZZ_TARGETS)
 
 # Seeds. Drawings get the option bytes the targets read first: the run target
-# four (%%c, counter and TEXT; then "," and ";"; default shifts), the line
-# reader two (block size; plain reading or skipping to object starts and keys).
+# four (%%c, counter and TEXT; then "," and ";"; default shifts, blocks of
+# 832 bytes), the line reader two (block size; plain reading or skipping to
+# object starts and keys); the combined target the example velunt.ini and a
+# separator first, the fault target three bytes choosing a failing write.
 # Nothing of the samples is copied into the project.
 SEEDS=build-fuzz/seeds
 rm -rf "$SEEDS"
-mkdir -p "$SEEDS/config_loader" "$SEEDS/extraction_run" "$SEEDS/line_reader"
+for target in config_loader extraction_run line_reader ini_and_run file_faults; do
+    mkdir -p "$SEEDS/$target"
+done
 cp examples/*.ini fuzz/seeds/config/*.ini "$SEEDS/config_loader/"
 drawings=(examples/*.dxf)
 if [ -d "$SAMPLES_DIR" ]; then
@@ -44,7 +52,10 @@ else
 fi
 for drawing in "${drawings[@]}"; do
     name=$(basename "$drawing")
-    { printf '\x09\x10\x00\x01'; cat "$drawing"; } >"$SEEDS/extraction_run/$name"
+    { printf '\x09\x10\xF0\x71'; cat "$drawing"; } >"$SEEDS/extraction_run/$name"
+    { cat examples/velunt.ini; printf '\x1e\x09\x10\xF0\x71'; cat "$drawing"; } \
+        >"$SEEDS/ini_and_run/$name"
+    { printf '\x05\x00\x00\x09\x10\xF0\x71'; cat "$drawing"; } >"$SEEDS/file_faults/$name"
     { printf '\x45\x00'; cat "$drawing"; } >"$SEEDS/line_reader/$name"
     { printf '\x07\x47'; cat "$drawing"; } >"$SEEDS/line_reader/skipping_$name"
 done

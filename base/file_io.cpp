@@ -4,6 +4,7 @@
 #include <new>
 #include <string>
 
+#include "base/file_fault.h"
 #include "base/runtime_error.h"
 
 namespace velunt {
@@ -44,7 +45,7 @@ FileHandle OpenForReading(const std::filesystem::path& path, FileRole role) {
                                               FileRoleName(role) + " angegeben"};
     refuseNonFile(path, true, role);
     errno = 0;
-    std::FILE* file = openPath(path, "rb");
+    std::FILE* file = WithFileFault(openPath(path, "rb"));
     if (!file) throw FileErrorFromErrno(errno, path, role);
     return FileHandle(file);
 }
@@ -76,7 +77,7 @@ FileHandle OpenForWriting(const std::filesystem::path& path, const char* mode, F
                                                      " angegeben"};
     refuseNonFile(path, false, role);
     errno = 0;
-    std::FILE* file = openPath(path, mode);
+    std::FILE* file = WithFileFault(openPath(path, mode));
     if (!file) throw FileErrorFromErrno(errno, path, role);
     return FileHandle(file);
 }

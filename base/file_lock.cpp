@@ -2,6 +2,8 @@
 
 #include <cerrno>
 
+#include "base/file_fault.h"
+
 #ifdef _WIN32
 #include <io.h>
 #include <windows.h>
@@ -39,12 +41,12 @@ bool CutBack(std::FILE* file, std::uint64_t size) {
 #else
 
 LockOutcome LockWholeFile(std::FILE* file) {
-    if (::flock(::fileno(file), LOCK_EX | LOCK_NB) == 0) return LockOutcome::kLocked;
+    if (::flock(::fileno(FileBeneath(file)), LOCK_EX | LOCK_NB) == 0) return LockOutcome::kLocked;
     return errno == EWOULDBLOCK ? LockOutcome::kHeldElsewhere : LockOutcome::kNotSupported;
 }
 
 bool CutBack(std::FILE* file, std::uint64_t size) {
-    const int fd = ::fileno(file);
+    const int fd = ::fileno(FileBeneath(file));
     struct stat status {};
     if (::fstat(fd, &status) != 0) return false;
     if (!S_ISREG(status.st_mode)) return true;

@@ -137,6 +137,9 @@ RuntimeError FileErrorFromErrno(int errnoValue, const std::filesystem::path& pat
         case EIO:
             number = kDeviceIoError;
             break;
+        case ENOMEM:
+            number = kOutOfMemory;
+            break;
         default:
             number = kPathFileAccessError;
             break;

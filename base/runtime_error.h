@@ -58,7 +58,7 @@ std::string PathText(const std::filesystem::path& path);
 std::string NamedFile(FileRole role, const std::filesystem::path& path);
 
 // Maps an operating-system error met while opening, reading or writing
-// `path` onto the standard numbers (53, 61, 70, 75, 76 ...). The description
+// `path` onto the standard numbers (7, 53, 61, 70, 75, 76 ...). The description
 // is the standard text, then the file with its role, then what to do where
 // that is not obvious: "Zugriff verweigert: Ausgabedatei „/srv/t/plan.txt“
 // ist schreibgeschützt oder gesperrt".

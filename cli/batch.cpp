@@ -6,12 +6,15 @@
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
+#include <new>
 #include <optional>
+#include <string>
+#include <system_error>
 #include <thread>
 
-#include "cli/interrupt.h"
 #include "base/runtime_error.h"
 #include "cli/error_line.h"
+#include "cli/interrupt.h"
 #include "cli/run_lines.h"
 #include "engine/extraction_run.h"
 
@@ -58,6 +61,27 @@ std::vector<std::optional<RuntimeError>> refusals(const std::vector<BatchItem>& 
         }
     }
     return result;
+}
+
+// Error 7, with its text when memory allows.
+RuntimeError outOfMemory() noexcept {
+    try {
+        return MakeError(kOutOfMemory);
+    } catch (const std::bad_alloc&) {
+        return RuntimeError{kOutOfMemory, {}};
+    }
+}
+
+// PrintError, or, when memory ran out for the line or for the error's text,
+// the same line written without building it.
+void printError(const std::string& name, const RuntimeError& error) {
+    const bool textless = error.description.empty() && error.number == kOutOfMemory;
+    try {
+        if (!textless) return PrintError(name, error);
+    } catch (const std::bad_alloc&) {
+    }
+    std::fprintf(stderr, "%s: Fehler: %d: %s\n", name.c_str(), error.number,
+                 textless ? "Nicht genügend Speicher" : error.description.c_str());
 }
 
 class BatchProgress {
@@ -148,29 +172,40 @@ int RunBatch(const std::vector<BatchItem>& items, const RunSettings& base,
     std::mutex mutex;
     std::condition_variable done;
     std::atomic<size_t> nextItem{0};
+    const auto runItem = [&](size_t i, RunResult& result) {
+        std::optional<RuntimeError> error = refused[i];
+        // After Ctrl+C no drawing is begun; its table stays as it was.
+        if (!error && InterruptSignal() != 0)
+            error = RuntimeError{kUserInterrupt,
+                                 "Benutzerunterbrechung: nicht begonnen, die Tabelle blieb "
+                                 "unverändert."};
+        // The table's name is derived here, not chosen: a drawing that is
+        // missing must not empty a file of that name.
+        std::error_code ec;
+        if (!error && !std::filesystem::exists(items[i].drawing, ec))
+            error = FileErrorFromErrno(ENOENT, items[i].drawing, FileRole::Drawing);
+        if (!error) {
+            RunSettings settings = base;
+            settings.dxfpath = items[i].drawing;
+            settings.txtpath = items[i].table;
+            KeptReport report;
+            ItemObserver observer(progress);
+            InterruptCheck interruptCheck(&observer);
+            result = ExtractionRun(settings, config, report, &interruptCheck);
+            error = report.error;
+        }
+        return error;
+    };
     const auto worker = [&] {
         for (size_t i; (i = nextItem++) < items.size();) {
-            std::optional<RuntimeError> error = refused[i];
-            // The table's name is derived here, not chosen: a drawing that is
-            // missing must not empty a file of that name.
-            std::error_code ec;
-            // After Ctrl+C no drawing is begun; its table stays as it was.
-            if (!error && InterruptSignal() != 0)
-                error = RuntimeError{kUserInterrupt,
-                                     "Benutzerunterbrechung: nicht begonnen, die Tabelle blieb "
-                                     "unverändert."};
-            if (!error && !std::filesystem::exists(items[i].drawing, ec))
-                error = FileErrorFromErrno(ENOENT, items[i].drawing, FileRole::Drawing);
+            // Memory can run out outside the run too (copying the settings,
+            // keeping the error); that is this item's error 7.
+            std::optional<RuntimeError> error;
             RunResult result;
-            if (!error) {
-                RunSettings settings = base;
-                settings.dxfpath = items[i].drawing;
-                settings.txtpath = items[i].table;
-                KeptReport report;
-                ItemObserver observer(progress);
-                InterruptCheck interruptCheck(&observer);
-                result = ExtractionRun(settings, config, report, &interruptCheck);
-                error = report.error;
+            try {
+                error = runItem(i, result);
+            } catch (const std::bad_alloc&) {
+                error = outOfMemory();
             }
             progress.add(0, true);
             std::lock_guard lock(mutex);
@@ -183,19 +218,30 @@ int RunBatch(const std::vector<BatchItem>& items, const RunSettings& base,
 
     const size_t threadCount =
         std::min<size_t>(static_cast<size_t>(std::max(jobs, 1)), items.size());
+    // Workers that cannot be started (a limit on threads or memory) leave
+    // their share to those that could; this thread always works too.
     std::vector<std::thread> threads;
-    for (size_t t = 1; t < threadCount; ++t) threads.emplace_back(worker);
+    try {
+        threads.reserve(threadCount);
+        for (size_t t = 1; t < threadCount; ++t) threads.emplace_back(worker);
+    } catch (const std::system_error&) {
+    } catch (const std::bad_alloc&) {
+    }
 
-    // This thread works too; one more writes the messages in the order named.
+    // One more thread writes the messages in the order named, as the items
+    // finish; without it, this thread writes them all at the end.
     int failed = 0;
-    std::thread reporter([&] {
+    const auto reportInOrder = [&] {
         for (size_t i = 0; i < items.size(); ++i) {
             std::unique_lock lock(mutex);
             done.wait(lock, [&] { return finished[i]; });
             std::string lines;
             if (errors[i]) {
                 ++failed;
-                lines = ErrorLine(items[i].name, *errors[i]);
+                std::lock_guard printLock(progress.mutex());
+                progress.clearLocked();
+                printError(items[i].name, *errors[i]);
+                continue;
             } else {
                 if (verbose)
                     lines = VerboseLine(items[i].drawing, items[i].table, results[i].objectCount,
@@ -207,10 +253,20 @@ int RunBatch(const std::vector<BatchItem>& items, const RunSettings& base,
             progress.clearLocked();
             std::fputs(lines.c_str(), stderr);
         }
-    });
+    };
+    std::thread reporter;
+    try {
+        reporter = std::thread(reportInOrder);
+    } catch (const std::system_error&) {
+    } catch (const std::bad_alloc&) {
+    }
     worker();
     for (std::thread& thread : threads) thread.join();
-    reporter.join();
+    if (reporter.joinable()) {
+        reporter.join();
+    } else {
+        reportInOrder();
+    }
     progress.clear();
     if (items.size() > 1)
         std::fputs(BatchSummary(items.size(), static_cast<size_t>(failed)).c_str(), stderr);

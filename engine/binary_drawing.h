@@ -9,9 +9,11 @@
 
 namespace velunt {
 
+// How every binary DXF file begins.
+inline constexpr std::string_view kBinaryDxfSentinel{"AutoCAD Binary DXF\r\n\x1a\0", 22};
+
 inline void RefuseBinaryDrawing(LineReader& reader, const std::filesystem::path& drawing) {
-    constexpr std::string_view kSentinel{"AutoCAD Binary DXF\r\n\x1a\0", 22};
-    if (reader.peek(kSentinel.size()) == kSentinel)
+    if (reader.peek(kBinaryDxfSentinel.size()) == kBinaryDxfSentinel)
         throw RuntimeError{kInvalidFileFormat,
                            StandardDescription(kInvalidFileFormat) + ": " +
                                NamedFile(FileRole::Drawing, drawing) +

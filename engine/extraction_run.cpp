@@ -1,5 +1,6 @@
 #include "engine/extraction_run.h"
 
+#include <algorithm>
 #include <new>
 #include <optional>
 #include <span>
@@ -19,6 +20,7 @@
 #include "lines/group_code.h"
 #include "lines/line_matcher.h"
 #include "lines/line_reader.h"
+#include "engine/drawing_stamp.h"
 
 namespace velunt {
 namespace {
@@ -117,6 +119,12 @@ public:
         if (!settings.section.empty()) m_section.emplace(settings.section);
         for (const std::string& key : StandardKeys(config)) m_keys.emplace_back(key);
         m_reader.setBlockListener(this);
+        // Only captured values are kept; every other line is only compared
+        // with "  0", the master key and the keys.
+        size_t longest = std::string_view("  0").size();
+        longest = std::max(longest, m_masterkey.text().size());
+        for (const LineMatcher& key : m_keys) longest = std::max(longest, key.text().size());
+        m_reader.setLineLimit(longest);
     }
     ~Scan() override { m_reader.setBlockListener(nullptr); }
 
@@ -153,7 +161,7 @@ public:
             }
             // With an empty table there is no key to await.
             if (m_inObject && columnCount > 0 && m_keys[m_nextKeyIndex].matches(line)) {
-                readRequired(line);
+                if (!m_reader.nextWhole(line)) throwCutDrawing();
                 capture(line, m_nextKeyIndex);
                 if (++m_nextKeyIndex == columnCount) m_inObject = false;
             }
@@ -170,12 +178,15 @@ public:
 
 private:
     void readRequired(std::string_view& line) {
-        if (!m_reader.next(line))
-            throw RuntimeError{kInputPastEndOfFile,
-                               StandardDescription(kInputPastEndOfFile) + ": " +
-                                   NamedFile(FileRole::Drawing, m_settings.dxfpath) +
-                                   " endet mitten in einem Objekt (abgeschnitten?); die "
-                                   "Zeilen davor stehen in der Tabelle."};
+        if (!m_reader.next(line)) throwCutDrawing();
+    }
+
+    [[noreturn]] void throwCutDrawing() const {
+        throw RuntimeError{kInputPastEndOfFile,
+                           StandardDescription(kInputPastEndOfFile) + ": " +
+                               NamedFile(FileRole::Drawing, m_settings.dxfpath) +
+                               " endet mitten in einem Objekt (abgeschnitten?); die "
+                               "Zeilen davor stehen in der Tabelle."};
     }
 
     void capture(std::string_view value, int index) {
@@ -291,6 +302,7 @@ RunResult ExtractionRun(const RunSettings& settings, const Configuration& config
     RunResult result;
     result.section = settings.section;
     std::optional<OutputFile> output;
+    std::optional<DrawingStamp> drawingStamp;
     try {
         checkSettings(settings, config);
 
@@ -302,7 +314,12 @@ RunResult ExtractionRun(const RunSettings& settings, const Configuration& config
                                "Keine Zeichnung: dxfpath= fehlt in velunt.ini und keine "
                                "gewählt (DXF wählen bzw. --dxf)."};
         const FileHandle dxf = OpenForReading(settings.dxfpath, FileRole::Drawing);
-        LineReader reader(dxf.get(), settings.dxfpath);
+        drawingStamp = StampOf(settings.dxfpath);
+        // The first block must hold the binary sentinel.
+        const size_t blockSize = settings.readBlockSize == 0
+                                     ? LineReader::kDefaultBlockSize
+                                     : std::max(settings.readBlockSize, kBinaryDxfSentinel.size());
+        LineReader reader(dxf.get(), settings.dxfpath, blockSize, settings.readAhead);
         reader.readGroupCodesInPairs();
         const std::vector<std::string> keys = StandardKeys(config);
         reader.setKeys(
@@ -340,11 +357,15 @@ RunResult ExtractionRun(const RunSettings& settings, const Configuration& config
         Scan scan(convert ? converted : settings, config, reader, *output, observer, totalBytes,
                   convert ? &*tableText : nullptr, convert ? convertedHeader : config.table.texts);
         result.objectCount = scan.run();
+        if (DrawingChanged(settings.dxfpath, drawingStamp)) throw DrawingChangedError();
         scan.results(result);
         output->close();
         result.succeeded = true;
     } catch (const RuntimeError& error) {
-        report.show(flushBeforeReport(output, error));
+        // A drawing cut while it was read ends early, often inside an object.
+        const bool cut = error.number == kInputPastEndOfFile &&
+                         DrawingChanged(settings.dxfpath, drawingStamp);
+        report.show(flushBeforeReport(output, cut ? DrawingChangedError() : error));
     } catch (const std::bad_alloc&) {
         report.show(flushBeforeReport(output, MakeError(kOutOfMemory)));
     }

@@ -1,6 +1,7 @@
 #pragma once
 // What a run takes from the window (or the command line) when it starts:
 // the files, the options and the marks it writes with.
+#include <cstddef>
 #include <filesystem>
 #include <string>
 
@@ -24,6 +25,10 @@ struct RunSettings {
     std::string section;
     // The table's encoding (kodierung=, --encoding); Bytes: as read.
     TableEncoding tableEncoding = TableEncoding::Bytes;
+    // For tests and fuzzing only: the block size the drawing is read in (0:
+    // the reader's default) and whether a second thread reads ahead.
+    std::size_t readBlockSize = 0;
+    bool readAhead = true;
 };
 
 }  // namespace velunt

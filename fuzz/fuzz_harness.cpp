@@ -4,18 +4,20 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <iterator>
+#include <optional>
 #include <string_view>
 #include <vector>
 
+#include "base/file_fault.h"
+#include "base/file_io.h"
 #include "config/config_loader.h"
 #include "engine/extraction_run.h"
-#include "base/file_io.h"
+#include "fuzz_reference.h"
 #include "lines/line_reader.h"
-#include "engine/value_transform.h"
 
 namespace velunt::fuzz {
 namespace {
@@ -154,17 +156,17 @@ std::vector<std::string> plainDrawingLines(std::string_view bytes) {
 }
 
 // The run as plainly as it can be written: every line split off by a byte
-// loop and looked at in turn, the record lines joined by hand. Only the
-// value transformations are the engine's own. Returns the error number (0
-// for a normal end) and the table the run must leave.
+// loop and looked at in turn, the values transformed by the reference
+// (fuzz_reference.h), the record lines joined by hand. Returns the error
+// number (0 for a normal end) and the table the run must leave.
 struct Expected {
     int error = 0;
     std::string table;
+    bool sure = true;  // false: a value the reference does not judge
 };
 
 std::string plainRecordLine(const std::vector<std::string>& texts, const Configuration& config,
-                            const RunSettings& settings, bool atObjectStart,
-                            double objectCounter) {
+                            const RunSettings& settings, bool atObjectStart, double objectCounter) {
     const int count = config.columnCount;
     const bool addCounter = settings.addCounter;
     const std::string& separator = settings.separator;
@@ -212,8 +214,7 @@ Expected plainRun(std::string_view drawing, const Configuration& config,
                 line = required();
                 if (line == config.settings.masterkey) {
                     inObject = true;
-                    expected.table +=
-                        plainRecordLine(texts, config, settings, true, objectCounter);
+                    expected.table += plainRecordLine(texts, config, settings, true, objectCounter);
                     objectCounter += 1;
                     texts.assign(static_cast<size_t>(count) + 1, std::string());
                     nextKey = 0;
@@ -223,8 +224,8 @@ Expected plainRun(std::string_view drawing, const Configuration& config,
             }
             if (inObject && count > 0 && line == keys[static_cast<size_t>(nextKey)]) {
                 const std::string_view value = required();
-                TransformValue(value, keys[static_cast<size_t>(nextKey)], settings,
-                               texts[static_cast<size_t>(nextKey)]);
+                texts[static_cast<size_t>(nextKey)] = ReferenceTransform(
+                    value, keys[static_cast<size_t>(nextKey)], settings, expected.sure);
                 if (++nextKey == count) inObject = false;
             }
         }
@@ -284,6 +285,7 @@ std::string FuzzConfigLoader(const std::uint8_t* data, std::size_t size) {
     settings.shiftCoordinates = settings.replaceDecimalPoint = size % 2 == 1;
     settings.decimalMark = config.settings.dezzeich;
     settings.separator = config.settings.trennzeich;
+    settings.readAhead = false;  // no thread per input
     CollectingReport report;
     const RunResult result = ExtractionRun(settings, config, report);
     if (std::string fault = checkRunOutcome(result, report, txtPath); !fault.empty()) return fault;
@@ -332,26 +334,27 @@ const Configuration& runConfig(size_t which) {
 
 }  // namespace
 
-std::string FuzzExtractionRun(const std::uint8_t* data, std::size_t size) {
-    std::array<std::uint8_t, kRunOptionBytes> options{};
-    std::copy_n(data, std::min(size, kRunOptionBytes), options.begin());
-    const size_t skip = std::min(size, kRunOptionBytes);
-    const std::string_view drawing(reinterpret_cast<const char*>(data) + skip, size - skip);
+namespace {
 
-    Configuration config = runConfig(options[0] >> 6);
-    config.settings.masterkey = kMasterkeys[(options[0] >> 4) & 3];
-    RunSettings settings;
-    settings.decimalMark = kMarks[options[1] & 7];
-    settings.separator = kMarks[(options[1] >> 3) & 7];
-    settings.replacePercentC = options[0] & 1;
-    settings.replaceDecimalPoint = options[0] & 2;
-    settings.shiftCoordinates = options[0] & 4;
-    settings.addCounter = options[0] & 8;
-    settings.rwShift = kShifts[options[2] & 15];
-    settings.hwShift = kShifts[options[3] & 15];
+// The drawing is read in blocks of 1 to about 83,000 bytes on the calling
+// thread, chosen by the upper halves of option bytes 2 and 3: fast, and the
+// same every time.
+void readInBlocksFrom(std::uint8_t byte2, std::uint8_t byte3, RunSettings& settings) {
+    const unsigned v = (byte2 >> 4) | (byte3 & 0xF0u);
+    size_t blockSize = (v & 63u) + 1;
+    if (v & 64u) blockSize *= 13;
+    if (v & 128u) blockSize *= 101;
+    settings.readBlockSize = blockSize;
+    settings.readAhead = false;
+}
+
+// Runs `drawing` with `config` and `settings` (paths set here) and checks the
+// outcome against the plain scan, which reads the table from `reference` (the
+// configuration as the reference loaded it).
+std::string runAndCompare(std::string_view drawing, const Configuration& config,
+                          const Configuration& reference, RunSettings settings) {
     settings.dxfpath = scratch() / "in.dxf";
     settings.txtpath = scratch() / "out.txt";
-
     writeBytes(settings.dxfpath, drawing);
     std::error_code ec;
     fs::remove(settings.txtpath, ec);
@@ -368,7 +371,8 @@ std::string FuzzExtractionRun(const std::uint8_t* data, std::size_t size) {
     const bool binary = drawing.starts_with(kBinarySentinel);
     if (!refused && !badAmount && !binary) {
         // The same lines, errors and table as the plain scan.
-        const Expected expected = plainRun(drawing, config, settings);
+        const Expected expected = plainRun(drawing, reference, settings);
+        if (!expected.sure) return {};
         const int number = result.succeeded ? 0 : report.errors.front().number;
         if (number != expected.error)
             return "run ended with " + std::to_string(number) + ", the plain scan with " +
@@ -394,6 +398,157 @@ std::string FuzzExtractionRun(const std::uint8_t* data, std::size_t size) {
     }
     // Refused runs do not touch the output.
     if (fs::exists(settings.txtpath, ec)) return "refused run created the output";
+    return {};
+}
+
+// The run that option bytes and a drawing describe (kRunOptionBytes).
+struct RunCase {
+    Configuration config;
+    RunSettings settings;
+    std::string_view drawing;
+};
+
+RunCase runCase(const std::uint8_t* data, std::size_t size) {
+    std::array<std::uint8_t, kRunOptionBytes> options{};
+    std::copy_n(data, std::min(size, kRunOptionBytes), options.begin());
+    const size_t skip = std::min(size, kRunOptionBytes);
+    RunCase run;
+    run.drawing = std::string_view(reinterpret_cast<const char*>(data) + skip, size - skip);
+    run.config = runConfig(options[0] >> 6);
+    run.config.settings.masterkey = kMasterkeys[(options[0] >> 4) & 3];
+    RunSettings& settings = run.settings;
+    settings.decimalMark = kMarks[options[1] & 7];
+    settings.separator = kMarks[(options[1] >> 3) & 7];
+    settings.replacePercentC = options[0] & 1;
+    settings.replaceDecimalPoint = options[0] & 2;
+    settings.shiftCoordinates = options[0] & 4;
+    settings.addCounter = options[0] & 8;
+    settings.rwShift = kShifts[options[2] & 15];
+    settings.hwShift = kShifts[options[3] & 15];
+    readInBlocksFrom(options[2], options[3], settings);
+    return run;
+}
+
+}  // namespace
+
+std::string FuzzExtractionRun(const std::uint8_t* data, std::size_t size) {
+    const RunCase run = runCase(data, size);
+    return runAndCompare(run.drawing, run.config, run.config, run.settings);
+}
+
+std::string FuzzIniAndRun(const std::uint8_t* data, std::size_t size) {
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    const size_t split = std::min(bytes.find(kPartSeparator), bytes.size());
+    const std::string_view ini = bytes.substr(0, split);
+    const std::string_view rest = bytes.substr(std::min(split + 1, bytes.size()));
+    std::array<std::uint8_t, kRunOptionBytes> options{};
+    for (size_t i = 0; i < options.size() && i < rest.size(); ++i)
+        options[i] = static_cast<std::uint8_t>(rest[i]);
+    const std::string_view drawing = rest.substr(std::min(rest.size(), kRunOptionBytes));
+
+    // The core's loader and the reference must agree.
+    const fs::path iniPath = scratch() / "velunt.ini";
+    writeBytes(iniPath, ini);
+    Configuration config;
+    int loadError = 0;
+    try {
+        config = ConfigLoader(iniPath);
+    } catch (const RuntimeError& error) {
+        loadError = error.number;
+    }
+    const ReferenceConfig reference = ReferenceLoad(ini);
+    if (reference.sure) {
+        if (loadError != reference.error)
+            return "loading raised " + std::to_string(loadError) + ", the reference " +
+                   std::to_string(reference.error);
+        const Configuration& r = reference.config;
+        if (loadError == 0 &&
+            (config.columnCount != r.columnCount || config.table.keys != r.table.keys ||
+             config.table.columns != r.table.columns || config.table.texts != r.table.texts))
+            return "the column table differs from the reference's";
+        const Settings& a = config.settings;
+        const Settings& b = r.settings;
+        if (loadError == 0 &&
+            (a.dxfpath != b.dxfpath || a.txtpath != b.txtpath || a.masterkey != b.masterkey ||
+             a.dezzeich != b.dezzeich || a.trennzeich != b.trennzeich ||
+             a.hasDezzeich != b.hasDezzeich || a.hasTrennzeich != b.hasTrennzeich))
+            return "the settings differ from the reference's";
+    }
+    if (loadError != 0) return {};
+
+    // The options as the command line gives them; marks from velunt.ini
+    // unless bits 4 and 5 choose others.
+    RunSettings settings;
+    settings.replacePercentC = options[0] & 1;
+    settings.replaceDecimalPoint = options[0] & 2;
+    settings.shiftCoordinates = options[0] & 4;
+    settings.addCounter = options[0] & 8;
+    settings.decimalMark =
+        options[0] & 16 ? std::string(kMarks[options[1] & 7]) : InitialDecimalMark(config.settings);
+    settings.separator = options[0] & 32 ? std::string(kMarks[(options[1] >> 3) & 7])
+                                         : InitialSeparator(config.settings);
+    settings.rwShift = kShifts[options[2] & 15];
+    settings.hwShift = kShifts[options[3] & 15];
+    readInBlocksFrom(options[2], options[3], settings);
+    return runAndCompare(drawing, config, reference.sure ? reference.config : config, settings);
+}
+
+namespace {
+
+int numberFor(int errnoValue) {
+    switch (errnoValue) {
+        case EIO:
+            return 57;
+        default:
+            return 61;  // ENOSPC, EFBIG, EDQUOT
+    }
+}
+
+}  // namespace
+
+std::string FuzzFileFaults(const std::uint8_t* data, std::size_t size) {
+    if (size < kFaultControlBytes) return {};
+    constexpr std::array kErrnos = {EIO, ENOSPC, EFBIG, EDQUOT};
+    FileFault fault;
+    fault.onWrite = data[0] & 1;
+    fault.comesShort = data[0] & 2;
+    fault.errnoValue = kErrnos[(data[0] >> 2) & 3];
+    fault.nth = 1 + (std::uint64_t{data[1]} | std::uint64_t{data[2]} << 8);
+    RunCase run = runCase(data + kFaultControlBytes, size - kFaultControlBytes);
+    run.settings.dxfpath = scratch() / "in.dxf";
+    run.settings.txtpath = scratch() / "out.txt";
+    writeBytes(run.settings.dxfpath, run.drawing);
+    std::error_code ec;
+    const auto tableOf = [&](CollectingReport& report, bool withFault) {
+        fs::remove(run.settings.txtpath, ec);
+        if (withFault && !ArmFileFault(fault)) return std::optional<std::string>();
+        const RunResult result = ExtractionRun(run.settings, run.config, report);
+        DisarmFileFault();
+        if (result.succeeded != report.errors.empty()) return std::optional<std::string>("?");
+        return std::optional<std::string>(
+            fs::exists(run.settings.txtpath, ec) ? readBytes(run.settings.txtpath) : "");
+    };
+    CollectingReport fullReport, faultReport;
+    const std::optional<std::string> full = tableOf(fullReport, false);
+    const std::optional<std::string> table = tableOf(faultReport, true);
+    if (!table) return {};  // no seam on this platform
+    if (*table == "?" || *full == "?") return "report count does not match result";
+    if (faultReport.errors.empty()) {
+        if (!fullReport.errors.empty() || *table != *full)
+            return "a run under a fault that never hit ended otherwise";
+        return {};
+    }
+    // The fault's number, or the error the run meets without it.
+    const int number = faultReport.errors.front().number;
+    if (number != numberFor(fault.errnoValue) &&
+        (fullReport.errors.empty() || number != fullReport.errors.front().number))
+        return "a failed " + std::string(fault.onWrite ? "write" : "read") + " was reported as " +
+               std::to_string(number);
+    // Whole lines, the first lines of the full table. (A write that comes
+    // short leaves a part of a line unless the table is cut back to its last
+    // whole line.)
+    if (!table->empty() && !table->ends_with("\r\n")) return "the table ends inside a line";
+    if (!full->starts_with(*table)) return "the table is not the first lines of the full table";
     return {};
 }
 

@@ -24,6 +24,7 @@ BlockSource::BlockSource(std::FILE* file, std::filesystem::path path, size_t blo
         m_free.push_back(block.get());
         m_blocks.push_back(std::move(block));
     }
+    m_ready.reserve(m_blocks.size());  // the prefetch thread never allocates for it
 }
 
 void BlockSource::pairGroupCodes() {
@@ -78,7 +79,11 @@ void BlockSource::produce() {
             fill(*block);
         } catch (const std::bad_alloc&) {  // making an error's text can fail so
             block->length = 0;
-            block->error = MakeError(kOutOfMemory);
+            try {
+                block->error = MakeError(kOutOfMemory);
+            } catch (const std::bad_alloc&) {
+                block->error = RuntimeError{kOutOfMemory, {}};  // the number without its text
+            }
         }
         const bool last = block->length == 0;
         {

@@ -1,8 +1,8 @@
 #include "lines/line_reader.h"
 
-#include "lines/group_code.h"
-
 #include <algorithm>
+
+#include "lines/group_code.h"
 
 namespace velunt {
 namespace {
@@ -129,7 +129,7 @@ bool LineReader::nextSlow(std::string_view& line) {
     // The line began in an earlier block.
     const size_t end = m_window * 64 + static_cast<size_t>(std::countr_zero(m_mask));
     m_mask &= m_mask - 1;
-    m_spill.append(m_data + m_position, end - m_position);
+    spill(m_data + m_position, end - m_position);
     stepOverLineEnd(end);
     line = spillLine();
     if (m_blockRelaid && isRelaid(end)) line = relaidSpill(line);
@@ -151,16 +151,34 @@ std::string_view LineReader::relaidSpill(std::string_view line) {
 
 bool LineReader::moveToNextBlock() {
     if (m_position < m_length) {
-        // Grow by a quarter rather than double: the spill of a line of
-        // hundreds of megabytes should not cost twice its size.
-        const size_t needed = m_spill.size() + (m_length - m_position) + kReadableSlack;
-        if (needed > m_spill.capacity())
-            m_spill.reserve(std::max(needed, m_spill.capacity() + m_spill.capacity() / 4));
-        m_spill.append(m_data + m_position, m_length - m_position);
+        spill(m_data + m_position, m_length - m_position);
         m_spillActive = true;
     }
     m_position = m_length;
     return refill();
+}
+
+void LineReader::spill(const char* bytes, size_t count) {
+    const size_t kept = m_lineLimit + 1;  // a cut line is longer than the limit
+    const size_t whole = m_spill.size() < kept ? std::min(count, kept - m_spill.size()) : 0;
+    // Grow by a quarter rather than double: the spill of a line of hundreds
+    // of megabytes should not cost twice its size.
+    const size_t needed = m_spill.size() + whole + kReadableSlack;
+    if (needed > m_spill.capacity())
+        m_spill.reserve(std::max(needed, m_spill.capacity() + m_spill.capacity() / 4));
+    m_spill.append(bytes, whole);
+    if (whole < count) [[unlikely]]
+        spillBeyondLimit(bytes + whole, count - whole);
+}
+
+// Past the limit only the bytes other than spaces are kept, up to as many
+// again: when the whole line is a group code in another layout (spaces,
+// digits, spaces) they are its digits, and relaid() finds the same code. Any
+// other cut line stays longer than the limit, so it equals no text compared.
+void LineReader::spillBeyondLimit(const char* bytes, size_t count) {
+    const size_t room = 2 * (m_lineLimit + 1);
+    for (size_t i = 0; i < count && m_spill.size() < room; ++i)
+        if (bytes[i] != ' ') m_spill.push_back(bytes[i]);
 }
 
 bool LineReader::takeLastLine(std::string_view& line) {

@@ -5,7 +5,8 @@
 // Lines. A line ends at CR LF, at a lone CR or at a lone LF; the last line
 // needs no line end, and a file that ends with a line end has no empty line
 // after it. Lines are handed out without their line end. Memory is a few
-// blocks, their masks, and the longest line that spans blocks.
+// blocks, their masks, and the longest line that spans blocks and is held
+// whole (see setLineLimit()).
 //
 // Bits. The file is read in blocks; for each 64-byte window of a block,
 // ComputeWindowMasks() sets bit i of three masks for byte i of the window:
@@ -140,6 +141,18 @@ public:
     // peek().
     void readGroupCodesInPairs() { m_source.pairGroupCodes(); }
 
+    // Lines that are only compared need not be held whole: from now on a
+    // line that spans blocks and is longer than `limit` bytes may come out
+    // of next() cut, as a view of more than `limit` bytes that equals no text
+    // of up to `limit` bytes unless the whole line does (a group-code line
+    // keeps its standard layout), so memory stays bounded by `limit` however
+    // long the line. nextWhole() hands out the next line whole all the same.
+    void setLineLimit(size_t limit) { m_lineLimit = limit; }
+    bool nextWhole(std::string_view& line) {
+        const LimitLifted lifted(m_lineLimit);
+        return next(line);
+    }
+
     // True when the line last returned spans blocks and so lives in the
     // reader's own buffer.
     bool lastLineSpilled() const { return m_spillInUse; }
@@ -220,6 +233,18 @@ private:
 
     // The spilled line, padded so that the slack after it is readable.
     std::string_view spillLine();
+    // Adds the `count` bytes at `bytes` to the spilled line, within the
+    // line limit.
+    void spill(const char* bytes, size_t count);
+    void spillBeyondLimit(const char* bytes, size_t count);
+
+    struct LimitLifted {
+        explicit LimitLifted(size_t& limit) : m_limit(limit), m_kept(limit) { limit = kNoLimit; }
+        ~LimitLifted() { m_limit = m_kept; }
+        size_t& m_limit;
+        size_t m_kept;
+    };
+    static constexpr size_t kNoLimit = ~size_t{0} / 4;
 
     size_t m_blockSize;
     BlockSource m_source;
@@ -244,6 +269,7 @@ private:
     bool m_spillActive = false;  // m_spill holds a line or a part of one
     bool m_pendingCr = false;    // the previous block ended with a CR
     bool m_eof = false;
+    size_t m_lineLimit = kNoLimit;  // see setLineLimit()
     std::uint64_t m_bytesRead = 0;
     BlockListener* m_listener = nullptr;
 };

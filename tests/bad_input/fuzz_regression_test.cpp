@@ -68,6 +68,35 @@ TEST(FuzzRegression, ExtractionRun) {
                std::string{static_cast<char>(flags), '\x10', '\0', '\x01'});
 }
 
+TEST(FuzzRegression, IniAndRun) {
+    EXPECT_GE(replay(FuzzIniAndRun, filesIn({kRegressions / "ini_and_run"})), 1u);
+    // The example configuration with the example drawing, the marks from
+    // velunt.ini or chosen, at many block sizes.
+    const std::string ini = bytesOf(kSource / "examples/velunt.ini");
+    const std::string drawing = bytesOf(kSource / "examples/beispiel.dxf");
+    for (int flags = 0; flags < 64; ++flags)
+        for (const char blocks : {'\x00', '\x30', '\xF0'}) {
+            const std::string input =
+                ini + kPartSeparator +
+                std::string{static_cast<char>(flags), '\x10', blocks, '\x01'} + drawing;
+            EXPECT_EQ(
+                FuzzIniAndRun(reinterpret_cast<const std::uint8_t*>(input.data()), input.size()),
+                "")
+                << flags;
+        }
+}
+
+TEST(FuzzRegression, FileFaults) {
+    EXPECT_GE(replay(FuzzFileFaults, filesIn({kRegressions / "file_faults"})), 1u);
+    // Every read of the example drawing in 7-byte blocks failing in turn,
+    // and the one write of its table.
+    const auto examples = filesIn({kSource / "examples"});
+    for (int nth = 0; nth < 100; ++nth)
+        for (const char kind : {'\x00', '\x04', '\x01', '\x05'})
+            replay(FuzzFileFaults, {kSource / "examples/beispiel.dxf"},
+                   std::string{kind, static_cast<char>(nth), '\0', '\x09', '\x10', '\x60', '\x01'});
+}
+
 TEST(FuzzRegression, LineReader) {
     EXPECT_GE(replay(FuzzLineReader, filesIn({kRegressions / "line_reader"})), 1u);
     // The examples at many block sizes, read line by line, skipping to

@@ -81,6 +81,43 @@ TEST(LineReader, ReadsGroupCodesInPairsAcrossBlockEdges) {
     }
 }
 
+// Under a line limit of 3, a line that spans blocks may come out cut, but
+// then longer than 3 bytes and equal to no text of up to 3 bytes unless the
+// whole line is (a group code in another layout keeps its standard code);
+// nextWhole() hands out the next line whole.
+TEST(LineReader, ALineLimitCutsOnlyWhatCannotMatch) {
+    const std::string spaces(500, ' ');
+    const std::string kLines[] = {"  0",           spaces + "0",   spaces + "10" + spaces,
+                                  spaces + "1000", spaces + "1 0", std::string(700, 'x'),
+                                  "TEXT" + spaces, spaces + "  0", "a" + spaces};
+    // Group codes " 10", "  0" and "1000" written long, then values.
+    std::string input = spaces + "10" + spaces + "\r\n" + spaces + "X" + spaces + "\r\n" + spaces +
+                        "0" + spaces + "\r\nTEXT\r\n" + spaces + "1000\r\nv\r\n";
+    for (const std::string& line : kLines) input += "  8\r\n" + line + "\r\n";
+    const std::vector<std::string> whole = pairedLines(input);
+    for (const size_t blockSize : {1, 7, 64, 100, 300}) {
+        TempDir dir;
+        WriteFile(dir / "in.dxf", input);
+        std::FILE* file = std::fopen((dir / "in.dxf").c_str(), "rb");
+        LineReader reader(file, dir / "in.dxf", blockSize, false);
+        reader.readGroupCodesInPairs();
+        reader.setLineLimit(3);
+        std::string_view line;
+        for (size_t i = 0; i < whole.size(); ++i) {
+            // The second line, a value, is taken whole.
+            ASSERT_TRUE(i == 1 ? reader.nextWhole(line) : reader.next(line));
+            if (i == 1 || whole[i].size() <= 3) {
+                EXPECT_EQ(line, whole[i]) << "line " << i << ", block size " << blockSize;
+            } else {
+                EXPECT_GT(line.size(), 3u) << "line " << i << ", block size " << blockSize;
+                EXPECT_LE(line.size(), std::max<size_t>(whole[i].size(), 8u));
+            }
+        }
+        EXPECT_FALSE(reader.next(line));
+        std::fclose(file);
+    }
+}
+
 TEST(LineReader, SplitsAtCrLfCrAndLf) {
     using Lines = std::vector<std::string>;
     struct Case {
