@@ -73,7 +73,7 @@ void TransformValueInPlace(std::string& stored, std::string_view key, const RunS
     if (settings.shiftCoordinates) {
         const std::string* amount = shiftFor(key, settings);
         if (amount && !amount->empty() && isShifted(stored))
-            stored = NumberToText(ReadNumber(stored) + ReadNumber(*amount));
+            AssignNumberText(ReadNumber(stored) + ReadNumber(*amount), stored);
     }
 
     if (settings.replaceDecimalPoint && isMarked(stored))
