@@ -165,8 +165,8 @@ TEST_F(ExtractionRunTest, MissingDrawingKeepsTheOutputAndReports53) {
 
 TEST_F(ExtractionRunTest, ReadsEveryGroupCodeLayout) {
     const char* const kFiles[] = {
-        "unpadded_lf.dxf",        "two_wide_codes.dxf",
-        "four_wide_codes.dxf",    "standard_header_unpadded_entities.dxf",
+        "unpadded_lf.dxf",          "two_wide_codes.dxf",
+        "four_wide_codes.dxf",      "standard_header_unpadded_entities.dxf",
         "pairing_lost_at_name.dxf", "bom_then_unpadded.dxf",
     };
     const std::string numberKeysIni =
@@ -186,7 +186,7 @@ TEST_F(ExtractionRunTest, ShiftAmountsMustBeNumbers) {
         int error;
     };
     const Case kCases[] = {
-        {true, "5700000,5", "0", 13}, {true, "0", "abc", 13},     {true, "1 2", "0", 13},
+        {true, "5700000,5", "0", 13}, {true, "0", "abc", 13},         {true, "1 2", "0", 13},
         {true, "", "  ", 0},          {true, "-100", "2500000.5", 0}, {false, "abc", "1,5", 0},
     };
     for (const Case& c : kCases) {
@@ -199,9 +199,9 @@ TEST_F(ExtractionRunTest, ShiftAmountsMustBeNumbers) {
         EXPECT_EQ(lastError(), c.error) << c.rw << " " << c.hw;
         if (c.error != 0) {
             EXPECT_EQ(table, "old contents");  // refused before anything is touched
-            EXPECT_NE(m_report.errors[0].description.find(c.error == 13 && *c.hw == 'a' ? "HW"
-                                                                                        : "RW"),
-                      std::string::npos);
+            EXPECT_NE(
+                m_report.errors[0].description.find(c.error == 13 && *c.hw == 'a' ? "HW" : "RW"),
+                std::string::npos);
         }
     }
 }
@@ -328,6 +328,63 @@ TEST_F(ExtractionRunTest, ReportsProgressAndStopsWhenAsked) {
     EXPECT_EQ(lastError(), 18);
     EXPECT_EQ(m_report.errors.back().description, "Benutzerunterbrechung");
     EXPECT_EQ(ReadFile(m_settings.txtpath), "");  // stopped before the first object
+}
+
+}  // namespace
+}  // namespace velunt
+
+namespace velunt {
+namespace {
+
+// Many objects over many 64-byte windows, written with group codes in the
+// standard layout, unpadded, or unpadded only in some objects, with CR LF or
+// LF: every layout must give the table of the standard one.
+std::string manyObjects(int layout, const char* end) {
+    const auto code = [&](int number, int object) {
+        const std::string digits = std::to_string(number);
+        const bool unpadded = layout == 1 || (layout == 2 && object % 3 == 0);
+        if (unpadded || digits.size() >= 3) return digits;
+        return std::string(3 - digits.size(), ' ') + digits;
+    };
+    std::string bytes;
+    const auto pair = [&](int number, int object, const std::string& value) {
+        bytes += code(number, object) + end + value + end;
+    };
+    for (int i = 0; i < 2000; ++i) {
+        pair(0, i, i % 4 == 1 ? "LINE" : "TEXT");
+        pair(5, i, std::to_string(0x2F0 + i));
+        pair(330, i, "1F");
+        pair(100, i, "AcDbEntity");
+        pair(8, i, i % 5 == 0 ? "0" : "PUNKTNR");
+        pair(10, i, std::to_string(4400000 + i * 7) + "." + std::to_string(i % 1000));
+        pair(20, i, std::to_string(5700000 - i * 3) + ".5");
+        pair(30, i, "0.0");
+        if (i % 7 != 3) pair(1, i, i % 2 ? "%%c" + std::to_string(i % 90) : std::to_string(i));
+        if (i % 4 == 0) pair(50, i, "12.3");
+    }
+    bytes += code(0, 0) + end + "EOF" + end;
+    return bytes;
+}
+
+TEST_F(ExtractionRunTest, ReadsManyObjectsAlikeInEveryLayout) {
+    const std::string eightColumns =
+        "masterkey=TEXT\r\ntrennzeich=;\r\ndezzeich=,\r\n[Spalten]\r\n  8|1|Layer\r\n"
+        " 10|2|RW\r\n 20|3|HW\r\n  7|4|Stil\r\n 30|5|Z\r\n  1|6|Text\r\n 50|7|W\r\n"
+        "  5|8|H\r\n\r\n";
+    for (const std::string& ini : {std::string(kTextIni), eightColumns}) {
+        for (const bool shift : {false, true}) {
+            m_settings.shiftCoordinates = shift;
+            m_settings.replaceDecimalPoint = shift;
+            m_settings.rwShift = "4400000";
+            m_settings.hwShift = "-5700000.25";
+            const std::string expected = run(ini, manyObjects(0, "\r\n"));
+            ASSERT_GT(expected.size(), 20000u);
+            for (const int layout : {0, 1, 2})
+                for (const char* end : {"\r\n", "\n"})
+                    EXPECT_EQ(run(ini, manyObjects(layout, end)), expected)
+                        << "layout " << layout << (end[0] == '\n' ? ", LF" : ", CR LF");
+        }
+    }
 }
 
 }  // namespace
