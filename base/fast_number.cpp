@@ -139,7 +139,17 @@ size_t WriteNumberText(double value, char* out) {
 }
 
 bool HasNonZeroDecimals(std::string_view text) {
-    const size_t point = text.find('.');
+    // Values are short: a plain loop finds the point sooner than memchr.
+    size_t point = std::string_view::npos;
+    if (text.size() > 32) {
+        point = text.find('.');
+    } else {
+        for (size_t i = 0; i < text.size(); ++i)
+            if (text[i] == '.') {
+                point = i;
+                break;
+            }
+    }
     if (point == std::string_view::npos) return false;
     if (point + 1 >= 32767) throw MakeError(kOverflow);
     // The leading number of up to three characters after the point: a digit
