@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "base/read_number.h"
 #include "base/read_number_general.h"
@@ -122,6 +123,59 @@ size_t writePlainNumberText(double value, char* out) {
     return static_cast<size_t>(q - out);
 }
 
+#ifdef __SIZEOF_INT128__
+// The general form of `value` for 1 <= |value| < 1E15, where it is the
+// plain form with 15 significant digits: the value times the power of ten
+// that leaves 15 digits before the point, rounded half to even (as the
+// general code rounds) with exact integer arithmetic: a double is M * 2^E
+// with M below 2^53, and M * 10^14 fits 128 bits. Returns 0 where it does
+// not answer (other magnitudes, or a rounding up to 1E15).
+size_t writeFifteenDigits(double value, char* out) {
+    const double magnitude = value < 0 ? -value : value;
+    if (!(magnitude >= 1.0 && magnitude < 1e15)) return 0;
+    int exponent10 = 0;  // the place of the first digit: 10^e <= magnitude < 10^(e+1)
+    while (exponent10 < 14 && magnitude >= kExactPowersOfTen[exponent10 + 1]) ++exponent10;
+    std::uint64_t bits;
+    std::memcpy(&bits, &magnitude, sizeof bits);
+    const std::uint64_t mantissa =
+        (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
+    const int shift = 1075 - static_cast<int>(bits >> 52);  // magnitude = mantissa / 2^shift
+    int fractionDigits = 14 - exponent10;
+    static constexpr std::uint64_t kPowers[] = {
+        1ull,           10ull,           100ull,           1000ull,           10000ull,
+        100000ull,      1000000ull,      10000000ull,      100000000ull,      1000000000ull,
+        10000000000ull, 100000000000ull, 1000000000000ull, 10000000000000ull, 100000000000000ull};
+    const unsigned __int128 scaled =
+        static_cast<unsigned __int128>(mantissa) * kPowers[fractionDigits];
+    if (shift <= 0 || shift >= 64) return 0;  // not for 1 <= magnitude < 1E15
+    std::uint64_t digits = static_cast<std::uint64_t>(scaled >> shift);
+    const std::uint64_t rest =
+        static_cast<std::uint64_t>(scaled) & ((std::uint64_t{1} << shift) - 1);
+    const std::uint64_t half = std::uint64_t{1} << (shift - 1);
+    if (rest > half || (rest == half && digits % 2 != 0)) ++digits;
+    if (digits >= 1000000000000000ull) {  // rounded up to the next power of ten
+        if (exponent10 == 14) return 0;
+        digits /= 10;
+        ++exponent10;
+        --fractionDigits;
+    }
+    char text[16];
+    for (int i = 14; i >= 0; --i, digits /= 10) text[i] = static_cast<char>('0' + digits % 10);
+    int count = 15;
+    while (count > exponent10 + 1 && text[count - 1] == '0') --count;
+    char* q = out;
+    if (value < 0) *q++ = '-';
+    for (int i = 0; i <= exponent10; ++i) *q++ = text[i];
+    if (count > exponent10 + 1) {
+        *q++ = '.';
+        for (int i = exponent10 + 1; i < count; ++i) *q++ = text[i];
+    }
+    return static_cast<size_t>(q - out);
+}
+#else
+size_t writeFifteenDigits(double, char*) { return 0; }
+#endif
+
 }  // namespace
 
 double ReadNumber(std::string_view text) {
@@ -132,7 +186,8 @@ double ReadNumber(std::string_view text) {
 
 size_t WriteNumberText(double value, char* out) {
     if (value != 0.0 && std::isfinite(value)) {
-        const size_t size = writePlainNumberText(value, out);
+        size_t size = writeFifteenDigits(value, out);
+        if (size == 0) size = writePlainNumberText(value, out);
         if (size != 0) return size;
     }
     return WriteNumberTextGeneral(value, out);
