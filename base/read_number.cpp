@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "base/read_number_general.h"
 #include "base/runtime_error.h"
 
 namespace velunt {
@@ -48,7 +49,7 @@ double readRadixInteger(std::string_view text, size_t pos, int base) {
 
 }  // namespace
 
-double ReadNumber(std::string_view text) {
+double ReadNumberGeneral(std::string_view text) {
     size_t pos = 0;
     while (pos < text.size() && isSkipped(text[pos])) ++pos;
     if (pos + 1 < text.size() && text[pos] == '&') {
@@ -117,16 +118,33 @@ double ReadNumber(std::string_view text) {
     return value;
 }
 
-std::string NumberToText(double value) {
+size_t WriteNumberTextGeneral(double value, char* out) {
     if (!std::isfinite(value)) throw MakeError(kOverflow);
-    if (value == 0.0) return "0";  // also for -0
-    char buffer[64];
+    if (value == 0.0) {  // also for -0
+        out[0] = '0';
+        return 1;
+    }
     const auto result =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
-    std::string text(buffer, result.ptr);
-    const size_t e = text.find('e');
-    if (e != std::string::npos) text[e] = 'E';
-    return text;
+        std::to_chars(out, out + kNumberTextCapacity, value, std::chars_format::general, 15);
+    const size_t size = static_cast<size_t>(result.ptr - out);
+    for (size_t i = 0; i < size; ++i)
+        if (out[i] == 'e') out[i] = 'E';
+    return size;
+}
+
+std::string NumberToTextGeneral(double value) {
+    char buffer[kNumberTextCapacity];
+    return std::string(buffer, WriteNumberTextGeneral(value, buffer));
+}
+
+std::string NumberToText(double value) {
+    char buffer[kNumberTextCapacity];
+    return std::string(buffer, WriteNumberText(value, buffer));
+}
+
+void AssignNumberText(double value, std::string& out) {
+    char buffer[kNumberTextCapacity];
+    out.assign(buffer, WriteNumberText(value, buffer));
 }
 
 bool IsPlainNumber(std::string_view text) {
@@ -150,11 +168,11 @@ bool IsPlainNumber(std::string_view text) {
     return hasDigits;
 }
 
-bool HasNonZeroDecimals(std::string_view text) {
+bool HasNonZeroDecimalsGeneral(std::string_view text) {
     const size_t point = text.find('.');
     if (point == std::string_view::npos) return false;
     if (point + 1 >= 32767) throw MakeError(kOverflow);
-    return ReadNumber(text.substr(point + 1, 3)) != 0.0;
+    return ReadNumberGeneral(text.substr(point + 1, 3)) != 0.0;
 }
 
 }  // namespace velunt

@@ -21,6 +21,9 @@ double ReadNumber(std::string_view text);
 // below 1E-4. Raises error 6 for infinities and NaN.
 std::string NumberToText(double value);
 
+// The same text written into `out`, whose capacity is reused.
+void AssignNumberText(double value, std::string& out);
+
 // True when `text` is a plain number: spaces around it allowed, an optional
 // sign, digits with at most one "." among them, at least one digit, no
 // exponent ("3.000", "12", "12.", "-0.5", " .5 "). Tabs and other blanks do

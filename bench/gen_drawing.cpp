@@ -5,6 +5,9 @@
 //                                 LINE, LWPOLYLINE, CIRCLE and INSERT with ATTRIB and SEQEND
 //   gen_drawing longline OUT MB   a small drawing whose one TEXT value is a single line of
 //                                 MB MiB, for the peak memory on an extreme line length
+//   gen_drawing unpadded OUT MB   the objects of "big" for the same MB, with group codes
+//                                 unpadded ("0", "10") and LF line ends, as some libraries
+//                                 write them (about three quarters of the size)
 //
 // Group codes are right-aligned in three characters and every line ends with CR LF, the
 // way CAD programs write an R2000+ ASCII DXF file with subclass markers. The content is
@@ -48,19 +51,34 @@ private:
 // Owns the buffer; borrows `file`, which the caller closes after finish().
 class DxfWriter {
 public:
-    explicit DxfWriter(std::FILE* file) : m_file(file), m_buf(new char[kBufferSize]) {}
+    // `unpadded`: group codes as bare digits and LF line ends instead of the standard
+    // layout with CR LF.
+    DxfWriter(std::FILE* file, bool unpadded)
+        : m_file(file), m_buf(new char[kBufferSize]), m_unpadded(unpadded) {}
     ~DxfWriter() { delete[] m_buf; }
     DxfWriter(const DxfWriter&) = delete;
     DxfWriter& operator=(const DxfWriter&) = delete;
 
     std::uint64_t bytes() const { return m_flushed + m_len; }
+    // The size the drawing would have in the standard layout with CR LF, so that both
+    // layouts hold the same objects for the same target size.
+    std::uint64_t standardBytes() const { return bytes() + m_saved; }
     std::uint64_t lines() const { return m_lines; }
     bool failed() const { return m_failed; }
 
-    // A group-code line: the code right-aligned in three characters.
+    // A group-code line: the code right-aligned in three characters (or bare digits).
     void code(int groupCode) {
         reserve(8);
         char* p = m_buf + m_len;
+        if (m_unpadded) {
+            const int digits = groupCode >= 100 ? 3 : groupCode >= 10 ? 2 : 1;
+            for (int i = digits - 1, v = groupCode; i >= 0; --i, v /= 10) p[i] = char('0' + v % 10);
+            p[digits] = '\n';
+            m_len += static_cast<std::size_t>(digits) + 1;
+            m_saved += static_cast<std::uint64_t>(4 - digits);
+            ++m_lines;
+            return;
+        }
         p[0] = groupCode >= 100 ? char('0' + groupCode / 100) : ' ';
         p[1] = groupCode >= 10 ? char('0' + groupCode / 10 % 10) : ' ';
         p[2] = char('0' + groupCode % 10);
@@ -135,7 +153,11 @@ public:
 
     void endLine() {
         reserve(2);
-        m_buf[m_len++] = '\r';
+        if (m_unpadded) {
+            ++m_saved;
+        } else {
+            m_buf[m_len++] = '\r';
+        }
         m_buf[m_len++] = '\n';
         ++m_lines;
     }
@@ -159,7 +181,9 @@ private:
     char* m_buf;
     std::size_t m_len = 0;
     std::uint64_t m_flushed = 0;
+    std::uint64_t m_saved = 0;  // bytes fewer than the standard layout would take
     std::uint64_t m_lines = 0;
+    bool m_unpadded;
     bool m_failed = false;
 };
 
@@ -365,7 +389,7 @@ void writeBig(DxfWriter& w, std::uint64_t targetBytes, Counts& counts) {
     writeHeader(w);
     w.str(0, "SECTION");
     w.str(2, "ENTITIES");
-    while (w.bytes() < targetBytes) {
+    while (w.standardBytes() < targetBytes) {
         at.step(rnd);
         std::uint32_t kind = rnd.below(100);
         if (kind < 60) {
@@ -437,7 +461,7 @@ void writeLongLine(DxfWriter& w, std::uint64_t valueBytes, Counts& counts) {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: gen_drawing big|longline OUT MB\n");
+    std::fprintf(stderr, "usage: gen_drawing big|longline|unpadded OUT MB\n");
     return 2;
 }
 
@@ -449,7 +473,8 @@ int main(int argc, char** argv) {
     const char* outPath = argv[2];
     char* end = nullptr;
     const unsigned long long mb = std::strtoull(argv[3], &end, 10);
-    if (*end != '\0' || mb == 0 || (mode != "big" && mode != "longline")) return usage();
+    if (*end != '\0' || mb == 0 || (mode != "big" && mode != "longline" && mode != "unpadded"))
+        return usage();
 
     std::FILE* file = std::fopen(outPath, "wb");
     if (file == nullptr) {
@@ -459,8 +484,8 @@ int main(int argc, char** argv) {
     std::setvbuf(file, nullptr, _IONBF, 0);  // DxfWriter already writes whole blocks
 
     Counts counts;
-    DxfWriter w(file);
-    if (mode == "big") {
+    DxfWriter w(file, mode == "unpadded");
+    if (mode == "big" || mode == "unpadded") {
         writeBig(w, mb << 20, counts);
     } else {
         writeLongLine(w, mb << 20, counts);

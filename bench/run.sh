@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Throughput and memory figures for velunt-cli on a large synthetic drawing.
 #
-#   bench/run.sh            build what is missing, generate bench/out/big.dxf (or reuse it),
-#                           time wc -l, the C reference scanner, mawk and velunt-cli in
+#   bench/run.sh            build what is missing, generate bench/out/big.dxf and its unpadded
+#                           twin bench/out/unpadded.dxf (or reuse them), time wc -l, the C
+#                           reference scanner, mawk and velunt-cli in four workloads in
 #                           interleaved rounds, and print the figures
 #   bench/run.sh gen        only build the helpers and generate bench/out/big.dxf
 #   bench/run.sh longline   peak memory of velunt-cli on a drawing whose one TEXT value is a
@@ -11,7 +12,8 @@
 # Environment:
 #   VELUNT_CLI     velunt-cli binary to measure; unset: build it in build-release/ (Release)
 #   BENCH_MB       size of big.dxf in MiB (default 1024)
-#   BENCH_ROUNDS   rounds, each running every contender once (default 3)
+#   BENCH_ROUNDS   rounds, each running every contender once (default 5)
+#   BENCH_UNPADDED 0: leave out the drawing with unpadded group codes and LF line ends
 #   LONGLINE_MB    length of the long line in MiB (default 500)
 #   BENCH_NO_CLI   1: leave velunt-cli out (measure the other contenders only)
 #   BENCH_KEEP     1: keep longline.dxf and its table after the longline run
@@ -28,7 +30,8 @@ BENCH=bench
 OUT=bench/out
 MODE=${1:-big}
 BENCH_MB=${BENCH_MB:-1024}
-BENCH_ROUNDS=${BENCH_ROUNDS:-3}
+BENCH_ROUNDS=${BENCH_ROUNDS:-5}
+BENCH_UNPADDED=${BENCH_UNPADDED:-1}
 LONGLINE_MB=${LONGLINE_MB:-500}
 BENCH_NO_CLI=${BENCH_NO_CLI:-0}
 BENCH_KEEP=${BENCH_KEEP:-0}
@@ -43,7 +46,7 @@ die() {
 case "$MODE" in
     big | gen | longline) ;;
     -h | --help | help)
-        sed -n '2,21p' "$0" | sed 's/^# \{0,1\}//'
+        sed -n '2,23p' "$0" | sed 's/^# \{0,1\}//'
         exit 0
         ;;
     *) die "unknown mode '$MODE' (big, gen or longline)" ;;
@@ -171,68 +174,126 @@ write_ini() {
         '  1|3|Text' \
         '' \
         '[Ende]' >"$OUT/velunt.ini"
+    # Eight columns; the drawing's TEXT objects have no "  7" (text style), so after
+    # their layer every line of each object is looked at.
+    printf '%s\r\n' \
+        'dxfpath=big.dxf' \
+        'txtpath=big8.txt' \
+        'masterkey=TEXT' \
+        'trennzeich=;' \
+        'dezzeich=,' \
+        '[Spalten]' \
+        '  8|1|Layer' \
+        ' 10|2|RW' \
+        ' 20|3|HW' \
+        ' 30|4|Z' \
+        '  7|5|Stil' \
+        ' 40|6|Hoehe' \
+        '  1|7|Text' \
+        ' 50|8|Winkel' \
+        '' \
+        '[Ende]' >"$OUT/velunt8.ini"
 }
 
 # --- the big drawing ---------------------------------------------------------------------
 
 BIG=$OUT/big.dxf
 BIG_STATS=$OUT/big.dxf.stats
+# The same objects with unpadded group codes ("0", "10") and LF line ends.
+UNPADDED=$OUT/unpadded.dxf
+UNPADDED_STATS=$OUT/unpadded.dxf.stats
 
-# Reuses big.dxf when it was written by the same generator source for the same size and
-# still has the size the generator reported.
-generate_big() {
-    local want_id have_id="" t0 t1 seconds
+# Reuses a drawing when it was written by the same generator source in the same mode for
+# the same size and still has the size the generator reported.
+#   generate_drawing MODE FILE
+generate_drawing() {
+    local mode=$1 file=$2 stats=$2.stats want_id have_id="" t0 t1 seconds
     want_id="mb=$BENCH_MB generator=$(sha256sum "$BENCH/gen_drawing.cpp" | cut -c1-16)"
-    [[ -f "$BIG_STATS" ]] && have_id=$(head -n 1 "$BIG_STATS")
-    if [[ -f "$BIG" && "$have_id" == "$want_id" &&
-        "$(file_size "$BIG")" == "$(stat_value "$BIG_STATS" bytes)" ]]; then
-        echo "Drawing: reusing $BIG"
+    [[ "$mode" == big ]] || want_id="$want_id mode=$mode"
+    [[ -f "$stats" ]] && have_id=$(head -n 1 "$stats")
+    if [[ -f "$file" && "$have_id" == "$want_id" &&
+        "$(file_size "$file")" == "$(stat_value "$stats" bytes)" ]]; then
+        echo "Drawing: reusing $file"
     else
-        rm -f "$BIG" "$BIG_STATS"
+        rm -f "$file" "$stats"
         need_space $((BENCH_MB * 2 + 512))
-        echo "Drawing: generating $BIG ($BENCH_MB MiB) ..."
+        echo "Drawing: generating $file ($mode, $BENCH_MB MiB of objects) ..."
         t0=$EPOCHREALTIME
-        "$OUT/gen_drawing" big "$BIG" "$BENCH_MB" >"$BIG_STATS.tmp"
+        "$OUT/gen_drawing" "$mode" "$file" "$BENCH_MB" >"$stats.tmp"
         t1=$EPOCHREALTIME
         seconds=$(elapsed "$t0" "$t1")
-        { echo "$want_id"; cat "$BIG_STATS.tmp"; echo "generation_seconds=$seconds"; } >"$BIG_STATS"
-        rm -f "$BIG_STATS.tmp"
+        { echo "$want_id"; cat "$stats.tmp"; echo "generation_seconds=$seconds"; } >"$stats"
+        rm -f "$stats.tmp"
         echo "Drawing: generated in $seconds s"
     fi
     local bytes lines objects texts
-    bytes=$(stat_value "$BIG_STATS" bytes)
-    lines=$(stat_value "$BIG_STATS" lines)
-    objects=$(stat_value "$BIG_STATS" objects)
-    texts=$(stat_value "$BIG_STATS" text_objects)
+    bytes=$(stat_value "$stats" bytes)
+    lines=$(stat_value "$stats" lines)
+    objects=$(stat_value "$stats" objects)
+    texts=$(stat_value "$stats" text_objects)
     awk -v b="$bytes" -v l="$lines" -v o="$objects" -v t="$texts" 'BEGIN {
         printf "Drawing: %d bytes (%.1f MiB), %d lines (%.2f bytes per line), %d objects, %d TEXT (%.1f %%)\n",
             b, b / 1048576, l, b / l, o, t, 100 * t / o }'
+}
+
+generate_big() { generate_drawing big "$BIG"; }
+
+# Prints "label: median ratio [min, max] (target <= T) met" for contender $2 against $3,
+# from the times of the rounds (run_big's arrays, in round order).
+ratio_line() {
+    local what=$1 name=$2 base=$3 target=$4
+    if [[ -n "${failed[$name]:-}" || -n "${failed[$base]:-}" ]]; then
+        printf '  %-24s failed\n' "$what:"
+        return
+    fi
+    awk -v what="$what:" -v n="${times[$name]}" -v b="${times[$base]}" -v t="$target" \
+        -v mn="${med[$name]}" -v mb="${med[$base]}" 'BEGIN {
+        k = split(n, a, " "); split(b, c, " ")
+        lo = 1e9; hi = 0
+        for (i = 1; i <= k; i++) { r = a[i] / c[i]; if (r < lo) lo = r; if (r > hi) hi = r }
+        printf "  %-24s %6.2f x [%.2f, %.2f] (target <= %.2f) %s\n", what, mn / mb, lo, hi, t,
+            (mn / mb <= t ? "met" : "NOT MET") }'
 }
 
 # --- modes -------------------------------------------------------------------------------
 
 run_big() {
     generate_big
+    [[ "$BENCH_UNPADDED" == 1 ]] && generate_drawing unpadded "$UNPADDED"
     write_ini
-    local bytes lines texts
+    local bytes lines texts unpadded_bytes=0
     bytes=$(stat_value "$BIG_STATS" bytes)
     lines=$(stat_value "$BIG_STATS" lines)
     texts=$(stat_value "$BIG_STATS" text_objects)
+    [[ "$BENCH_UNPADDED" == 1 ]] && unpadded_bytes=$(stat_value "$UNPADDED_STATS" bytes)
 
     local avail_kb
     avail_kb=$(awk '/^MemAvailable:/ { print $2 }' /proc/meminfo)
-    if ((avail_kb * 1024 < bytes * 2)); then
+    if ((avail_kb * 1024 < (bytes + unpadded_bytes) * 2)); then
         echo "bench: warning: little free memory; the drawing may not stay in the page cache" >&2
     fi
     need_space $((bytes / MIB / 4 + 256))
 
+    # The workloads of velunt-cli: velunt (3 columns), velunt8 (8 columns, one of them
+    # absent from the objects), shift (3 columns, --shift --replace-decimal-point), and
+    # on the unpadded drawing refu (the reference scanner) and veluntu (3 columns).
     local -a names=(wc ref mawk)
-    [[ -n "$CLI" ]] && names+=(velunt)
-    declare -A label=([wc]="wc -l" [ref]="reference scanner" [mawk]="mawk" [velunt]="velunt-cli")
+    [[ -n "$CLI" ]] && names+=(velunt velunt8 shift)
+    if [[ "$BENCH_UNPADDED" == 1 ]]; then
+        names+=(refu)
+        [[ -n "$CLI" ]] && names+=(veluntu)
+    fi
+    declare -A label=([wc]="wc -l" [ref]="reference scanner" [mawk]="mawk" [velunt]="velunt-cli"
+        [velunt8]="velunt-cli 8 col" [shift]="velunt-cli shift" [refu]="ref. scanner unp."
+        [veluntu]="velunt-cli unp.")
+    declare -A size=()
+    for name in "${names[@]}"; do size[$name]=$bytes; done
+    size[refu]=$unpadded_bytes size[veluntu]=$unpadded_bytes
     declare -A times=() rss=() failed=()
 
-    echo "Page cache: reading the drawing once before timing"
+    echo "Page cache: reading the drawings once before timing"
     cat "$BIG" >/dev/null
+    [[ "$BENCH_UNPADDED" == 1 ]] && cat "$UNPADDED" >/dev/null
 
     local round i n=${#names[@]} name
     for ((round = 1; round <= BENCH_ROUNDS; round++)); do
@@ -249,6 +310,22 @@ run_big() {
                     measure "$OUT/velunt.out" velunt "$CLI" --ini "$OUT/velunt.ini" \
                         --dxf "$BIG" --txt "$OUT/big.txt"
                     ;;
+                velunt8)
+                    rm -f "$OUT/big8.txt"
+                    measure "$OUT/velunt8.out" velunt8 "$CLI" --ini "$OUT/velunt8.ini" \
+                        --dxf "$BIG" --txt "$OUT/big8.txt"
+                    ;;
+                shift)
+                    rm -f "$OUT/big.shift.txt"
+                    measure "$OUT/shift.out" shift "$CLI" --ini "$OUT/velunt.ini" \
+                        --dxf "$BIG" --txt "$OUT/big.shift.txt" --shift --replace-decimal-point
+                    ;;
+                refu) measure "$OUT/refu.out" refu "$OUT/ref_scanner" "$UNPADDED" ;;
+                veluntu)
+                    rm -f "$OUT/unpadded.txt"
+                    measure "$OUT/veluntu.out" veluntu "$CLI" --ini "$OUT/velunt.ini" \
+                        --dxf "$UNPADDED" --txt "$OUT/unpadded.txt"
+                    ;;
             esac
             if ((RUN_STATUS != 0)); then
                 failed[$name]=$RUN_STATUS
@@ -264,6 +341,8 @@ run_big() {
     echo
     printf 'Results on %.1f MiB, %d rounds (median and best wall-clock time)\n' \
         "$(awk -v b="$bytes" 'BEGIN { print b / 1048576 }')" "$BENCH_ROUNDS"
+    [[ "$BENCH_UNPADDED" == 1 ]] &&
+        printf '  (the unpadded contenders on %.1f MiB)\n' "$(awk -v b="$unpadded_bytes" 'BEGIN { print b / 1048576 }')"
     printf '  %-18s %10s %10s %10s %12s\n' contender "median s" "best s" "MiB/s" "peak RSS"
     declare -A med=()
     for name in "${names[@]}"; do
@@ -271,7 +350,7 @@ run_big() {
         local peak_kb
         peak_kb=$(maximum "${rss[$name]}")
         awk -v l="${label[$name]}" -v m="${med[$name]}" -v b0="$(best "${times[$name]}")" \
-            -v bytes="$bytes" -v kb="$peak_kb" -v f="${failed[$name]:-}" 'BEGIN {
+            -v bytes="${size[$name]}" -v kb="$peak_kb" -v f="${failed[$name]:-}" 'BEGIN {
             printf "  %-18s %10.3f %10.3f %10.1f %9.1f MiB%s\n", l, m, b0, bytes / 1048576 / m,
                 kb / 1024, f != "" ? "  (FAILED, exit " f ")" : "" }'
     done
@@ -310,6 +389,33 @@ run_big() {
             "$awk_lines" $((texts + 1)) "$texts"
         [[ "$awk_lines" == $((texts + 1)) ]] || { echo "  MISMATCH in the number of table lines"; status=1; }
     fi
+    if [[ -n "$CLI" ]]; then
+        # The other workloads: one line per TEXT object, and the unpadded drawing gives the
+        # very table of the standard one.
+        local table expected_lines=$((texts + 1)) got
+        for table in big8.txt big.shift.txt; do
+            got=missing
+            [[ -f "$OUT/$table" ]] && got=$(wc -l <"$OUT/$table")
+            printf '  table lines of %s: %s, expected %s\n' "$table" "$got" "$expected_lines"
+            [[ "$got" == "$expected_lines" ]] || { echo "  MISMATCH in the number of table lines"; status=1; }
+        done
+    fi
+    if [[ "$BENCH_UNPADDED" == 1 ]]; then
+        local unpadded_lines refu_lines
+        unpadded_lines=$(stat_value "$UNPADDED_STATS" lines)
+        refu_lines=$(cat "$OUT/refu.out")
+        printf '  lines in the unpadded drawing: generator %s, reference scanner %s\n' \
+            "$unpadded_lines" "$refu_lines"
+        [[ "$unpadded_lines" == "$refu_lines" ]] || { echo "  MISMATCH in the line count of the unpadded drawing"; status=1; }
+        if [[ -n "$CLI" ]]; then
+            if cmp -s "$OUT/unpadded.txt" "$OUT/big.txt"; then
+                echo "  tables of the unpadded and the standard drawing: byte for byte identical"
+            else
+                echo "  MISMATCH: the unpadded drawing gives another table than the standard one"
+                status=1
+            fi
+        fi
+    fi
     ((${#failed[@]} == 0)) || status=1
 
     if [[ -n "$CLI" && -z "${failed[velunt]:-}" ]]; then
@@ -322,6 +428,17 @@ run_big() {
             printf "  mawk / time (speed-up):   %6.1f x   (target >= 15)    %s\n", m / v, (m / v >= 15 ? "met" : "NOT MET")
             printf "  peak RSS:                 %6.1f MiB (target < 16)    %s\n", kb / 1024, (kb < 16 * 1024 ? "met" : "NOT MET")
         }'
+        echo
+        echo "Workloads against the reference scanner on the same drawing (ratio of the medians;"
+        echo "in brackets the lowest and highest ratio of one round, the machine's noise)"
+        ratio_line "3 columns" velunt ref 0.45
+        ratio_line "8 columns, one absent" velunt8 ref 0.6
+        ratio_line "3 columns, shift + mark" shift ref 0.6
+        [[ "$BENCH_UNPADDED" == 1 ]] && ratio_line "unpadded codes, LF" veluntu refu 1.0
+        local workload all_rss=""
+        for workload in velunt velunt8 shift veluntu; do all_rss+="${rss[$workload]:-} "; done
+        awk -v kb="$(maximum "$all_rss")" 'BEGIN {
+            printf "  %-24s %6.1f MiB          (target < 16)    %s\n", "peak RSS, all workloads:", kb / 1024, (kb < 16 * 1024 ? "met" : "NOT MET") }'
     else
         echo
         echo "velunt-cli was not measured; no target verdicts."

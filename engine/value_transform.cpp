@@ -10,8 +10,22 @@ namespace {
 
 constexpr std::string_view kPercentC = "%%c";
 
+// Values are mostly a few bytes long: a plain loop finds a character in them
+// sooner than a library call. Longer ones use memchr.
+constexpr size_t kShortValue = 32;
+
+size_t findChar(std::string_view text, char c) {
+    if (text.size() > kShortValue) return text.find(c);
+    for (size_t i = 0; i < text.size(); ++i)
+        if (text[i] == c) return i;
+    return std::string_view::npos;
+}
+
 // The first "%%c" at or after `from`.
 size_t findPercentC(const std::string& text, size_t from) {
+    if (from >= text.size() ||
+        findChar(std::string_view(text).substr(from), '%') == std::string_view::npos)
+        return std::string::npos;
     const char* const begin = text.data();
     const char* const end = begin + text.size();
     for (const char* p = begin + from; p + 2 < end;) {
@@ -56,7 +70,7 @@ bool isShifted(std::string_view value) {
 // must not hold "3.000" beside "3,5".
 bool isMarked(std::string_view value) {
     if (HasNonZeroDecimals(value)) return true;
-    return value.find('.') != std::string_view::npos && IsPlainNumber(value);
+    return findChar(value, '.') != std::string_view::npos && IsPlainNumber(value);
 }
 
 }  // namespace
@@ -73,11 +87,17 @@ void TransformValueInPlace(std::string& stored, std::string_view key, const RunS
     if (settings.shiftCoordinates) {
         const std::string* amount = shiftFor(key, settings);
         if (amount && !amount->empty() && isShifted(stored))
-            stored = NumberToText(ReadNumber(stored) + ReadNumber(*amount));
+            AssignNumberText(ReadNumber(stored) + ReadNumber(*amount), stored);
     }
 
-    if (settings.replaceDecimalPoint && isMarked(stored))
-        stored.replace(stored.find('.'), 1, settings.decimalMark);
+    if (settings.replaceDecimalPoint && isMarked(stored)) {
+        const size_t point = findChar(stored, '.');
+        if (settings.decimalMark.size() == 1) {
+            stored[point] = settings.decimalMark[0];
+        } else {
+            stored.replace(point, 1, settings.decimalMark);
+        }
+    }
 }
 
 }  // namespace velunt

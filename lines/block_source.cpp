@@ -29,7 +29,10 @@ BlockSource::BlockSource(std::FILE* file, std::filesystem::path path, size_t blo
 
 void BlockSource::pairGroupCodes() {
     m_pairing.emplace();
-    for (const auto& block : m_blocks) block->relaid.assign(block->lineEnds.size(), 0);
+    for (const auto& block : m_blocks) {
+        block->relaid.assign(block->lineEnds.size(), 0);
+        block->codeLines.resize(block->lineEnds.size());
+    }
 }
 
 BlockSource::~BlockSource() {
@@ -53,12 +56,12 @@ void BlockSource::fill(Block& block) {
         return;
     }
     ComputeWindowMasks(m_variant, block.data.data(), n, m_lineStartsAtBlock, m_shape,
-                       block.lineEnds.data(), block.objectStarts.data(),
-                       block.keyCandidates.data());
+                       block.lineEnds.data(), block.objectStarts.data(), block.keyCandidates.data(),
+                       m_pairing ? block.codeLines.data() : nullptr);
     if (m_pairing) {
         if (block.hasRelaid) std::fill(block.relaid.begin(), block.relaid.end(), 0);
         block.hasRelaid = m_pairing->scanBlock(block.data.data(), n, block.lineEnds.data(),
-                                               block.objectStarts.data(),
+                                               block.codeLines.data(), block.objectStarts.data(),
                                                block.keyCandidates.data(), block.relaid.data());
     }
     const char last = block.data[n - 1];

@@ -26,9 +26,10 @@ struct Block {
     // With group codes read in pairs: a bit at the line end of each group-code
     // line to hand out in the standard layout (GroupCodePairing).
     std::vector<std::uint64_t> relaid;
-    bool hasRelaid = false;      // any bit of `relaid` is set
+    std::vector<CodeLineMasks> codeLines;  // with group codes read in pairs: per window
+    bool hasRelaid = false;                // any bit of `relaid` is set
     bool lastLineRelaid = false;  // at the end of the file: the last line, which has no line end
-    size_t length = 0;                  // 0 at the end of the file
+    size_t length = 0;            // 0 at the end of the file
     std::optional<RuntimeError> error;  // reading failed
 };
 

@@ -7,6 +7,12 @@ namespace {
 
 inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
+// Bit i: an odd number of bits of `bits` at i or below.
+inline std::uint64_t prefixXor(std::uint64_t bits) {
+    for (int shift = 1; shift < 64; shift *= 2) bits ^= bits << shift;
+    return bits;
+}
+
 inline void setBit(std::uint64_t* masks, size_t position) {
     masks[position / 64] |= std::uint64_t{1} << (position % 64);
 }
@@ -69,9 +75,39 @@ void GroupCodePairing::endLine(const char* data, size_t start, size_t end, bool 
     if (shape.isZero && shape.digits == 1) setBit(objectStarts, start);
 }
 
+bool GroupCodePairing::scanWindow(size_t w, std::uint64_t ends, const CodeLineMasks& codes,
+                                  std::uint64_t* objectStarts, std::uint64_t* keyCandidates,
+                                  std::uint64_t* relaid, bool& marked) {
+    // Lines alternate between group-code and value positions as long as
+    // every group-code line is a whole number: the 1st, 3rd ... line ending
+    // here is at a code position when the next line to end is.
+    const std::uint64_t odd = prefixXor(ends);
+    const std::uint64_t codeEnds = ends & (m_atCode ? odd : ~odd);
+    const std::uint64_t shortCodes = codes.oneDigit | codes.twoDigits;
+    if ((codeEnds & ~(codes.standard | shortCodes)) != 0) return false;
+    const std::uint64_t relay = codeEnds & shortCodes;
+    if (relay != 0) {
+        // Marked at the line end; at the line start, one or two bytes
+        // earlier, for skipping.
+        const std::uint64_t one = codeEnds & codes.oneDigit;
+        const std::uint64_t two = codeEnds & codes.twoDigits;
+        const std::uint64_t zero = codeEnds & codes.zero;
+        relaid[w] |= relay;
+        keyCandidates[w] |= (one >> 1) | (two >> 2);
+        objectStarts[w] |= zero >> 1;
+        if (w > 0) {
+            keyCandidates[w - 1] |= (one << 63) | (two << 62);
+            objectStarts[w - 1] |= zero << 63;
+        }
+        marked = true;
+    }
+    if (std::popcount(ends) % 2 != 0) m_atCode = !m_atCode;
+    return true;
+}
+
 bool GroupCodePairing::scanBlock(const char* data, size_t length, const std::uint64_t* lineEnds,
-                                 std::uint64_t* objectStarts, std::uint64_t* keyCandidates,
-                                 std::uint64_t* relaid) {
+                                 const CodeLineMasks* codeLines, std::uint64_t* objectStarts,
+                                 std::uint64_t* keyCandidates, std::uint64_t* relaid) {
     bool marked = false;
     size_t start = 0;
     bool continued = m_continued;
@@ -82,6 +118,15 @@ bool GroupCodePairing::scanBlock(const char* data, size_t length, const std::uin
         if (w == 0 && m_pendingCr && data[0] == '\n') {
             ends &= ~std::uint64_t{1};
             start = 1;
+        }
+        if (!continued &&
+            scanWindow(w, ends, codeLines[w], objectStarts, keyCandidates, relaid, marked)) {
+            if (ends != 0) {
+                const size_t last = w * 64 + 63 - static_cast<size_t>(std::countl_zero(ends));
+                start = last + 1;
+                if (data[last] == '\r' && last + 1 < length && data[last + 1] == '\n') ++start;
+            }
+            continue;
         }
         while (ends != 0) {
             const size_t end = w * 64 + static_cast<size_t>(std::countr_zero(ends));

@@ -16,46 +16,56 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "lines/window_masks.h"
+
 namespace velunt {
 
 class GroupCodePairing {
 public:
-    // Looks at the lines of one block: `lineEnds` as BlockSource found them
-    // (the LF of a CR LF pair split between blocks included). For each line
+    // Looks at the lines of one block: `lineEnds` and `codeLines` as
+    // BlockSource found them (the LF of a CR LF pair split between blocks
+    // included). For each line
     // at a group-code position that needs the standard layout, sets its bit
     // in `relaid` (at its line end; `relaid` must be all zeros on entry), and
     // when the line begins in this block, sets `keyCandidates` at its start,
     // and `objectStarts` too when it reads as "  0" once relaid. Returns true
     // when it set any bit.
     bool scanBlock(const char* data, size_t length, const std::uint64_t* lineEnds,
-                   std::uint64_t* objectStarts, std::uint64_t* keyCandidates,
-                   std::uint64_t* relaid);
+                   const CodeLineMasks* codeLines, std::uint64_t* objectStarts,
+                   std::uint64_t* keyCandidates, std::uint64_t* relaid);
 
     // At the end of the file: true when the last line, which has no line
     // end, is at a group-code position and needs the standard layout.
     bool lastLineNeedsLayout() const;
 
 private:
+    // Settles window `w` at once when every line at a group-code position
+    // that ends in it lies wholly in the block and is in the standard layout
+    // or one or two digits alone; false (nothing changed) otherwise.
+    bool scanWindow(size_t w, std::uint64_t ends, const CodeLineMasks& codes,
+                    std::uint64_t* objectStarts, std::uint64_t* keyCandidates,
+                    std::uint64_t* relaid, bool& marked);
+
     // The shape of a line read so far: spaces, digits, spaces.
     struct Shape {
         std::uint64_t leading = 0, digits = 0, trailing = 0;
         bool isWholeNumber = true;  // no other byte, no digit after a trailing space
         bool isZero = true;         // every digit so far is "0" and there is one
         void feed(const char* bytes, size_t count);
-        bool needsLayout() const;   // a whole number, not in the standard layout
+        bool needsLayout() const;  // a whole number, not in the standard layout
     };
 
     // Ends the line [start, end) of the current block at a group-code
     // position, or the line carried over from earlier blocks when `start`
     // is past `end`. Returns whether it was marked.
     void endLine(const char* data, size_t start, size_t end, bool continued,
-                 std::uint64_t* objectStarts, std::uint64_t* keyCandidates,
-                 std::uint64_t* relaid, bool& marked);
+                 std::uint64_t* objectStarts, std::uint64_t* keyCandidates, std::uint64_t* relaid,
+                 bool& marked);
 
-    bool m_atCode = true;        // the next line to end is at a group-code position
-    bool m_continued = false;    // the current line began in an earlier block
-    bool m_pendingCr = false;    // the block before ended with a CR
-    Shape m_carried;             // the shape of that line so far (at a code position)
+    bool m_atCode = true;      // the next line to end is at a group-code position
+    bool m_continued = false;  // the current line began in an earlier block
+    bool m_pendingCr = false;  // the block before ended with a CR
+    Shape m_carried;           // the shape of that line so far (at a code position)
 };
 
 }  // namespace velunt

@@ -137,7 +137,14 @@ bool LineReader::nextSlow(std::string_view& line) {
 }
 
 std::string_view LineReader::relaid(std::string_view line) {
-    WriteStandardGroupCode(WholeNumberDigits(line), m_relaidLine);
+    const std::string_view digits = WholeNumberDigits(line);
+    if (digits.size() <= 3) {
+        // Right-aligned in three characters; the slack after them stays zero.
+        m_relaidCode[0] = m_relaidCode[1] = ' ';
+        for (size_t i = 0; i < digits.size(); ++i) m_relaidCode[3 - digits.size() + i] = digits[i];
+        return std::string_view(m_relaidCode, 3);
+    }
+    WriteStandardGroupCode(digits, m_relaidLine);
     const size_t size = m_relaidLine.size();
     m_relaidLine.append(kReadableSlack, '\0');
     return std::string_view(m_relaidLine.data(), size);

@@ -213,7 +213,8 @@ private:
     }
 
     bool isRelaid(size_t end) const { return (m_relaid[end / 64] >> (end % 64)) & 1; }
-    // `line`, a group-code line, in the standard layout; lives in m_relaidLine.
+    // `line`, a group-code line, in the standard layout; lives in m_relaidCode
+    // (up to three digits) or m_relaidLine.
     std::string_view relaid(std::string_view line);
     // The same for the spilled line, whose buffer is then given back.
     std::string_view relaidSpill(std::string_view line);
@@ -258,6 +259,7 @@ private:
     bool m_blockRelaid = false;
     bool m_lastLineRelaid = false;
     std::string m_relaidLine;  // a relaid group-code line, plus the readable slack
+    char m_relaidCode[3 + kReadableSlack] = {};  // the same for the usual short codes
     bool m_keysShaped = false;
     size_t m_length = 0;         // valid bytes in the block
     size_t m_windowCount = 0;    // windows covering m_length

@@ -16,6 +16,16 @@ struct KeyShape {
     bool zero[3] = {};
 };
 
+// Per window, the group-code lines that lie wholly in the block (their
+// start seen as a line start, their line end in the block), one bit at the
+// line end: in the standard layout of up to three digits ("  0", " 10",
+// "100"), of one digit alone, of two digits alone, and "0" alone. Reading in
+// code/value pairs (GroupCodePairing) settles whole windows with them.
+struct CodeLineMasks {
+    std::uint64_t standard = 0, oneDigit = 0, twoDigits = 0, zero = 0;
+    bool operator==(const CodeLineMasks&) const = default;
+};
+
 enum class MaskVariant { Scalar, Sse2, Avx2 };
 
 // The variants this build and this processor can run, plainest first.
@@ -28,9 +38,11 @@ MaskVariant BestMaskVariant();
 // the three arrays. Bytes from `length` up to the end of the last window
 // must be readable; they do not count. `lineStartsAtBlock`: the byte before
 // `bytes` ended a line (or there is none). `variant` must be one of
-// AvailableMaskVariants().
+// AvailableMaskVariants(). `codeLines` (one per window) may be null when no
+// one needs them.
 void ComputeWindowMasks(MaskVariant variant, const char* bytes, std::size_t length,
                         bool lineStartsAtBlock, const KeyShape& shape, std::uint64_t* lineEnds,
-                        std::uint64_t* objectStarts, std::uint64_t* keyCandidates);
+                        std::uint64_t* objectStarts, std::uint64_t* keyCandidates,
+                        CodeLineMasks* codeLines = nullptr);
 
 }  // namespace velunt

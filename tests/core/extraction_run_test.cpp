@@ -376,3 +376,60 @@ TEST_F(ExtractionRunTest, CountsObjectTypesAndColumnsFoundInTheSamePass) {
 
 }  // namespace
 }  // namespace velunt
+
+namespace velunt {
+namespace {
+
+// Many objects over many 64-byte windows, written with group codes in the
+// standard layout, unpadded, or unpadded only in some objects, with CR LF or
+// LF: every layout must give the table of the standard one.
+std::string manyObjects(int layout, const char* end) {
+    const auto code = [&](int number, int object) {
+        const std::string digits = std::to_string(number);
+        const bool unpadded = layout == 1 || (layout == 2 && object % 3 == 0);
+        if (unpadded || digits.size() >= 3) return digits;
+        return std::string(3 - digits.size(), ' ') + digits;
+    };
+    std::string bytes;
+    const auto pair = [&](int number, int object, const std::string& value) {
+        bytes += code(number, object) + end + value + end;
+    };
+    for (int i = 0; i < 2000; ++i) {
+        pair(0, i, i % 4 == 1 ? "LINE" : "TEXT");
+        pair(5, i, std::to_string(0x2F0 + i));
+        pair(330, i, "1F");
+        pair(100, i, "AcDbEntity");
+        pair(8, i, i % 5 == 0 ? "0" : "PUNKTNR");
+        pair(10, i, std::to_string(4400000 + i * 7) + "." + std::to_string(i % 1000));
+        pair(20, i, std::to_string(5700000 - i * 3) + ".5");
+        pair(30, i, "0.0");
+        if (i % 7 != 3) pair(1, i, i % 2 ? "%%c" + std::to_string(i % 90) : std::to_string(i));
+        if (i % 4 == 0) pair(50, i, "12.3");
+    }
+    bytes += code(0, 0) + end + "EOF" + end;
+    return bytes;
+}
+
+TEST_F(ExtractionRunTest, ReadsManyObjectsAlikeInEveryLayout) {
+    const std::string eightColumns =
+        "masterkey=TEXT\r\ntrennzeich=;\r\ndezzeich=,\r\n[Spalten]\r\n  8|1|Layer\r\n"
+        " 10|2|RW\r\n 20|3|HW\r\n  7|4|Stil\r\n 30|5|Z\r\n  1|6|Text\r\n 50|7|W\r\n"
+        "  5|8|H\r\n\r\n";
+    for (const std::string& ini : {std::string(kTextIni), eightColumns}) {
+        for (const bool shift : {false, true}) {
+            m_settings.shiftCoordinates = shift;
+            m_settings.replaceDecimalPoint = shift;
+            m_settings.rwShift = "4400000";
+            m_settings.hwShift = "-5700000.25";
+            const std::string expected = run(ini, manyObjects(0, "\r\n"));
+            ASSERT_GT(expected.size(), 20000u);
+            for (const int layout : {0, 1, 2})
+                for (const char* end : {"\r\n", "\n"})
+                    EXPECT_EQ(run(ini, manyObjects(layout, end)), expected)
+                        << "layout " << layout << (end[0] == '\n' ? ", LF" : ", CR LF");
+        }
+    }
+}
+
+}  // namespace
+}  // namespace velunt

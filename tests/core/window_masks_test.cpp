@@ -31,10 +31,11 @@ std::string placed(std::initializer_list<std::pair<size_t, std::string>> parts) 
 // Three-byte lines of every shape, with all three line ends, so that their
 // bytes and line ends fall on every side of the window edges.
 std::string keyShapedLines() {
-    const char* lines[] = {" 10", " 20", "  1", "  8", "100", "1  ", " 0 ", "  0", "  0 ", " 0"};
+    const char* lines[] = {" 10", " 20",  "  1", "  8", "100", "1  ", " 0 ",
+                           "  0", "  0 ", " 0",  "0",   "10",  "7"};
     const char* ends[] = {"\r\n", "\n", "\r"};
     std::string bytes;
-    for (int i = 0; i < 70; ++i) bytes += std::string(lines[i % 10]) + ends[i % 3];
+    for (int i = 0; i < 91; ++i) bytes += std::string(lines[i % 13]) + ends[i % 3];
     return bytes;
 }
 
@@ -54,10 +55,11 @@ std::vector<std::string> plainLines(const std::string& bytes) {
 }
 
 // The masks of all windows, the file cut into blocks as BlockSource cuts it;
-// the bytes after each block are ones the masks must not count.
-std::array<std::vector<std::uint64_t>, 3> masksOf(MaskVariant variant, const std::string& bytes,
+// the bytes after each block are ones the masks must not count. The last four
+// are the code-line masks.
+std::array<std::vector<std::uint64_t>, 7> masksOf(MaskVariant variant, const std::string& bytes,
                                                   size_t blockSize, const KeyShape& shape) {
-    std::array<std::vector<std::uint64_t>, 3> all;
+    std::array<std::vector<std::uint64_t>, 7> all;
     bool lineStartsAtBlock = true;
     for (size_t at = 0; at < bytes.size(); at += blockSize) {
         const size_t n = std::min(blockSize, bytes.size() - at);
@@ -65,9 +67,16 @@ std::array<std::vector<std::uint64_t>, 3> masksOf(MaskVariant variant, const std
                                   std::string(16, '\n') + std::string(32, ' ') + "0";
         std::array<std::vector<std::uint64_t>, 3> masks;
         for (auto& m : masks) m.resize((n + 63) / 64);
+        std::vector<CodeLineMasks> codeLines((n + 63) / 64);
         ComputeWindowMasks(variant, block.data(), n, lineStartsAtBlock, shape, masks[0].data(),
-                           masks[1].data(), masks[2].data());
+                           masks[1].data(), masks[2].data(), codeLines.data());
         for (int k = 0; k < 3; ++k) all[k].insert(all[k].end(), masks[k].begin(), masks[k].end());
+        for (const CodeLineMasks& codes : codeLines) {
+            all[3].push_back(codes.standard);
+            all[4].push_back(codes.oneDigit);
+            all[5].push_back(codes.twoDigits);
+            all[6].push_back(codes.zero);
+        }
         lineStartsAtBlock = bytes[at + n - 1] == '\r' || bytes[at + n - 1] == '\n';
     }
     return all;
