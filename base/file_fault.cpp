@@ -1,11 +1,10 @@
 #include "base/file_fault.h"
 
+#include <atomic>
+#include <cerrno>
 #include <mutex>
 #include <utility>
 #include <vector>
-
-#include <atomic>
-#include <cerrno>
 
 namespace velunt {
 namespace {

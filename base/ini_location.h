@@ -9,9 +9,9 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/runtime_error.h"
-#include <vector>
 
 namespace velunt {
 

@@ -12,6 +12,7 @@
 #include "base/read_number.h"
 #include "base/trim_spaces.h"
 #include "engine/binary_drawing.h"
+#include "engine/drawing_stamp.h"
 #include "engine/output_file.h"
 #include "engine/record_line.h"
 #include "engine/section_filter.h"
@@ -20,7 +21,6 @@
 #include "lines/group_code.h"
 #include "lines/line_matcher.h"
 #include "lines/line_reader.h"
-#include "engine/drawing_stamp.h"
 
 namespace velunt {
 namespace {
@@ -265,7 +265,7 @@ private:
     std::vector<std::string> m_values;  // the current object's captured values
     std::vector<char> m_filled;         // per slot: captured in some object
     TypeCounter m_types;
-    TableText* m_tableText;             // null: values pass as read
+    TableText* m_tableText;  // null: values pass as read
     std::string m_converted;
     std::optional<SectionFilter> m_section;
     const std::vector<std::string>* m_current;  // the header, then m_values
@@ -363,8 +363,8 @@ RunResult ExtractionRun(const RunSettings& settings, const Configuration& config
         result.succeeded = true;
     } catch (const RuntimeError& error) {
         // A drawing cut while it was read ends early, often inside an object.
-        const bool cut = error.number == kInputPastEndOfFile &&
-                         DrawingChanged(settings.dxfpath, drawingStamp);
+        const bool cut =
+            error.number == kInputPastEndOfFile && DrawingChanged(settings.dxfpath, drawingStamp);
         report.show(flushBeforeReport(output, cut ? DrawingChangedError() : error));
     } catch (const std::bad_alloc&) {
         report.show(flushBeforeReport(output, MakeError(kOutOfMemory)));

@@ -75,8 +75,10 @@ std::string noObjects(const RunResult& result, const Configuration& config,
             ++left;
             continue;
         }
-        present += (shown++ ? ", " : result.section.empty() ? " Vorhanden: "
-                                                             : " In der ganzen Zeichnung: ") + type + " " + countText(entry.count);
+        present += (shown++                  ? ", "
+                    : result.section.empty() ? " Vorhanden: "
+                                             : " In der ganzen Zeichnung: ") +
+                   type + " " + countText(entry.count);
     }
     if (shown == 0 && sections && left == 0) return text + " Die Zeichnung enthält keine Objekte.";
     if (shown == 0)

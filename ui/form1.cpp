@@ -20,8 +20,8 @@
 
 #include "engine/drawing_inventory.h"
 #include "engine/extraction_run.h"
-#include "ui/drawing_objects_dialog.h"
 #include "engine/run_warnings.h"
+#include "ui/drawing_objects_dialog.h"
 #include "ui/error_box.h"
 #include "ui/run_progress.h"
 #include "ui/text_bytes.h"

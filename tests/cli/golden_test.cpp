@@ -88,7 +88,8 @@ struct Deviation {
 };
 
 std::vector<Deviation> loadDeviations() {
-    std::ifstream in(std::filesystem::path(VELUNT_SOURCE_DIR) / "tests/cli/reference_deviations.tsv");
+    std::ifstream in(std::filesystem::path(VELUNT_SOURCE_DIR) /
+                     "tests/cli/reference_deviations.tsv");
     std::vector<Deviation> deviations;
     std::string line;
     std::getline(in, line);  // heading

@@ -95,9 +95,10 @@ TEST(FindIni, TheReportNamesEveryPlaceAbsoluteAndTheExample) {
         (std::filesystem::current_path() / "velunt.ini").string();
     const RuntimeError error = IniNotFoundError(search);
     EXPECT_EQ(error.number, 53);
-    EXPECT_EQ(error.description,
-              "Datei nicht gefunden\nGesucht:\n  " + inWorkingDirectory +
-                  "\n  /xdg/velunt/velunt.ini\nBeispiel: /usr/share/doc/velunt/examples/velunt.ini");
+    EXPECT_EQ(
+        error.description,
+        "Datei nicht gefunden\nGesucht:\n  " + inWorkingDirectory +
+            "\n  /xdg/velunt/velunt.ini\nBeispiel: /usr/share/doc/velunt/examples/velunt.ini");
 }
 
 }  // namespace
