@@ -30,7 +30,8 @@ OutputFile::OutputFile(std::filesystem::path path)
     errno = 0;
     if (!CutBack(m_file.get(), 0))
         throw FileErrorFromErrno(errno ? errno : EIO, m_path, FileRole::Output);
-    m_buffer = std::make_unique<char[]>(kBufferSize);
+    // Left unfilled: only the m_used bytes written into it are ever read.
+    m_buffer = std::make_unique_for_overwrite<char[]>(kBufferSize);
 }
 
 void OutputFile::appendLine(const std::vector<std::string_view>& pieces) {
