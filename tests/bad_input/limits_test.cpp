@@ -41,6 +41,13 @@ protected:
     // True when velunt-cli starts at all under `ulimit -v kb` (a sanitizer
     // build reserves more address space than that).
     bool startsUnder(int kb) {
+#ifdef VELUNT_SANITIZED
+        // AddressSanitizer maps terabytes of shadow memory at start-up: it
+        // never starts under such a limit, and its report would fail the
+        // sanitizer stage that runs these tests.
+        (void)kb;
+        return false;
+#endif
         return shell("ulimit -v " + std::to_string(kb) + " && \"$CLI\" --version").status == 0;
     }
 
