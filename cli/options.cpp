@@ -149,7 +149,7 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
         o.jobs = n;
     }
     if (o.inspect || o.makeIni) {
-        // Checked in cli/inspect.cpp.
+        // Checked in cli/drawing_report.cpp.
     } else if (!o.drawings.empty() && (hasDxf || hasTxt)) {
         result.error =
             "Zeichnung „" + o.drawings.front() + "“ und --dxf/--txt schließen einander aus";

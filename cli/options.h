@@ -27,7 +27,7 @@ struct Options {
     bool help = false;
     bool version = false;
     std::vector<std::string> drawings;  // positional arguments: a batch run
-    // Looking into one drawing instead of a run (cli/inspect.h).
+    // Looking into one drawing instead of a run (cli/drawing_report.h).
     bool inspect = false;
     std::optional<std::string> masterkey;  // with --inspect: list this type's codes
     std::optional<std::string> format;     // with --inspect: "text" or "tsv"

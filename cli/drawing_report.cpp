@@ -1,4 +1,4 @@
-#include "cli/inspect.h"
+#include "cli/drawing_report.h"
 
 #include <algorithm>
 #include <charconv>
