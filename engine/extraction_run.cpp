@@ -103,7 +103,7 @@ class Scan : private BlockListener {
 public:
     Scan(const RunSettings& settings, const Configuration& config, LineReader& reader,
          OutputFile& output, RunObserver* observer, std::uint64_t totalBytes, TableText* tableText,
-         const std::vector<std::string>& header)
+         const std::vector<std::string>& header, const std::vector<std::string>& keys)
         : m_settings(settings),
           m_config(config),
           m_reader(reader),
@@ -117,7 +117,7 @@ public:
           m_tableText(tableText),
           m_current(&header) {
         if (!settings.section.empty()) m_section.emplace(settings.section);
-        for (const std::string& key : StandardKeys(config)) m_keys.emplace_back(key);
+        for (const std::string& key : keys) m_keys.emplace_back(key);
         m_reader.setBlockListener(this);
         // Only captured values are kept; every other line is only compared
         // with "  0", the master key and the keys.
@@ -355,7 +355,8 @@ RunResult ExtractionRun(const RunSettings& settings, const Configuration& config
         output.emplace(settings.txtpath);
         if (convert) output->append(tableText->preamble());
         Scan scan(convert ? converted : settings, config, reader, *output, observer, totalBytes,
-                  convert ? &*tableText : nullptr, convert ? convertedHeader : config.table.texts);
+                  convert ? &*tableText : nullptr, convert ? convertedHeader : config.table.texts,
+                  keys);
         result.objectCount = scan.run();
         if (DrawingChanged(settings.dxfpath, drawingStamp)) throw DrawingChangedError();
         scan.results(result);

@@ -96,21 +96,6 @@ std::string checkRunOutcome(const RunResult& result, const CollectingReport& rep
     return {};
 }
 
-// Lines end at CR LF, a lone CR or a lone LF; no empty line after a final
-// line end.
-std::vector<std::string_view> plainLines(std::string_view bytes) {
-    std::vector<std::string_view> lines;
-    size_t start = 0;
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] != '\r' && bytes[i] != '\n') continue;
-        lines.push_back(bytes.substr(start, i - start));
-        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-        start = i + 1;
-    }
-    if (start < bytes.size()) lines.push_back(bytes.substr(start));
-    return lines;
-}
-
 // `text` rewritten as a group code in the standard layout when it is a whole
 // number (spaces, digits, spaces) in another layout; nullopt otherwise.
 std::optional<std::string> plainStandardCode(std::string_view text) {
@@ -142,7 +127,7 @@ bool plainAmount(std::string_view amount) {
 std::vector<std::string> plainDrawingLines(std::string_view bytes) {
     std::vector<std::string> lines;
     bool atCode = true;
-    for (const std::string_view line : plainLines(bytes)) {
+    for (const std::string_view line : ReferenceLines(bytes)) {
         if (!atCode) {
             lines.emplace_back(line);
             atCode = true;
@@ -601,7 +586,7 @@ std::string FuzzLineReader(const std::uint8_t* data, std::size_t size) {
         if (peeked != bytes.substr(0, std::min({size_t{22}, blockSize, bytes.size()})))
             return "peek does not show the first bytes";
     }
-    const std::vector<std::string_view> expected = plainLines(bytes);
+    const std::vector<std::string_view> expected = ReferenceLines(bytes);
     // Skipping passes over lines, but never over an object start. Which
     // lines it passed over shows only in what comes next, so `next` holds
     // every index of `expected` that the following line may have.

@@ -6,18 +6,17 @@
 #include <string>
 #include <string_view>
 
+#include "base/trim_spaces.h"
+
 namespace velunt {
 
 // The digits of `text` when it is a whole number: digits, with spaces (code
 // 32) before or after; empty otherwise.
 inline std::string_view WholeNumberDigits(std::string_view text) {
-    size_t first = 0;
-    size_t last = text.size();
-    while (first < last && text[first] == ' ') ++first;
-    while (last > first && text[last - 1] == ' ') --last;
-    for (size_t i = first; i < last; ++i)
-        if (text[i] < '0' || text[i] > '9') return {};
-    return text.substr(first, last - first);
+    const std::string_view digits = TrimSpaces(text);
+    for (const char c : digits)
+        if (c < '0' || c > '9') return {};
+    return digits;
 }
 
 // True when `text` is a whole number already in the standard layout.

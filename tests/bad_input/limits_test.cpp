@@ -25,17 +25,7 @@ protected:
     // Runs `script` with bash (for `ulimit -u`) in the test's folder, `$CLI` naming
     // velunt-cli; stderr comes back in `err`.
     CliResult shell(const std::string& script) {
-        const auto err = path(".stderr");
-        const std::string command = "cd " + ShellQuote(m_dir.path().string()) +
-                                    " && CLI=" + ShellQuote(VELUNT_CLI) + " bash -c " +
-                                    ShellQuote(script) + " </dev/null >/dev/null 2>" +
-                                    ShellQuote(err.string());
-        CliResult result;
-        const int raw = std::system(command.c_str());
-        result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        result.err = ReadFile(err);
-        std::filesystem::remove(err);
-        return result;
+        return runScript("CLI=\"$VELUNT\" bash -c " + ShellQuote(script));
     }
 
     // True when velunt-cli starts at all under `ulimit -v kb` (a sanitizer
