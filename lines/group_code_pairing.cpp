@@ -24,6 +24,45 @@ inline bool isStandardThreeBytes(const char* p) {
     return p[1] == ' ' && p[0] == ' ';
 }
 
+// Settles window `w` at once when every line at a group-code position that
+// ends in it lies wholly in the block and is in the standard layout or one
+// or two digits alone; false (nothing changed) otherwise. `atCode`: the next
+// line to end is at a group-code position.
+inline bool settleWindow(size_t w, std::uint64_t ends, const CodeLineMasks& codes, bool& atCode,
+                         std::uint64_t* objectStarts, std::uint64_t* keyCandidates,
+                         std::uint64_t* relaid, bool& marked) {
+    // Lines alternate between group-code and value positions as long as
+    // every group-code line is a whole number: the 1st, 3rd ... line ending
+    // here is at a code position when the next line to end is. The top bit
+    // of `odd` is the parity of all line ends in the window.
+    const std::uint64_t odd = prefixXor(ends);
+    const std::uint64_t codeEnds = ends & (atCode ? odd : ~odd);
+    const bool flip = (odd >> 63) != 0;
+    // The common case: every group-code line in the standard layout.
+    if ((codeEnds & ~codes.standard) == 0) {
+        atCode = atCode != flip;
+        return true;
+    }
+    const std::uint64_t shortCodes = codes.oneDigit | codes.twoDigits;
+    if ((codeEnds & ~(codes.standard | shortCodes)) != 0) return false;
+    const std::uint64_t relay = codeEnds & shortCodes;
+    // Marked at the line end; at the line start, one or two bytes earlier,
+    // for skipping.
+    const std::uint64_t one = codeEnds & codes.oneDigit;
+    const std::uint64_t two = codeEnds & codes.twoDigits;
+    const std::uint64_t zero = codeEnds & codes.zero;
+    relaid[w] |= relay;
+    keyCandidates[w] |= (one >> 1) | (two >> 2);
+    objectStarts[w] |= zero >> 1;
+    if (w > 0) {
+        keyCandidates[w - 1] |= (one << 63) | (two << 62);
+        objectStarts[w - 1] |= zero << 63;
+    }
+    marked = true;
+    atCode = atCode != flip;
+    return true;
+}
+
 }  // namespace
 
 void GroupCodePairing::Shape::feed(const char* bytes, size_t count) {
@@ -75,42 +114,25 @@ void GroupCodePairing::endLine(const char* data, size_t start, size_t end, bool 
     if (shape.isZero && shape.digits == 1) setBit(objectStarts, start);
 }
 
-bool GroupCodePairing::scanWindow(size_t w, std::uint64_t ends, const CodeLineMasks& codes,
-                                  std::uint64_t* objectStarts, std::uint64_t* keyCandidates,
-                                  std::uint64_t* relaid, bool& marked) {
-    // Lines alternate between group-code and value positions as long as
-    // every group-code line is a whole number: the 1st, 3rd ... line ending
-    // here is at a code position when the next line to end is.
-    const std::uint64_t odd = prefixXor(ends);
-    const std::uint64_t codeEnds = ends & (m_atCode ? odd : ~odd);
-    const std::uint64_t shortCodes = codes.oneDigit | codes.twoDigits;
-    if ((codeEnds & ~(codes.standard | shortCodes)) != 0) return false;
-    const std::uint64_t relay = codeEnds & shortCodes;
-    if (relay != 0) {
-        // Marked at the line end; at the line start, one or two bytes
-        // earlier, for skipping.
-        const std::uint64_t one = codeEnds & codes.oneDigit;
-        const std::uint64_t two = codeEnds & codes.twoDigits;
-        const std::uint64_t zero = codeEnds & codes.zero;
-        relaid[w] |= relay;
-        keyCandidates[w] |= (one >> 1) | (two >> 2);
-        objectStarts[w] |= zero >> 1;
-        if (w > 0) {
-            keyCandidates[w - 1] |= (one << 63) | (two << 62);
-            objectStarts[w - 1] |= zero << 63;
-        }
-        marked = true;
-    }
-    if (std::popcount(ends) % 2 != 0) m_atCode = !m_atCode;
-    return true;
-}
-
 bool GroupCodePairing::scanBlock(const char* data, size_t length, const std::uint64_t* lineEnds,
                                  const CodeLineMasks* codeLines, std::uint64_t* objectStarts,
                                  std::uint64_t* keyCandidates, std::uint64_t* relaid) {
     bool marked = false;
+    bool atCode = m_atCode;
     size_t start = 0;
     bool continued = m_continued;
+    // Windows settled at once leave the start of the next line to find out
+    // only when it is needed: after the last line end they saw.
+    size_t settledWindow = 0;
+    std::uint64_t settledEnds = 0;
+    const auto startAfterSettled = [&] {
+        if (settledEnds == 0) return;
+        const size_t last =
+            settledWindow * 64 + 63 - static_cast<size_t>(std::countl_zero(settledEnds));
+        start = last + 1;
+        if (data[last] == '\r' && last + 1 < length && data[last + 1] == '\n') ++start;
+        settledEnds = 0;
+    };
     const size_t windows = (length + 63) / 64;
     for (size_t w = 0; w < windows; ++w) {
         std::uint64_t ends = lineEnds[w];
@@ -119,15 +141,16 @@ bool GroupCodePairing::scanBlock(const char* data, size_t length, const std::uin
             ends &= ~std::uint64_t{1};
             start = 1;
         }
-        if (!continued &&
-            scanWindow(w, ends, codeLines[w], objectStarts, keyCandidates, relaid, marked)) {
+        if (!continued && settleWindow(w, ends, codeLines[w], atCode, objectStarts, keyCandidates,
+                                       relaid, marked)) {
             if (ends != 0) {
-                const size_t last = w * 64 + 63 - static_cast<size_t>(std::countl_zero(ends));
-                start = last + 1;
-                if (data[last] == '\r' && last + 1 < length && data[last + 1] == '\n') ++start;
+                settledWindow = w;
+                settledEnds = ends;
             }
             continue;
         }
+        startAfterSettled();
+        m_atCode = atCode;
         while (ends != 0) {
             const size_t end = w * 64 + static_cast<size_t>(std::countr_zero(ends));
             ends &= ends - 1;
@@ -137,7 +160,10 @@ bool GroupCodePairing::scanBlock(const char* data, size_t length, const std::uin
             start = end + 1;
             if (data[end] == '\r' && end + 1 < length && data[end + 1] == '\n') ++start;
         }
+        atCode = m_atCode;
     }
+    startAfterSettled();
+    m_atCode = atCode;
     m_pendingCr = length > 0 && data[length - 1] == '\r';
     if (m_pendingCr) start = length;  // a CR at the end ends its line; an LF may follow
     // The rest of the block begins a line that goes on in the next block.

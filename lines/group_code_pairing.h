@@ -39,13 +39,6 @@ public:
     bool lastLineNeedsLayout() const;
 
 private:
-    // Settles window `w` at once when every line at a group-code position
-    // that ends in it lies wholly in the block and is in the standard layout
-    // or one or two digits alone; false (nothing changed) otherwise.
-    bool scanWindow(size_t w, std::uint64_t ends, const CodeLineMasks& codes,
-                    std::uint64_t* objectStarts, std::uint64_t* keyCandidates,
-                    std::uint64_t* relaid, bool& marked);
-
     // The shape of a line read so far: spaces, digits, spaces.
     struct Shape {
         std::uint64_t leading = 0, digits = 0, trailing = 0;
