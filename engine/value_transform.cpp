@@ -1,5 +1,7 @@
 #include "engine/value_transform.h"
 
+#include <bit>
+#include <cstdint>
 #include <cstring>
 
 #include "base/read_number.h"
@@ -10,15 +12,38 @@ namespace {
 
 constexpr std::string_view kPercentC = "%%c";
 
-// Values are mostly a few bytes long: a plain loop finds a character in them
-// sooner than a library call. Longer ones use memchr.
+// Values are mostly a few bytes long: eight bytes at a time find a
+// character in them sooner than a library call. Longer ones use memchr.
 constexpr size_t kShortValue = 32;
 
+// Byte i of the result has its top bit set when byte i of `word` is zero and
+// no byte below it is (the bits above the first zero byte may be wrong).
+inline std::uint64_t zeroBytes(std::uint64_t word) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101u;
+    constexpr std::uint64_t kHighs = 0x8080808080808080u;
+    return (word - kOnes) & ~word & kHighs;
+}
+
 size_t findChar(std::string_view text, char c) {
-    if (text.size() > kShortValue) return text.find(c);
-    for (size_t i = 0; i < text.size(); ++i)
-        if (text[i] == c) return i;
-    return std::string_view::npos;
+    const size_t n = text.size();
+    if (n > kShortValue) return text.find(c);
+    const char* const p = text.data();
+    if (n < 8 || std::endian::native != std::endian::little) {
+        for (size_t i = 0; i < n; ++i)
+            if (p[i] == c) return i;
+        return std::string_view::npos;
+    }
+    const std::uint64_t pattern = 0x0101010101010101u * static_cast<unsigned char>(c);
+    // Whole words, then the last eight bytes (overlapping the words before,
+    // which held no hit).
+    for (size_t i = 0;; i += 8) {
+        if (i + 8 > n) i = n - 8;
+        std::uint64_t word;
+        std::memcpy(&word, p + i, 8);
+        const std::uint64_t hits = zeroBytes(word ^ pattern);
+        if (hits != 0) return i + static_cast<size_t>(std::countr_zero(hits)) / 8;
+        if (i + 8 == n) return std::string_view::npos;
+    }
 }
 
 // The first "%%c" at or after `from`.
@@ -78,7 +103,10 @@ bool isMarked(std::string_view value) {
 void TransformValue(std::string_view value, std::string_view key, const RunSettings& settings,
                     std::string& stored) {
     stored.assign(value);
-    TransformValueInPlace(stored, key, settings);
+    // Most values have nothing to change: no "%%c", neither step on.
+    if (settings.shiftCoordinates || settings.replaceDecimalPoint ||
+        (settings.replacePercentC && findChar(value, '%') != std::string_view::npos))
+        TransformValueInPlace(stored, key, settings);
 }
 
 void TransformValueInPlace(std::string& stored, std::string_view key, const RunSettings& settings) {

@@ -143,5 +143,37 @@ TEST(TransformValue, PercentCOverflowsFromPosition32765) {
                  RuntimeError);
 }
 
+// Short values are searched eight bytes at a time: a "%%c" or a "." at any
+// place of a value of any short length must be found, and a "%" alone, or
+// a "." in a text that is no number, must change nothing.
+TEST(TransformValue, FindsMarksAtEveryPlaceOfShortValues) {
+    RunSettings settings;
+    settings.replacePercentC = true;
+    settings.replaceDecimalPoint = true;
+    settings.decimalMark = ",";
+    std::string stored;
+    for (size_t length = 3; length <= 40; ++length) {
+        for (size_t at = 0; at + 3 <= length; ++at) {
+            std::string value(length, '7');
+            value.replace(at, 3, "%%c");
+            std::string expected = value;
+            expected.replace(at, 3, "0");
+            TransformValue(value, "  1", settings, stored);
+            EXPECT_EQ(stored, expected) << value;
+            value[at + 1] = 'x';
+            TransformValue(value, "  1", settings, stored);
+            EXPECT_EQ(stored, value) << value;
+        }
+        for (size_t at = 0; at < length; ++at) {
+            std::string value(length, '7');
+            value[at] = '.';
+            std::string expected = value;
+            expected[at] = ',';
+            TransformValue(value, "  1", settings, stored);
+            EXPECT_EQ(stored, expected) << value;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace velunt
