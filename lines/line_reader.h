@@ -72,6 +72,7 @@
 // view (for word-wise compares, LineMatcher). peek()'s view lies in the first
 // block and stays valid until next() reads on past that block; callers rely
 // on it only until the first next().
+#include <array>
 #include <bit>
 #include <cstdint>
 #include <cstdio>
@@ -207,10 +208,37 @@ private:
         const std::string_view line(m_data + m_position, end - m_position);
         stepOverLineEnd(end);
         if (m_blockRelaid) [[unlikely]] {
-            if (isRelaid(end)) return relaid(line);
+            if (isRelaid(end)) return relaidInBlock(line);
         }
         return line;
     }
+
+    // The usual relaid codes, one or two digits alone, come from a table.
+    std::string_view relaidInBlock(std::string_view line) {
+        const auto digit = [](char c) { return static_cast<unsigned>(c - '0'); };
+        if (line.size() == 1 && digit(line[0]) < 10) return shortCode(digit(line[0]));
+        if (line.size() == 2 && digit(line[0]) < 10 && digit(line[1]) < 10)
+            return shortCode(10 + 10 * digit(line[0]) + digit(line[1]));
+        return relaid(line);
+    }
+    // Codes 0 to 9, then 00 to 99, each in the standard layout with the
+    // readable slack after it.
+    static std::string_view shortCode(unsigned index) {
+        return std::string_view(kShortCodes[index].data(), 3);
+    }
+    static constexpr auto kShortCodes = [] {
+        std::array<std::array<char, 16>, 110> codes{};
+        for (unsigned i = 0; i < 110; ++i) {
+            codes[i][0] = codes[i][1] = ' ';
+            if (i < 10) {
+                codes[i][2] = static_cast<char>('0' + i);
+            } else {
+                codes[i][1] = static_cast<char>('0' + (i - 10) / 10);
+                codes[i][2] = static_cast<char>('0' + (i - 10) % 10);
+            }
+        }
+        return codes;
+    }();
 
     bool isRelaid(size_t end) const { return (m_relaid[end / 64] >> (end % 64)) & 1; }
     // `line`, a group-code line, in the standard layout; lives in m_relaidCode
