@@ -115,6 +115,7 @@ public:
           m_values(static_cast<size_t>(config.columnCount) + 1),
           m_filled(static_cast<size_t>(config.columnCount), 0),
           m_tableText(tableText),
+          m_transform(settings),
           m_current(&header) {
         if (!settings.section.empty()) m_section.emplace(settings.section);
         for (const std::string& key : keys) m_keys.emplace_back(key);
@@ -198,9 +199,9 @@ private:
         } else if (m_reader.lastLineSpilled()) {
             // A value that spans blocks is moved, not copied.
             m_reader.moveLastLineInto(slot);
-            TransformValueInPlace(slot, key, m_settings);
+            m_transform.applyInPlace(slot, key);
         } else {
-            TransformValue(value, key, m_settings, slot);
+            m_transform.apply(value, key, slot);
         }
     }
 
@@ -214,14 +215,14 @@ private:
                 slot.swap(m_converted);
                 if (m_converted.capacity() > kKeptValueCapacity) std::string().swap(m_converted);
             }
-            TransformValueInPlace(slot, key, m_settings);
+            m_transform.applyInPlace(slot, key);
             return;
         }
         if (TableText::NeedsConverting(value)) {
             m_tableText->convertValue(value, m_converted);
             value = m_converted;
         }
-        TransformValue(value, key, m_settings, slot);
+        m_transform.apply(value, key, slot);
     }
 
     void objectBoundary() {
@@ -267,6 +268,7 @@ private:
     TypeCounter m_types;
     TableText* m_tableText;  // null: values pass as read
     std::string m_converted;
+    ValueTransform m_transform;
     std::optional<SectionFilter> m_section;
     const std::vector<std::string>* m_current;  // the header, then m_values
     RecordLine m_line;

@@ -73,22 +73,18 @@ void replacePercentC(std::string& text) {
     }
 }
 
-// The shift amount text for `key`, or nullptr when the key selects none.
-const std::string* shiftFor(std::string_view key, const RunSettings& settings) {
-    const std::string* amount = nullptr;
-    if (key.find("11") != std::string_view::npos || key.find("10") != std::string_view::npos)
-        amount = &settings.rwShift;
-    if (key.find("21") != std::string_view::npos || key.find("20") != std::string_view::npos)
-        amount = &settings.hwShift;
-    return amount;
-}
-
-// Texts with a "." followed closely by a digit other than 0 ("12.345 m"),
-// and every plain number but zero, which is how drawings write unused
-// points.
-bool isShifted(std::string_view value) {
-    if (HasNonZeroDecimals(value)) return true;
-    return IsPlainNumber(value) && ReadNumber(value) != 0.0;
+// Which shift a key selects: one containing "10"/"11" the RW amount, one
+// containing "20"/"21" the HW amount (the latter wins), others none.
+enum class Shift { None, Rw, Hw };
+Shift shiftFor(std::string_view key) {
+    bool rw = false;
+    bool hw = false;
+    for (size_t i = 0; i + 1 < key.size(); ++i) {
+        if (key[i + 1] != '0' && key[i + 1] != '1') continue;
+        rw = rw || key[i] == '1';
+        hw = hw || key[i] == '2';
+    }
+    return hw ? Shift::Hw : rw ? Shift::Rw : Shift::None;
 }
 
 // The same texts, and every plain number with a ".", zero included: a table
@@ -100,32 +96,55 @@ bool isMarked(std::string_view value) {
 
 }  // namespace
 
-void TransformValue(std::string_view value, std::string_view key, const RunSettings& settings,
-                    std::string& stored) {
+double ValueTransform::amount(bool hw) {
+    std::optional<double>& amount = m_amounts[hw];
+    if (!amount) amount = ReadNumber(hw ? m_settings.hwShift : m_settings.rwShift);
+    return *amount;
+}
+
+void ValueTransform::apply(std::string_view value, std::string_view key, std::string& stored) {
     stored.assign(value);
     // Most values have nothing to change: no "%%c", neither step on.
-    if (settings.shiftCoordinates || settings.replaceDecimalPoint ||
-        (settings.replacePercentC && findChar(value, '%') != std::string_view::npos))
-        TransformValueInPlace(stored, key, settings);
+    if (m_settings.shiftCoordinates || m_settings.replaceDecimalPoint ||
+        (m_settings.replacePercentC && findChar(value, '%') != std::string_view::npos))
+        applyInPlace(stored, key);
+}
+
+void ValueTransform::applyInPlace(std::string& stored, std::string_view key) {
+    if (m_settings.replacePercentC) replacePercentC(stored);
+
+    if (m_settings.shiftCoordinates) {
+        const Shift shift = shiftFor(key);
+        const bool hw = shift == Shift::Hw;
+        if (shift != Shift::None && !(hw ? m_settings.hwShift : m_settings.rwShift).empty()) {
+            // Texts with a "." followed closely by a digit other than 0
+            // ("12.345 m"), and every plain number but zero, which is how
+            // drawings write unused points.
+            const bool nonZeroDecimals = HasNonZeroDecimals(stored);
+            if (nonZeroDecimals || IsPlainNumber(stored)) {
+                const double number = ReadNumber(stored);
+                if (nonZeroDecimals || number != 0.0) AssignNumberText(number + amount(hw), stored);
+            }
+        }
+    }
+
+    if (m_settings.replaceDecimalPoint && isMarked(stored)) {
+        const size_t point = findChar(stored, '.');
+        if (m_settings.decimalMark.size() == 1) {
+            stored[point] = m_settings.decimalMark[0];
+        } else {
+            stored.replace(point, 1, m_settings.decimalMark);
+        }
+    }
+}
+
+void TransformValue(std::string_view value, std::string_view key, const RunSettings& settings,
+                    std::string& stored) {
+    ValueTransform(settings).apply(value, key, stored);
 }
 
 void TransformValueInPlace(std::string& stored, std::string_view key, const RunSettings& settings) {
-    if (settings.replacePercentC) replacePercentC(stored);
-
-    if (settings.shiftCoordinates) {
-        const std::string* amount = shiftFor(key, settings);
-        if (amount && !amount->empty() && isShifted(stored))
-            AssignNumberText(ReadNumber(stored) + ReadNumber(*amount), stored);
-    }
-
-    if (settings.replaceDecimalPoint && isMarked(stored)) {
-        const size_t point = findChar(stored, '.');
-        if (settings.decimalMark.size() == 1) {
-            stored[point] = settings.decimalMark[0];
-        } else {
-            stored.replace(point, 1, settings.decimalMark);
-        }
-    }
+    ValueTransform(settings).applyInPlace(stored, key);
 }
 
 }  // namespace velunt

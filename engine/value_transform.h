@@ -1,6 +1,7 @@
 #pragma once
 // The optional changes a captured value goes through before it is stored:
 // "%%c" -> "0", the coordinate shift, and the decimal mark.
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -25,5 +26,20 @@ void TransformValue(std::string_view value, std::string_view key, const RunSetti
 
 // The same steps on a value already in `value`, changed in place.
 void TransformValueInPlace(std::string& value, std::string_view key, const RunSettings& settings);
+
+// The same steps for the values of one run, which read each shift amount
+// only once, when it is first needed. `settings` is borrowed.
+class ValueTransform {
+public:
+    explicit ValueTransform(const RunSettings& settings) : m_settings(settings) {}
+    void apply(std::string_view value, std::string_view key, std::string& stored);
+    void applyInPlace(std::string& stored, std::string_view key);
+
+private:
+    double amount(bool hw);
+
+    const RunSettings& m_settings;
+    std::optional<double> m_amounts[2];  // RW, HW
+};
 
 }  // namespace velunt

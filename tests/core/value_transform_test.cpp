@@ -154,10 +154,10 @@ TEST(TransformValue, FindsMarksAtEveryPlaceOfShortValues) {
     std::string stored;
     for (size_t length = 3; length <= 40; ++length) {
         for (size_t at = 0; at + 3 <= length; ++at) {
-            std::string value(length, '7');
-            value.replace(at, 3, "%%c");
-            std::string expected = value;
-            expected.replace(at, 3, "0");
+            const std::string before(at, '7');
+            const std::string after(length - at - 3, '7');
+            std::string value = before + "%%c" + after;
+            const std::string expected = before + "0" + after;
             TransformValue(value, "  1", settings, stored);
             EXPECT_EQ(stored, expected) << value;
             value[at + 1] = 'x';
