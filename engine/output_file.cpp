@@ -1,6 +1,7 @@
 #include "engine/output_file.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 #include "base/file_lock.h"
@@ -13,6 +14,28 @@ namespace {
 std::string utf8(const std::filesystem::path& path) {
     const std::u8string name = path.u8string();
     return std::string(name.begin(), name.end());
+}
+
+// Copies `n` bytes; the short fields of a table line without a library
+// call: two loads that may overlap, each within the field.
+inline void copyField(char* out, const char* in, size_t n) {
+    if (n > 16) {
+        std::memcpy(out, in, n);
+    } else if (n >= 8) {
+        std::uint64_t head, tail;
+        std::memcpy(&head, in, 8);
+        std::memcpy(&tail, in + n - 8, 8);
+        std::memcpy(out, &head, 8);
+        std::memcpy(out + n - 8, &tail, 8);
+    } else if (n >= 4) {
+        std::uint32_t head, tail;
+        std::memcpy(&head, in, 4);
+        std::memcpy(&tail, in + n - 4, 4);
+        std::memcpy(out, &head, 4);
+        std::memcpy(out + n - 4, &tail, 4);
+    } else {
+        for (size_t i = 0; i < n; ++i) out[i] = in[i];
+    }
 }
 
 }  // namespace
@@ -47,8 +70,7 @@ void OutputFile::appendLine(const std::vector<std::string_view>& pieces) {
     if (m_used == 0) m_waitingSince = std::chrono::steady_clock::now();
     char* out = m_buffer.get() + m_used;
     for (const std::string_view piece : pieces) {
-        if (piece.empty()) continue;
-        std::memcpy(out, piece.data(), piece.size());
+        copyField(out, piece.data(), piece.size());
         out += piece.size();
     }
     out[0] = '\r';
