@@ -140,7 +140,7 @@ public:
             if (!m_inObject) {
                 m_reader.skipToObjectStart();
             } else {
-                m_reader.skipToKeyOrObjectStart();
+                m_reader.skipToKeyOrObjectStart(static_cast<size_t>(m_nextKeyIndex));
             }
             if (!m_reader.next(line)) break;
             if (objectStart.matches(line)) {

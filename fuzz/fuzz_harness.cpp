@@ -596,14 +596,21 @@ std::string FuzzLineReader(const std::uint8_t* data, std::size_t size) {
     std::string moved;
     volatile char sink = 0;
     bool skippedLast = false;
-    bool toKeys = false;  // the last skip was to keys or object starts
+    bool toKeys = false;                   // the last skip was to keys or object starts
+    const std::string* awaited = nullptr;  // the one key it awaited, if so
     for (size_t call = 0;; ++call) {
         // Outside objects the run skips to object starts, inside them to
         // keys or object starts; both in turn here.
         skippedLast = skipEvery != 0 && call % skipEvery == 0;
         toKeys = skippedLast && !keys.empty() && (call / skipEvery) % 2 == 1;
+        // Every other skip to keys awaits one key only, as the run does.
+        awaited = toKeys && (call / skipEvery) % 4 == 3
+                      ? &keys[(call / skipEvery / 4) % keys.size()]
+                      : nullptr;
         if (skippedLast) {
-            if (toKeys) {
+            if (awaited) {
+                reader.skipToKeyOrObjectStart((call / skipEvery / 4) % keys.size());
+            } else if (toKeys) {
                 reader.skipToKeyOrObjectStart();
             } else {
                 reader.skipToObjectStart();
@@ -625,8 +632,9 @@ std::string FuzzLineReader(const std::uint8_t* data, std::size_t size) {
                 for (size_t m = std::max(j, scanned); m < expected.size(); ++m) {
                     scanned = m + 1;
                     if (expected[m] == line) after.push_back(m + 1);
-                    if (expected[m] == "  0" ||
-                        (toKeys && std::find(keys.begin(), keys.end(), expected[m]) != keys.end()))
+                    if (expected[m] == "  0" || (awaited && expected[m] == *awaited) ||
+                        (toKeys && !awaited &&
+                         std::find(keys.begin(), keys.end(), expected[m]) != keys.end()))
                         break;
                 }
             }

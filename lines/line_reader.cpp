@@ -1,6 +1,7 @@
 #include "lines/line_reader.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "lines/group_code.h"
 
@@ -34,13 +35,28 @@ bool LineReader::setKeys(std::span<const std::string> keys) {
         shape.zero[j] = zero;
     }
     m_source.setKeyShape(shape);
+    // The words that threeByteLine() compares: the bytes of a key in memory
+    // order, the same on every byte order.
+    const char mask[4] = {'\xff', '\xff', '\xff', '\0'};
+    std::memcpy(&m_threeBytes, mask, 4);
+    const auto word = [](std::string_view line) {
+        char bytes[4] = {};
+        std::memcpy(bytes, line.data(), 3);
+        std::uint32_t w;
+        std::memcpy(&w, bytes, 4);
+        return w;
+    };
+    m_objectStartLine = word("  0");
+    m_keyLines.clear();
+    if (m_keysShaped)
+        for (const std::string& key : keys) m_keyLines.push_back(word(key));
     return m_keysShaped;
 }
 
-void LineReader::skipBeyondWindow(const std::uint64_t* marks) {
+void LineReader::skipBeyondWindow(const std::uint64_t* marks, std::uint32_t awaited) {
     if (m_position >= m_length) return;
     for (size_t w = m_position / 64 + 1; w < m_windowCount; ++w) {
-        const std::uint64_t hits = marks[w];
+        const std::uint64_t hits = firstWorthStopping(w, marks[w], awaited);
         if (hits != 0) {
             moveTo(w * 64 + static_cast<size_t>(std::countr_zero(hits)));
             return;

@@ -76,6 +76,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <span>
 #include <string>
@@ -124,7 +125,7 @@ public:
     // current block, passing over every line before it; without one, as far
     // as the last-window rule allows (above). Lines passed over are never
     // handed out, so the caller uses this only where no other line matters.
-    void skipToObjectStart() { skipTo(m_objectStarts); }
+    void skipToObjectStart() { skipTo(m_objectStarts, kAnyLine); }
 
     // Tells the reader the key lines awaited inside objects (key shape,
     // above). When it returns true, skipToKeyOrObjectStart() passes over
@@ -132,7 +133,13 @@ public:
     // too.
     bool setKeys(std::span<const std::string> keys);
     void skipToKeyOrObjectStart() {
-        if (m_keysShaped) skipTo(m_keyCandidates);
+        if (m_keysShaped) skipTo(m_keyCandidates, kAnyLine);
+    }
+    // The same for a caller that awaits only keys[index] (of the keys given
+    // to setKeys()): it passes over the other keys too. In a block with
+    // relaid group codes it stops where skipToKeyOrObjectStart() does.
+    void skipToKeyOrObjectStart(size_t index) {
+        if (m_keysShaped) skipTo(m_keyCandidates, m_blockRelaid ? kAnyLine : m_keyLines[index]);
     }
 
     // Reads the file in code/value pairs and hands out each group-code line
@@ -177,20 +184,43 @@ private:
     bool nextSlow(std::string_view& line);
     bool refill();
     // Moves to the first line at or after the position whose bit is set in
-    // `marks`; the common case, a hit in the current window, inline.
-    void skipTo(const std::uint64_t* marks) {
+    // `marks` and, unless `awaited` is kAnyLine, whose three bytes are
+    // `awaited` or "  0" (as threeByteLine() reads them); the common case, a
+    // hit in the current window, inline.
+    void skipTo(const std::uint64_t* marks, std::uint32_t awaited) {
         if (m_spillActive) return;
         const size_t w = m_position / 64;
         if (w < m_windowCount) {
-            const std::uint64_t hits = marks[w] & (~std::uint64_t{0} << (m_position % 64));
+            const std::uint64_t hits =
+                firstWorthStopping(w, marks[w] & (~std::uint64_t{0} << (m_position % 64)), awaited);
             if (hits != 0) {
                 moveTo(w * 64 + static_cast<size_t>(std::countr_zero(hits)));
                 return;
             }
         }
-        skipBeyondWindow(marks);
+        skipBeyondWindow(marks, awaited);
     }
-    void skipBeyondWindow(const std::uint64_t* marks);
+    void skipBeyondWindow(const std::uint64_t* marks, std::uint32_t awaited);
+
+    // `hits` (marks of window `w`) from the first line worth stopping at on.
+    // Every marked line has three bytes and its line end in the block, so
+    // four bytes are readable at its start.
+    std::uint64_t firstWorthStopping(size_t w, std::uint64_t hits, std::uint32_t awaited) const {
+        if (awaited == kAnyLine) return hits;
+        for (; hits != 0; hits &= hits - 1) {
+            const std::uint32_t line =
+                threeByteLine(m_data + w * 64 + static_cast<size_t>(std::countr_zero(hits)));
+            if (line == awaited || line == m_objectStartLine) break;
+        }
+        return hits;
+    }
+    // The first three bytes at `p` as one word (the fourth byte cleared).
+    std::uint32_t threeByteLine(const char* p) const {
+        std::uint32_t word;
+        std::memcpy(&word, p, 4);
+        return word & m_threeBytes;
+    }
+    static constexpr std::uint32_t kAnyLine = ~std::uint32_t{0};
 
     void moveTo(size_t position) {
         m_position = position;
@@ -289,15 +319,18 @@ private:
     std::string m_relaidLine;  // a relaid group-code line, plus the readable slack
     char m_relaidCode[3 + kReadableSlack] = {};  // the same for the usual short codes
     bool m_keysShaped = false;
-    size_t m_length = 0;         // valid bytes in the block
-    size_t m_windowCount = 0;    // windows covering m_length
-    size_t m_window = 0;         // window that m_mask belongs to
-    std::uint64_t m_mask = 0;    // its line ends not yet handed out
-    size_t m_position = 0;       // start of the next line in the block
-    std::string m_spill;         // a line that spans blocks
-    bool m_spillInUse = false;   // the last line returned is in m_spill
-    bool m_spillActive = false;  // m_spill holds a line or a part of one
-    bool m_pendingCr = false;    // the previous block ended with a CR
+    std::vector<std::uint32_t> m_keyLines;  // per key, as threeByteLine() reads it
+    std::uint32_t m_threeBytes = 0;         // the first three bytes of a word
+    std::uint32_t m_objectStartLine = 0;    // "  0" as threeByteLine() reads it
+    size_t m_length = 0;                    // valid bytes in the block
+    size_t m_windowCount = 0;               // windows covering m_length
+    size_t m_window = 0;                    // window that m_mask belongs to
+    std::uint64_t m_mask = 0;               // its line ends not yet handed out
+    size_t m_position = 0;                  // start of the next line in the block
+    std::string m_spill;                    // a line that spans blocks
+    bool m_spillInUse = false;              // the last line returned is in m_spill
+    bool m_spillActive = false;             // m_spill holds a line or a part of one
+    bool m_pendingCr = false;               // the previous block ended with a CR
     bool m_eof = false;
     size_t m_lineLimit = kNoLimit;  // see setLineLimit()
     std::uint64_t m_bytesRead = 0;
