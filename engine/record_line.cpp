@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 
 namespace velunt {
 
@@ -31,28 +32,50 @@ std::string RecordLine::joined() const {
     return text;
 }
 
+std::string_view RecordLine::counterText(double counter) {
+    char* const end = counterDigits + sizeof counterDigits;
+    if (counterSize > 0 && counter == counterValue + 1) {
+        char* digit = end - 1;
+        while (digit >= end - counterSize && *digit == '9') *digit-- = '0';
+        if (digit >= end - counterSize) {
+            ++*digit;
+        } else {  // 99 becomes 100: one digit more
+            *digit = '1';
+            ++counterSize;
+        }
+    } else {
+        char digits[sizeof counterDigits];
+        const auto last =
+            std::to_chars(digits, digits + sizeof digits, static_cast<std::uint64_t>(counter)).ptr;
+        counterSize = static_cast<size_t>(last - digits);
+        std::memcpy(end - counterSize, digits, counterSize);
+    }
+    counterValue = counter;
+    return std::string_view(end - counterSize, counterSize);
+}
+
 void BuildRecordLine(const std::vector<std::string>& texts, const std::vector<int>& fieldOrder,
                      std::string_view separator, bool addCounter, bool atObjectStart,
                      double objectCounter, RecordLine& line) {
-    auto& pieces = line.pieces;
-    pieces.clear();
-    bool fieldWritten = false;
-    for (const int entry : fieldOrder) {
-        if (fieldWritten) pieces.push_back(separator);
-        fieldWritten = true;
-        pieces.push_back(TrimSpaces(texts[entry]));
+    std::string_view counter;
+    bool withCounter = false;
+    if (addCounter && atObjectStart && objectCounter == 0) {
+        counter = "Index";
+        withCounter = true;
+    } else if (addCounter && objectCounter > 0) {
+        counter = line.counterText(objectCounter);
+        withCounter = true;
     }
-    if (!addCounter) return;
-    if (atObjectStart && objectCounter == 0) {
-        pieces.push_back(separator);
-        pieces.push_back("Index");
-    } else if (objectCounter > 0) {
-        char* digits = line.counterDigits;
-        const auto end = std::to_chars(digits, digits + sizeof line.counterDigits,
-                                       static_cast<std::uint64_t>(objectCounter))
-                             .ptr;
-        pieces.push_back(separator);
-        pieces.push_back(std::string_view(digits, static_cast<size_t>(end - digits)));
+    const size_t fields = fieldOrder.size();
+    line.pieces.resize((fields > 0 ? 2 * fields - 1 : 0) + (withCounter ? 2 : 0));
+    std::string_view* piece = line.pieces.data();
+    for (size_t i = 0; i < fields; ++i) {
+        if (i > 0) *piece++ = separator;
+        *piece++ = TrimSpaces(texts[fieldOrder[i]]);
+    }
+    if (withCounter) {
+        *piece++ = separator;
+        *piece = counter;
     }
 }
 

@@ -21,10 +21,17 @@ std::vector<int> FieldOrder(const ColumnTable& table, int columnCount);
 // texts, the separator and `counterDigits`.
 struct RecordLine {
     std::vector<std::string_view> pieces;  // capacity reused from line to line
-    char counterDigits[24];
 
     size_t size() const;
     std::string joined() const;
+
+    // The decimal digits of `counter` (a whole number above 0), kept in
+    // `counterDigits`: one more than last time only moves the digits on.
+    std::string_view counterText(double counter);
+
+    char counterDigits[24];  // right-aligned
+    size_t counterSize = 0;
+    double counterValue = 0;  // what the digits show, once counterSize > 0
 };
 
 // Builds one line from `texts`, each field trimmed of spaces. With

@@ -62,6 +62,21 @@ TEST(BuildRecordLine, JoinsTrimmedFieldsAndTheCounter) {
     }
 }
 
+// Counting up moves the digits on in place; other steps write them anew.
+TEST(BuildRecordLine, CountsAcrossEveryCarry) {
+    RecordLine line;
+    std::vector<double> counters;
+    for (double c = 1; c <= 1100; ++c) counters.push_back(c);
+    for (const double c : {99.0, 7.0, 8.0, 999999.0, 1000000.0, 1000001.0, 10.0})
+        counters.push_back(c);
+    for (const double c : counters) {
+        BuildRecordLine({}, {}, ";", true, false, c, line);
+        std::string expected = ";";
+        expected += std::to_string(static_cast<long long>(c));
+        ASSERT_EQ(line.joined(), expected);
+    }
+}
+
 TEST(TrimSpaces, RemovesOnlySpaces) {
     EXPECT_EQ(TrimSpaces("  a b  "), "a b");
     EXPECT_EQ(TrimSpaces("\ta\t"), "\ta\t");
