@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/find_byte.h"
 #include "base/read_number.h"
 #include "base/read_number_general.h"
 #include "base/runtime_error.h"
@@ -123,6 +124,31 @@ size_t writePlainNumberText(double value, char* out) {
     return static_cast<size_t>(q - out);
 }
 
+// "00" to "99".
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// The `pairs` * 2 decimal digits of `value` (below 100^pairs), two at a
+// time, into out[0, 2 * pairs).
+inline void writeDigitPairs(std::uint32_t value, int pairs, char* out) {
+    for (int i = pairs - 1; i >= 0; --i) {
+        const std::uint32_t rest = value / 100;
+        std::memcpy(out + 2 * i, kDigitPairs + 2 * (value - rest * 100), 2);
+        value = rest;
+    }
+}
+
+// The 15 decimal digits of `value` (below 1E15), leading zeros included.
+inline void writeFifteenDigitText(std::uint64_t value, char* out) {
+    const auto high = static_cast<std::uint32_t>(value / 100000000);  // 7 digits
+    const auto low = static_cast<std::uint32_t>(value % 100000000);   // 8 digits
+    out[0] = static_cast<char>('0' + high / 1000000);
+    writeDigitPairs(high % 1000000, 3, out + 1);
+    writeDigitPairs(low, 4, out + 7);
+}
+
 #ifdef __SIZEOF_INT128__
 // The general form of `value` for 1 <= |value| < 1E15, where it is the
 // plain form with 15 significant digits: the value times the power of ten
@@ -145,8 +171,8 @@ size_t writeFifteenDigits(double value, char* out) {
         1ull,           10ull,           100ull,           1000ull,           10000ull,
         100000ull,      1000000ull,      10000000ull,      100000000ull,      1000000000ull,
         10000000000ull, 100000000000ull, 1000000000000ull, 10000000000000ull, 100000000000000ull};
-    const unsigned __int128 scaled =
-        static_cast<unsigned __int128>(mantissa) * kPowers[fractionDigits];
+    __extension__ typedef unsigned __int128 Wide;  // a GCC and Clang extension
+    const Wide scaled = static_cast<Wide>(mantissa) * kPowers[fractionDigits];
     if (shift <= 0 || shift >= 64) return 0;  // not for 1 <= magnitude < 1E15
     std::uint64_t digits = static_cast<std::uint64_t>(scaled >> shift);
     const std::uint64_t rest =
@@ -160,7 +186,7 @@ size_t writeFifteenDigits(double value, char* out) {
         --fractionDigits;
     }
     char text[16];
-    for (int i = 14; i >= 0; --i, digits /= 10) text[i] = static_cast<char>('0' + digits % 10);
+    writeFifteenDigitText(digits, text);
     int count = 15;
     while (count > exponent10 + 1 && text[count - 1] == '0') --count;
     char* q = out;
@@ -194,17 +220,7 @@ size_t WriteNumberText(double value, char* out) {
 }
 
 bool HasNonZeroDecimals(std::string_view text) {
-    // Values are short: a plain loop finds the point sooner than memchr.
-    size_t point = std::string_view::npos;
-    if (text.size() > 32) {
-        point = text.find('.');
-    } else {
-        for (size_t i = 0; i < text.size(); ++i)
-            if (text[i] == '.') {
-                point = i;
-                break;
-            }
-    }
+    const size_t point = FindByte(text, '.');
     if (point == std::string_view::npos) return false;
     if (point + 1 >= 32767) throw MakeError(kOverflow);
     // The leading number of up to three characters after the point: a digit

@@ -1,9 +1,8 @@
 #include "engine/value_transform.h"
 
-#include <bit>
-#include <cstdint>
 #include <cstring>
 
+#include "base/find_byte.h"
 #include "base/read_number.h"
 #include "base/runtime_error.h"
 
@@ -12,44 +11,10 @@ namespace {
 
 constexpr std::string_view kPercentC = "%%c";
 
-// Values are mostly a few bytes long: eight bytes at a time find a
-// character in them sooner than a library call. Longer ones use memchr.
-constexpr size_t kShortValue = 32;
-
-// Byte i of the result has its top bit set when byte i of `word` is zero and
-// no byte below it is (the bits above the first zero byte may be wrong).
-inline std::uint64_t zeroBytes(std::uint64_t word) {
-    constexpr std::uint64_t kOnes = 0x0101010101010101u;
-    constexpr std::uint64_t kHighs = 0x8080808080808080u;
-    return (word - kOnes) & ~word & kHighs;
-}
-
-size_t findChar(std::string_view text, char c) {
-    const size_t n = text.size();
-    if (n > kShortValue) return text.find(c);
-    const char* const p = text.data();
-    if (n < 8 || std::endian::native != std::endian::little) {
-        for (size_t i = 0; i < n; ++i)
-            if (p[i] == c) return i;
-        return std::string_view::npos;
-    }
-    const std::uint64_t pattern = 0x0101010101010101u * static_cast<unsigned char>(c);
-    // Whole words, then the last eight bytes (overlapping the words before,
-    // which held no hit).
-    for (size_t i = 0;; i += 8) {
-        if (i + 8 > n) i = n - 8;
-        std::uint64_t word;
-        std::memcpy(&word, p + i, 8);
-        const std::uint64_t hits = zeroBytes(word ^ pattern);
-        if (hits != 0) return i + static_cast<size_t>(std::countr_zero(hits)) / 8;
-        if (i + 8 == n) return std::string_view::npos;
-    }
-}
-
 // The first "%%c" at or after `from`.
 size_t findPercentC(const std::string& text, size_t from) {
     if (from >= text.size() ||
-        findChar(std::string_view(text).substr(from), '%') == std::string_view::npos)
+        FindByte(std::string_view(text).substr(from), '%') == std::string_view::npos)
         return std::string::npos;
     const char* const begin = text.data();
     const char* const end = begin + text.size();
@@ -91,7 +56,7 @@ Shift shiftFor(std::string_view key) {
 // must not hold "3.000" beside "3,5".
 bool isMarked(std::string_view value) {
     if (HasNonZeroDecimals(value)) return true;
-    return findChar(value, '.') != std::string_view::npos && IsPlainNumber(value);
+    return FindByte(value, '.') != std::string_view::npos && IsPlainNumber(value);
 }
 
 }  // namespace
@@ -106,7 +71,7 @@ void ValueTransform::apply(std::string_view value, std::string_view key, std::st
     stored.assign(value);
     // Most values have nothing to change: no "%%c", neither step on.
     if (m_settings.shiftCoordinates || m_settings.replaceDecimalPoint ||
-        (m_settings.replacePercentC && findChar(value, '%') != std::string_view::npos))
+        (m_settings.replacePercentC && FindByte(value, '%') != std::string_view::npos))
         applyInPlace(stored, key);
 }
 
@@ -129,7 +94,7 @@ void ValueTransform::applyInPlace(std::string& stored, std::string_view key) {
     }
 
     if (m_settings.replaceDecimalPoint && isMarked(stored)) {
-        const size_t point = findChar(stored, '.');
+        const size_t point = FindByte(stored, '.');
         if (m_settings.decimalMark.size() == 1) {
             stored[point] = m_settings.decimalMark[0];
         } else {

@@ -1,0 +1,40 @@
+#pragma once
+// Finding one byte in a value. Values are mostly a few bytes long: eight
+// bytes at a time find it sooner than a library call; longer texts use
+// memchr.
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+namespace velunt {
+
+// The position of the first `c` in `text`, or npos.
+inline std::size_t FindByte(std::string_view text, char c) {
+    constexpr std::size_t kShort = 32;
+    const std::size_t n = text.size();
+    if (n > kShort) return text.find(c);
+    const char* const p = text.data();
+    if (n < 8 || std::endian::native != std::endian::little) {
+        for (std::size_t i = 0; i < n; ++i)
+            if (p[i] == c) return i;
+        return std::string_view::npos;
+    }
+    constexpr std::uint64_t kOnes = 0x0101010101010101u;
+    constexpr std::uint64_t kHighs = 0x8080808080808080u;
+    const std::uint64_t pattern = kOnes * static_cast<unsigned char>(c);
+    // Whole words, then the last eight bytes (overlapping the words before,
+    // which held no hit). A zero byte of word ^ pattern is a hit; the lowest
+    // flagged byte is always a true one.
+    for (std::size_t i = 0;; i += 8) {
+        if (i + 8 > n) i = n - 8;
+        std::uint64_t word;
+        std::memcpy(&word, p + i, 8);
+        word ^= pattern;
+        const std::uint64_t hits = (word - kOnes) & ~word & kHighs;
+        if (hits != 0) return i + static_cast<std::size_t>(std::countr_zero(hits)) / 8;
+        if (i + 8 == n) return std::string_view::npos;
+    }
+}
+
+}  // namespace velunt
