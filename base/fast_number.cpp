@@ -159,10 +159,12 @@ inline void writeFifteenDigitText(std::uint64_t value, char* out) {
 size_t writeFifteenDigits(double value, char* out) {
     const double magnitude = value < 0 ? -value : value;
     if (!(magnitude >= 1.0 && magnitude < 1e15)) return 0;
-    int exponent10 = 0;  // the place of the first digit: 10^e <= magnitude < 10^(e+1)
-    while (exponent10 < 14 && magnitude >= kExactPowersOfTen[exponent10 + 1]) ++exponent10;
     std::uint64_t bits;
     std::memcpy(&bits, &magnitude, sizeof bits);
+    // The place of the first digit, 10^e <= magnitude < 10^(e+1): from the
+    // binary exponent b, floor(b * log10(2)) is e or one less.
+    int exponent10 = ((static_cast<int>(bits >> 52) - 1023) * 1233) >> 12;
+    if (exponent10 < 14 && magnitude >= kExactPowersOfTen[exponent10 + 1]) ++exponent10;
     const std::uint64_t mantissa =
         (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
     const int shift = 1075 - static_cast<int>(bits >> 52);  // magnitude = mantissa / 2^shift
@@ -185,16 +187,21 @@ size_t writeFifteenDigits(double value, char* out) {
         ++exponent10;
         --fractionDigits;
     }
-    char text[16];
+    char text[32];  // the 15 digits, and room for the fixed-size copies below
     writeFifteenDigitText(digits, text);
     int count = 15;
     while (count > exponent10 + 1 && text[count - 1] == '0') --count;
     char* q = out;
     if (value < 0) *q++ = '-';
-    for (int i = 0; i <= exponent10; ++i) *q++ = text[i];
-    if (count > exponent10 + 1) {
-        *q++ = '.';
-        for (int i = exponent10 + 1; i < count; ++i) *q++ = text[i];
+    // Copies of a fixed size need no library call; the bytes past the
+    // digits that count are left behind in `out`.
+    const int whole = exponent10 + 1;
+    std::memcpy(q, text, 16);
+    q += whole;
+    if (count > whole) {
+        std::memcpy(q + 1, text + whole, 16);
+        *q = '.';
+        q += 1 + (count - whole);
     }
     return static_cast<size_t>(q - out);
 }

@@ -10,8 +10,9 @@
 
 namespace velunt {
 
-// Room for any text NumberToText writes ("-1.23456789012345E-308" and less).
-inline constexpr size_t kNumberTextCapacity = 32;
+// Room for any text NumberToText writes ("-1.23456789012345E-308" and less),
+// and for the fixed-size copies of the fast path.
+inline constexpr size_t kNumberTextCapacity = 48;
 
 double ReadNumberGeneral(std::string_view text);
 

@@ -132,6 +132,8 @@ std::vector<double> numberValues() {
         4400000.0 + 4412345.678,
         5700000.0 + 5712345.678,
     };
+    // Every power of ten the fast path writes, and (below) its neighbours.
+    for (double power = 1; power <= 1e15; power *= 10) values.push_back(power);
     for (const std::string& text : numberTexts()) {
         try {
             const double value = ReadNumberGeneral(text);
