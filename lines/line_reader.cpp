@@ -53,6 +53,30 @@ bool LineReader::setKeys(std::span<const std::string> keys) {
     return m_keysShaped;
 }
 
+std::uint32_t LineReader::relaidBlockCandidate(size_t start) const {
+    const char* const p = m_data + start;
+    const auto endsLine = [](char c) { return c == '\r' || c == '\n'; };
+    // One or two bytes: a relaid code of one or two digits (with a space).
+    char bytes[4] = {' ', ' ', ' ', '\0'};
+    if (endsLine(p[1])) {
+        bytes[2] = p[0];
+    } else if (endsLine(p[2])) {
+        if (p[0] == ' ' || p[1] == ' ') {
+            bytes[2] = p[0] == ' ' ? p[1] : p[0];
+        } else {
+            bytes[1] = p[0];
+            bytes[2] = p[1];
+        }
+    } else if (endsLine(p[3]) && !isRelaid(start + 3)) {
+        return threeByteLine(p);
+    } else {
+        return kAnyLine;
+    }
+    std::uint32_t line;
+    std::memcpy(&line, bytes, 4);
+    return line;
+}
+
 void LineReader::skipBeyondWindow(const std::uint64_t* marks, std::uint32_t awaited) {
     if (m_position >= m_length) return;
     for (size_t w = m_position / 64 + 1; w < m_windowCount; ++w) {

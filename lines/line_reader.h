@@ -136,10 +136,9 @@ public:
         if (m_keysShaped) skipTo(m_keyCandidates, kAnyLine);
     }
     // The same for a caller that awaits only keys[index] (of the keys given
-    // to setKeys()): it passes over the other keys too. In a block with
-    // relaid group codes it stops where skipToKeyOrObjectStart() does.
+    // to setKeys()): it passes over the other keys too.
     void skipToKeyOrObjectStart(size_t index) {
-        if (m_keysShaped) skipTo(m_keyCandidates, m_blockRelaid ? kAnyLine : m_keyLines[index]);
+        if (m_keysShaped) skipTo(m_keyCandidates, m_keyLines[index]);
     }
 
     // Reads the file in code/value pairs and hands out each group-code line
@@ -203,17 +202,22 @@ private:
     void skipBeyondWindow(const std::uint64_t* marks, std::uint32_t awaited);
 
     // `hits` (marks of window `w`) from the first line worth stopping at on.
-    // Every marked line has three bytes and its line end in the block, so
-    // four bytes are readable at its start.
+    // Every marked line has its line end in the block, so four bytes are
+    // readable at its start.
     std::uint64_t firstWorthStopping(size_t w, std::uint64_t hits, std::uint32_t awaited) const {
         if (awaited == kAnyLine) return hits;
         for (; hits != 0; hits &= hits - 1) {
+            const size_t start = w * 64 + static_cast<size_t>(std::countr_zero(hits));
             const std::uint32_t line =
-                threeByteLine(m_data + w * 64 + static_cast<size_t>(std::countr_zero(hits)));
-            if (line == awaited || line == m_objectStartLine) break;
+                m_blockRelaid ? relaidBlockCandidate(start) : threeByteLine(m_data + start);
+            if (line == awaited || line == m_objectStartLine || line == kAnyLine) break;
         }
         return hits;
     }
+    // A candidate in a block with relaid group codes: a three-byte line, or
+    // a group-code line the pairing relays (of any length). The line as it
+    // will be handed out when that has three bytes, else kAnyLine.
+    std::uint32_t relaidBlockCandidate(size_t start) const;
     // The first three bytes at `p` as one word (the fourth byte cleared).
     std::uint32_t threeByteLine(const char* p) const {
         std::uint32_t word;

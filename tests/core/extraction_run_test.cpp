@@ -170,6 +170,7 @@ TEST_F(ExtractionRunTest, ReadsEveryGroupCodeLayout) {
         "unpadded_lf.dxf",          "two_wide_codes.dxf",
         "four_wide_codes.dxf",      "standard_header_unpadded_entities.dxf",
         "pairing_lost_at_name.dxf", "bom_then_unpadded.dxf",
+        "left_aligned_codes.dxf",
     };
     const std::string numberKeysIni =
         "masterkey=TEXT\r\ntrennzeich=;\r\n[Spalten]\r\n10|1|RW\r\n 20 |2|HW\r\n1|3|Text\r\n\r\n";
