@@ -53,6 +53,16 @@ bool LineReader::setKeys(std::span<const std::string> keys) {
     return m_keysShaped;
 }
 
+std::uint64_t LineReader::firstWorthStoppingRelaid(size_t w, std::uint64_t hits,
+                                                   std::uint32_t awaited) const {
+    for (; hits != 0; hits &= hits - 1) {
+        const std::uint32_t line =
+            relaidBlockCandidate(w * 64 + static_cast<size_t>(std::countr_zero(hits)));
+        if (line == awaited || line == m_objectStartLine || line == kAnyLine) break;
+    }
+    return hits;
+}
+
 std::uint32_t LineReader::relaidBlockCandidate(size_t start) const {
     const char* const p = m_data + start;
     const auto endsLine = [](char c) { return c == '\r' || c == '\n'; };

@@ -206,14 +206,17 @@ private:
     // readable at its start.
     std::uint64_t firstWorthStopping(size_t w, std::uint64_t hits, std::uint32_t awaited) const {
         if (awaited == kAnyLine) return hits;
+        if (m_blockRelaid) [[unlikely]]
+            return firstWorthStoppingRelaid(w, hits, awaited);
         for (; hits != 0; hits &= hits - 1) {
-            const size_t start = w * 64 + static_cast<size_t>(std::countr_zero(hits));
             const std::uint32_t line =
-                m_blockRelaid ? relaidBlockCandidate(start) : threeByteLine(m_data + start);
-            if (line == awaited || line == m_objectStartLine || line == kAnyLine) break;
+                threeByteLine(m_data + w * 64 + static_cast<size_t>(std::countr_zero(hits)));
+            if (line == awaited || line == m_objectStartLine) break;
         }
         return hits;
     }
+    std::uint64_t firstWorthStoppingRelaid(size_t w, std::uint64_t hits,
+                                           std::uint32_t awaited) const;
     // A candidate in a block with relaid group codes: a three-byte line, or
     // a group-code line the pairing relays (of any length). The line as it
     // will be handed out when that has three bytes, else kAnyLine.
