@@ -227,7 +227,17 @@ size_t WriteNumberText(double value, char* out) {
 }
 
 bool HasNonZeroDecimals(std::string_view text) {
-    const size_t point = FindByte(text, '.');
+    return HasNonZeroDecimals(text, FindByte(text, '.'));
+}
+
+bool ReadPlainNumber(std::string_view text, double& value) {
+    if (readPlainDecimal(text, value)) return true;
+    if (!IsPlainNumber(text)) return false;
+    value = ReadNumberGeneral(text);
+    return true;
+}
+
+bool HasNonZeroDecimals(std::string_view text, size_t point) {
     if (point == std::string_view::npos) return false;
     if (point + 1 >= 32767) throw MakeError(kOverflow);
     // The leading number of up to three characters after the point: a digit

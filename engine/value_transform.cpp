@@ -52,11 +52,12 @@ Shift shiftFor(std::string_view key) {
     return hw ? Shift::Hw : rw ? Shift::Rw : Shift::None;
 }
 
-// The same texts, and every plain number with a ".", zero included: a table
-// must not hold "3.000" beside "3,5".
-bool isMarked(std::string_view value) {
-    if (HasNonZeroDecimals(value)) return true;
-    return FindByte(value, '.') != std::string_view::npos && IsPlainNumber(value);
+// Texts with non-zero decimals, and every plain number with a ".", zero
+// included: a table must not hold "3.000" beside "3,5". `point`: the first
+// "." of `value`.
+bool isMarked(std::string_view value, size_t point) {
+    if (point == std::string_view::npos) return false;
+    return HasNonZeroDecimals(value, point) || IsPlainNumber(value);
 }
 
 }  // namespace
@@ -85,16 +86,19 @@ void ValueTransform::applyInPlace(std::string& stored, std::string_view key) {
             // Texts with a "." followed closely by a digit other than 0
             // ("12.345 m"), and every plain number but zero, which is how
             // drawings write unused points.
-            const bool nonZeroDecimals = HasNonZeroDecimals(stored);
-            if (nonZeroDecimals || IsPlainNumber(stored)) {
-                const double number = ReadNumber(stored);
+            const bool nonZeroDecimals = HasNonZeroDecimals(stored, FindByte(stored, '.'));
+            double number;
+            if (ReadPlainNumber(stored, number)) {
                 if (nonZeroDecimals || number != 0.0) AssignNumberText(number + amount(hw), stored);
+            } else if (nonZeroDecimals) {
+                AssignNumberText(ReadNumber(stored) + amount(hw), stored);
             }
         }
     }
 
-    if (m_settings.replaceDecimalPoint && isMarked(stored)) {
-        const size_t point = FindByte(stored, '.');
+    if (!m_settings.replaceDecimalPoint) return;
+    const size_t point = FindByte(stored, '.');
+    if (isMarked(stored, point)) {
         if (m_settings.decimalMark.size() == 1) {
             stored[point] = m_settings.decimalMark[0];
         } else {
