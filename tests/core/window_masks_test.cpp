@@ -145,6 +145,9 @@ TEST(WindowMasks, EveryVariantGivesTheSameMasksAndLines) {
         {"short last window", "  0\r\n 10\r\n1.5"},
         {"key shapes", keyShapedLines()},
         {"random lines", randomLines(6000)},
+        // A line with no line end after whole windows: the bytes after the
+        // block must not end it.
+        {"open last line", placed({{4092, "\n  0"}})},
     };
     const KeyShape kShapes[] = {
         {},                                           // every three-byte line
@@ -158,7 +161,7 @@ TEST(WindowMasks, EveryVariantGivesTheSameMasksAndLines) {
     TempDir dir;
     for (const auto& [name, bytes] : kInputs) {
         WriteFile(dir / "lines.txt", bytes);
-        for (const size_t blockSize : {64, 100, 128, 256, 300, 1000, 4096}) {
+        for (const size_t blockSize : {64, 100, 128, 256, 300, 1000, 4096, 8192}) {
             SCOPED_TRACE(::testing::Message() << name << ", blocks of " << blockSize);
             for (const KeyShape& shape : kShapes) {
                 for (const bool withCodeLines : {true, false}) {
