@@ -245,7 +245,7 @@ void windowMasksSse2(const char* block, size_t length, bool lineStartsAtBlock, c
 // byte. Slot kThis is window w; kThis - 1 holds the window before it and
 // kThis + n the window after a run of n.
 struct WindowWords {
-    static constexpr int kRun = 16, kThis = 4;
+    static constexpr int kRun = 32, kThis = 4;
     alignas(32) std::uint64_t cr[kRun + 8], lf[kRun + 8], space[kRun + 8], zero[kRun + 8],
         digit[kRun + 8];
 
@@ -272,7 +272,7 @@ VELUNT_AVX2 void fillWords(WindowWords& words, int slot, const char* p, int wind
         const auto half = static_cast<std::uint32_t>(bits);
         std::memcpy(reinterpret_cast<char*>(kind + slot) + 4 * i, &half, 4);
     };
-#pragma GCC unroll 8
+#pragma GCC unroll 16
     for (int i = 0; i < 2 * windows; ++i) {
         const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * i));
         setHalf(words.cr, i, _mm256_movemask_epi8(_mm256_cmpeq_epi8(v, cr)));
