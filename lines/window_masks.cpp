@@ -266,8 +266,9 @@ VELUNT_AVX2 void fillWords(WindowWords& words, int slot, const char* p, int wind
     // A digit: moved down by "0" + 128, it is one of the ten lowest signed bytes.
     const __m256i digitShift = _mm256_set1_epi8(static_cast<char>(-'0' - 128));
     const __m256i aboveDigits = _mm256_set1_epi8(-128 + 10);
-    // Half i of the words from `slot` on: copied in as bytes, since the
-    // words are read as std::uint64_t.
+    // The 32 bits of bytes 32 i.. go to half i of the words from `slot` on
+    // (the low half of a word first: x86 is little-endian), copied in as
+    // bytes since the words are read as std::uint64_t.
     const auto setHalf = [slot](std::uint64_t* kind, int i, int bits) {
         const auto half = static_cast<std::uint32_t>(bits);
         std::memcpy(reinterpret_cast<char*>(kind + slot) + 4 * i, &half, 4);
