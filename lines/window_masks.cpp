@@ -1,6 +1,7 @@
 #include "lines/window_masks.h"
 
 #include <cassert>
+#include <cstring>
 
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #include <emmintrin.h>
@@ -180,16 +181,17 @@ VELUNT_ALWAYS_INLINE void combineWindow(const ByteMasks& current, const ByteMask
 // The window loop, the same for every variant. It is inlined into each
 // variant's entry point below, so that it, and the byte-mask function with
 // it, is compiled for that entry point's instruction set.
+// `first`: the window to begin with, `carry` what the one before it left.
 template <ByteMasks (*kByteMasks)(const char*), bool kWithCodeLines>
-VELUNT_ALWAYS_INLINE void windowLoop(const char* block, size_t length, bool lineStartsAtBlock,
-                                     const KeyMasks& keys, std::uint64_t* lineEnds,
-                                     std::uint64_t* objectStarts, std::uint64_t* keyCandidates,
-                                     CodeLineMasks* codeLines) {
+VELUNT_ALWAYS_INLINE void windowLoop(const char* block, size_t length, size_t first,
+                                     WindowCarry carry, const KeyMasks& keys,
+                                     std::uint64_t* lineEnds, std::uint64_t* objectStarts,
+                                     std::uint64_t* keyCandidates, CodeLineMasks* codeLines) {
     const size_t windows = (length + 63) / 64;
+    if (first >= windows) return;
     const KeyMasks shape = keys;  // a local copy: no store below can change it
-    WindowCarry carry{0, lineStartsAtBlock ? 1u : 0u, {}};
-    ByteMasks current = keepValid(kByteMasks(block), length);
-    for (size_t w = 0; w < windows; ++w) {
+    ByteMasks current = keepValid(kByteMasks(block + first * 64), length - first * 64);
+    for (size_t w = first; w < windows; ++w) {
         ByteMasks next;
         if (w + 1 < windows)
             next = keepValid(kByteMasks(block + (w + 1) * 64), length - (w + 1) * 64);
@@ -206,13 +208,14 @@ VELUNT_ALWAYS_INLINE void windowLoop(const char* block, size_t length, bool line
 
 // Each entry point runs the loop with and without the code-line masks, so
 // that a reader that does not pair group codes pays nothing for them.
-#define VELUNT_WINDOW_LOOP(byteMasks)                                                  \
-    if (codeLines) {                                                                   \
-        windowLoop<byteMasks, true>(block, length, lineStartsAtBlock, keys, lineEnds,  \
-                                    objectStarts, keyCandidates, codeLines);           \
-    } else {                                                                           \
-        windowLoop<byteMasks, false>(block, length, lineStartsAtBlock, keys, lineEnds, \
-                                     objectStarts, keyCandidates, codeLines);          \
+#define VELUNT_WINDOW_LOOP(byteMasks)                                                       \
+    const WindowCarry carry{0, lineStartsAtBlock ? 1u : 0u, {}};                            \
+    if (codeLines) {                                                                        \
+        windowLoop<byteMasks, true>(block, length, 0, carry, keys, lineEnds, objectStarts,  \
+                                    keyCandidates, codeLines);                              \
+    } else {                                                                                \
+        windowLoop<byteMasks, false>(block, length, 0, carry, keys, lineEnds, objectStarts, \
+                                     keyCandidates, codeLines);                             \
     }
 
 void windowMasksScalar(const char* block, size_t length, bool lineStartsAtBlock,
@@ -230,14 +233,241 @@ void windowMasksSse2(const char* block, size_t length, bool lineStartsAtBlock, c
 #endif
 
 #ifdef VELUNT_HAVE_AVX2_VARIANT
+// The AVX2 variant works on four windows at once: the mask words of windows
+// w..w+3 are the four 64-bit lanes of one vector, so that each step of
+// combineWindow() is one instruction for all four. The byte masks of a run
+// of windows are first stored one word per window, so that the words of the
+// windows before and after are plain unaligned loads. The windows it leaves
+// (fewer than four, and a last one cut short) go through windowLoop().
+#define VELUNT_AVX2 VELUNT_ALWAYS_INLINE __attribute__((target("avx2")))
+
+// The byte masks of up to kRun windows, one word per window and kind of
+// byte. Slot kThis is window w; kThis - 1 holds the window before it and
+// kThis + n the window after a run of n.
+struct WindowWords {
+    static constexpr int kRun = 32, kThis = 4;
+    alignas(32) std::uint64_t cr[kRun + 8], lf[kRun + 8], space[kRun + 8], zero[kRun + 8],
+        digit[kRun + 8];
+
+    void set(int slot, const ByteMasks& m) {
+        cr[slot] = m.cr, lf[slot] = m.lf, space[slot] = m.space, zero[slot] = m.zero;
+        digit[slot] = m.digit;
+    }
+};
+
+// Fills slots from `slot` on with the byte masks of `windows` whole windows
+// from `p`.
+template <bool kDigits>
+VELUNT_AVX2 void fillWords(WindowWords& words, int slot, const char* p, int windows) {
+    const __m256i cr = _mm256_set1_epi8('\r');
+    const __m256i lf = _mm256_set1_epi8('\n');
+    const __m256i space = _mm256_set1_epi8(' ');
+    const __m256i zero = _mm256_set1_epi8('0');
+    // A digit: moved down by "0" + 128, it is one of the ten lowest signed bytes.
+    const __m256i digitShift = _mm256_set1_epi8(static_cast<char>(-'0' - 128));
+    const __m256i aboveDigits = _mm256_set1_epi8(-128 + 10);
+    // The 32 bits of bytes 32 i.. go to half i of the words from `slot` on
+    // (the low half of a word first: x86 is little-endian), copied in as
+    // bytes since the words are read as std::uint64_t.
+    const auto setHalf = [slot](std::uint64_t* kind, int i, int bits) {
+        const auto half = static_cast<std::uint32_t>(bits);
+        std::memcpy(reinterpret_cast<char*>(kind + slot) + 4 * i, &half, 4);
+    };
+#pragma GCC unroll 16
+    for (int i = 0; i < 2 * windows; ++i) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * i));
+        setHalf(words.cr, i, _mm256_movemask_epi8(_mm256_cmpeq_epi8(v, cr)));
+        setHalf(words.lf, i, _mm256_movemask_epi8(_mm256_cmpeq_epi8(v, lf)));
+        setHalf(words.space, i, _mm256_movemask_epi8(_mm256_cmpeq_epi8(v, space)));
+        setHalf(words.zero, i, _mm256_movemask_epi8(_mm256_cmpeq_epi8(v, zero)));
+        if constexpr (kDigits) {
+            const __m256i shifted = _mm256_add_epi8(v, digitShift);
+            setHalf(words.digit, i, _mm256_movemask_epi8(_mm256_cmpgt_epi8(aboveDigits, shifted)));
+        }
+    }
+}
+
+// The words of four windows from `slot` on, one per lane.
+VELUNT_AVX2 __m256i lanes(const std::uint64_t* slot) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(slot));
+}
+
+// shiftIn() per lane.
+template <int k>
+VELUNT_AVX2 __m256i shiftInLanes(__m256i low, __m256i next) {
+    return _mm256_or_si256(_mm256_srli_epi64(low, k), _mm256_slli_epi64(next, 64 - k));
+}
+
+// Per lane, bit i is bit i - 1 of the window, bit 0 bit 63 of `previous`.
+VELUNT_AVX2 __m256i shiftOneUp(__m256i x, __m256i previous) {
+    return _mm256_or_si256(_mm256_slli_epi64(x, 1), _mm256_srli_epi64(previous, 63));
+}
+
+// KeyMasks as vectors, inverted: all ones where a key may have any byte.
+struct KeyLanes {
+    __m256i anySpace[3], anyZero[3];
+};
+
+// combineWindow() for the four windows from `slot` on. `starts`: the code
+// lines that began in the window before, as one CodeLineMasks; the same of
+// the last of the four on return.
+template <bool kWithCodeLines>
+VELUNT_AVX2 void combineGroup(const WindowWords& words, int slot, const KeyLanes& keys,
+                              __m256i& starts, std::uint64_t* lineEnds, std::uint64_t* objectStarts,
+                              std::uint64_t* keyCandidates, CodeLineMasks* codeLines) {
+    // A line ends at each CR and at each LF that does not follow a CR; it
+    // starts after each LF and after each CR that no LF follows.
+    const __m256i cr = lanes(words.cr + slot), lf = lanes(words.lf + slot);
+    const __m256i crBefore = shiftOneUp(cr, lanes(words.cr + slot - 1));
+    const __m256i lfBefore = shiftOneUp(lf, lanes(words.lf + slot - 1));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(lineEnds),
+                        _mm256_or_si256(cr, _mm256_andnot_si256(crBefore, lf)));
+    const __m256i lineStart = _mm256_or_si256(lfBefore, _mm256_andnot_si256(lf, crBefore));
+
+    const __m256i terminator = _mm256_or_si256(cr, lf);
+    const __m256i nextTerminator =
+        _mm256_or_si256(lanes(words.cr + slot + 1), lanes(words.lf + slot + 1));
+    const __m256i threeByteLines =
+        _mm256_and_si256(lineStart, shiftInLanes<3>(terminator, nextTerminator));
+    const __m256i space = lanes(words.space + slot), nextSpace = lanes(words.space + slot + 1);
+    const __m256i zero = lanes(words.zero + slot), nextZero = lanes(words.zero + slot + 1);
+    const __m256i spaceAt[3] = {space, shiftInLanes<1>(space, nextSpace),
+                                shiftInLanes<2>(space, nextSpace)};
+    const __m256i zeroAt[3] = {zero, shiftInLanes<1>(zero, nextZero),
+                               shiftInLanes<2>(zero, nextZero)};
+    const __m256i objects = _mm256_and_si256(_mm256_and_si256(threeByteLines, spaceAt[0]),
+                                             _mm256_and_si256(spaceAt[1], zeroAt[2]));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(objectStarts), objects);
+    __m256i candidates = threeByteLines;
+    for (int j = 0; j < 3; ++j)
+        candidates = _mm256_and_si256(
+            candidates, _mm256_and_si256(_mm256_or_si256(keys.anySpace[j], spaceAt[j]),
+                                         _mm256_or_si256(keys.anyZero[j], zeroAt[j])));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(keyCandidates), candidates);
+
+    if constexpr (kWithCodeLines) {
+        const __m256i digit = lanes(words.digit + slot), nextDigit = lanes(words.digit + slot + 1);
+        const __m256i digitAt[3] = {digit, shiftInLanes<1>(digit, nextDigit),
+                                    shiftInLanes<2>(digit, nextDigit)};
+        const __m256i oneByteLines =
+            _mm256_and_si256(lineStart, shiftInLanes<1>(terminator, nextTerminator));
+        const __m256i twoByteLines =
+            _mm256_and_si256(lineStart, shiftInLanes<2>(terminator, nextTerminator));
+        // The starts as in combineWindow(), one vector per kind of code line.
+        const __m256i middle =
+            _mm256_or_si256(_mm256_and_si256(digitAt[1], _mm256_or_si256(spaceAt[0], digitAt[0])),
+                            _mm256_and_si256(spaceAt[1], spaceAt[0]));
+        const __m256i standard =
+            _mm256_and_si256(_mm256_and_si256(threeByteLines, digitAt[2]), middle);
+        const __m256i oneDigit = _mm256_and_si256(oneByteLines, digitAt[0]);
+        const __m256i twoDigits =
+            _mm256_and_si256(_mm256_and_si256(twoByteLines, digitAt[0]), digitAt[1]);
+        const __m256i zeroLines = _mm256_and_si256(oneByteLines, zeroAt[0]);
+        // Turned into one CodeLineMasks per window (lanes: standard, one
+        // digit, two digits, zero), each kind of start is moved to its line
+        // end by its own length with variable shifts.
+        const __m256i low01 = _mm256_unpacklo_epi64(standard, oneDigit);
+        const __m256i high01 = _mm256_unpackhi_epi64(standard, oneDigit);
+        const __m256i low23 = _mm256_unpacklo_epi64(twoDigits, zeroLines);
+        const __m256i high23 = _mm256_unpackhi_epi64(twoDigits, zeroLines);
+        const __m256i windowStarts[4] = {_mm256_permute2x128_si256(low01, low23, 0x20),
+                                         _mm256_permute2x128_si256(high01, high23, 0x20),
+                                         _mm256_permute2x128_si256(low01, low23, 0x31),
+                                         _mm256_permute2x128_si256(high01, high23, 0x31)};
+        const __m256i lengths = _mm256_set_epi64x(1, 2, 1, 3);
+        const __m256i fromBefore = _mm256_set_epi64x(63, 62, 63, 61);
+        for (int i = 0; i < 4; ++i) {
+            const __m256i ends = _mm256_or_si256(_mm256_sllv_epi64(windowStarts[i], lengths),
+                                                 _mm256_srlv_epi64(starts, fromBefore));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(codeLines + i), ends);
+            starts = windowStarts[i];
+        }
+    }
+}
+
+template <bool kWithCodeLines>
+VELUNT_AVX2 void groupLoop(const char* block, size_t length, bool lineStartsAtBlock,
+                           const KeyMasks& keys, std::uint64_t* lineEnds,
+                           std::uint64_t* objectStarts, std::uint64_t* keyCandidates,
+                           CodeLineMasks* codeLines) {
+    static_assert(sizeof(CodeLineMasks) == 32, "one CodeLineMasks is one vector");
+    constexpr int kThis = WindowWords::kThis;
+    const size_t wholeWindows = length / 64;
+    WindowWords words{};
+    // The line start at the block goes in as an LF before it.
+    words.cr[kThis - 1] = 0;
+    words.lf[kThis - 1] = lineStartsAtBlock ? std::uint64_t{1} << 63 : 0;
+    __m256i starts = _mm256_setzero_si256();
+    size_t w = 0;
+    if (wholeWindows >= 4) {
+        KeyLanes keyLanes;
+        for (int j = 0; j < 3; ++j) {
+            keyLanes.anySpace[j] = _mm256_set1_epi64x(static_cast<long long>(~keys.space[j]));
+            keyLanes.anyZero[j] = _mm256_set1_epi64x(static_cast<long long>(~keys.zero[j]));
+        }
+        fillWords<kWithCodeLines>(words, kThis, block, 1);
+        // A run of `n` windows from w: fill in the words of windows w+1 on
+        // (`filled` of them; the rest are set already) and combine; then
+        // keepLast() makes the last two the window before and window w of
+        // the next run.
+        const auto run = [&](int n, int filled) __attribute__((target("avx2"))) {
+            fillWords<kWithCodeLines>(words, kThis + 1, block + (w + 1) * 64, filled);
+            for (int g = 0; g < n; g += 4)
+                combineGroup<kWithCodeLines>(words, kThis + g, keyLanes, starts, lineEnds + w + g,
+                                             objectStarts + w + g, keyCandidates + w + g,
+                                             kWithCodeLines ? codeLines + w + g : nullptr);
+        };
+        const auto keepLast = [&words](int n) {
+            for (std::uint64_t* kind : {words.cr, words.lf, words.space, words.zero, words.digit})
+                kind[kThis - 1] = kind[kThis + n - 1], kind[kThis] = kind[kThis + n];
+        };
+        for (; w + WindowWords::kRun + 1 <= wholeWindows; w += WindowWords::kRun) {
+            run(WindowWords::kRun, WindowWords::kRun);
+            keepLast(WindowWords::kRun);
+        }
+        for (; w + 5 <= wholeWindows; w += 4) {
+            run(4, 4);
+            keepLast(4);
+        }
+        if (w + 4 <= wholeWindows) {
+            // The last four whole windows: the one after them, if any, is
+            // cut short.
+            ByteMasks after;
+            if (length > (w + 4) * 64)
+                after = keepValid(byteMasksAvx2(block + (w + 4) * 64), length - (w + 4) * 64);
+            words.set(kThis + 4, after);
+            run(4, 3);
+            keepLast(4);
+            w += 4;
+        }
+    }
+    // What window w - 1 leaves to windowLoop(): slot kThis holds window w
+    // when there is one.
+    WindowCarry carry;
+    const std::uint64_t lastCr = words.cr[kThis - 1] >> 63, lastLf = words.lf[kThis - 1] >> 63;
+    carry.previousCr = lastCr;
+    carry.previousTerminatorEnd = lastLf | (lastCr & ~words.lf[kThis] & 1);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(&carry.previousStarts), starts);
+    windowLoop<byteMasksAvx2, kWithCodeLines>(block, length, w, carry, keys, lineEnds, objectStarts,
+                                              keyCandidates, codeLines);
+}
+
 __attribute__((target("avx2"))) void windowMasksAvx2(const char* block, size_t length,
                                                      bool lineStartsAtBlock, const KeyMasks& keys,
                                                      std::uint64_t* lineEnds,
                                                      std::uint64_t* objectStarts,
                                                      std::uint64_t* keyCandidates,
                                                      CodeLineMasks* codeLines) {
-    VELUNT_WINDOW_LOOP(byteMasksAvx2)
+    if (codeLines) {
+        groupLoop<true>(block, length, lineStartsAtBlock, keys, lineEnds, objectStarts,
+                        keyCandidates, codeLines);
+    } else {
+        groupLoop<false>(block, length, lineStartsAtBlock, keys, lineEnds, objectStarts,
+                         keyCandidates, codeLines);
+    }
 }
+
+#undef VELUNT_AVX2
 #endif
 
 #undef VELUNT_WINDOW_LOOP

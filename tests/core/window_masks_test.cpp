@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <initializer_list>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -39,6 +40,24 @@ std::string keyShapedLines() {
     return bytes;
 }
 
+// Lines of a few bytes, code-shaped or drawn from a small alphabet, with
+// every line end, from a fixed seed: each shape lands on every window edge.
+std::string randomLines(size_t size) {
+    std::mt19937 random(7);
+    const char* shapes[] = {"  0", " 10", "  1", "100", "0", "17", "7"};
+    const char* ends[] = {"\r\n", "\r", "\n"};
+    std::string bytes;
+    while (bytes.size() < size) {
+        if (random() % 2 == 0)
+            bytes += shapes[random() % 7];
+        else
+            for (auto n = random() % 5; n > 0; --n) bytes += " 017x"[random() % 5];
+        bytes += ends[random() % 3];
+    }
+    bytes.resize(size);
+    return bytes;
+}
+
 // Lines split by a plain byte loop: CR LF, lone CR and lone LF end a line.
 std::vector<std::string> plainLines(const std::string& bytes) {
     std::vector<std::string> lines(1);
@@ -56,9 +75,10 @@ std::vector<std::string> plainLines(const std::string& bytes) {
 
 // The masks of all windows, the file cut into blocks as BlockSource cuts it;
 // the bytes after each block are ones the masks must not count. The last four
-// are the code-line masks.
+// are the code-line masks (empty without `withCodeLines`).
 std::array<std::vector<std::uint64_t>, 7> masksOf(MaskVariant variant, const std::string& bytes,
-                                                  size_t blockSize, const KeyShape& shape) {
+                                                  size_t blockSize, const KeyShape& shape,
+                                                  bool withCodeLines) {
     std::array<std::vector<std::uint64_t>, 7> all;
     bool lineStartsAtBlock = true;
     for (size_t at = 0; at < bytes.size(); at += blockSize) {
@@ -67,9 +87,10 @@ std::array<std::vector<std::uint64_t>, 7> masksOf(MaskVariant variant, const std
                                   std::string(16, '\n') + std::string(32, ' ') + "0";
         std::array<std::vector<std::uint64_t>, 3> masks;
         for (auto& m : masks) m.resize((n + 63) / 64);
-        std::vector<CodeLineMasks> codeLines((n + 63) / 64);
+        std::vector<CodeLineMasks> codeLines(withCodeLines ? (n + 63) / 64 : 0);
         ComputeWindowMasks(variant, block.data(), n, lineStartsAtBlock, shape, masks[0].data(),
-                           masks[1].data(), masks[2].data(), codeLines.data());
+                           masks[1].data(), masks[2].data(),
+                           withCodeLines ? codeLines.data() : nullptr);
         for (int k = 0; k < 3; ++k) all[k].insert(all[k].end(), masks[k].begin(), masks[k].end());
         for (const CodeLineMasks& codes : codeLines) {
             all[3].push_back(codes.standard);
@@ -123,6 +144,10 @@ TEST(WindowMasks, EveryVariantGivesTheSameMasksAndLines) {
          placed({{0, "a\rb\nc\r\n\n\r"}, {63, "\ry"}, {99, "\n"}, {127, "\n\r"}, {191, "\r"}})},
         {"short last window", "  0\r\n 10\r\n1.5"},
         {"key shapes", keyShapedLines()},
+        {"random lines", randomLines(6000)},
+        // A line with no line end after whole windows: the bytes after the
+        // block must not end it.
+        {"open last line", placed({{4092, "\n  0"}})},
     };
     const KeyShape kShapes[] = {
         {},                                           // every three-byte line
@@ -136,13 +161,17 @@ TEST(WindowMasks, EveryVariantGivesTheSameMasksAndLines) {
     TempDir dir;
     for (const auto& [name, bytes] : kInputs) {
         WriteFile(dir / "lines.txt", bytes);
-        for (const size_t blockSize : {size_t{64}, size_t{100}, size_t{128}, size_t{4096}}) {
+        for (const size_t blockSize : {64, 100, 128, 256, 300, 1000, 4096, 8192}) {
             SCOPED_TRACE(::testing::Message() << name << ", blocks of " << blockSize);
             for (const KeyShape& shape : kShapes) {
-                const auto expected = masksOf(variants.front(), bytes, blockSize, shape);
-                for (const MaskVariant variant : variants)
-                    EXPECT_EQ(masksOf(variant, bytes, blockSize, shape), expected)
-                        << "variant " << static_cast<int>(variant);
+                for (const bool withCodeLines : {true, false}) {
+                    const auto expected =
+                        masksOf(variants.front(), bytes, blockSize, shape, withCodeLines);
+                    for (const MaskVariant variant : variants)
+                        EXPECT_EQ(masksOf(variant, bytes, blockSize, shape, withCodeLines),
+                                  expected)
+                            << "variant " << static_cast<int>(variant);
+                }
             }
             for (const bool skip : {false, true}) {
                 const auto expected =
