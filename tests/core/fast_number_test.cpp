@@ -102,9 +102,23 @@ std::vector<std::string> numberTexts() {
 }
 
 TEST(FastNumber, ReadsEveryTextAsTheGeneralCodeDoes) {
-    for (const std::string& text : numberTexts())
+    // ReadPlainNumber: a plain number and its value in one pass.
+    const auto plainOutcome = [](const std::string& text) {
+        double value = 0;
+        try {
+            if (!ReadPlainNumber(text, value)) return std::string("no plain number");
+        } catch (const RuntimeError& error) {
+            return "error " + std::to_string(error.number);
+        }
+        return std::to_string(bitsOf(value));
+    };
+    for (const std::string& text : numberTexts()) {
         EXPECT_EQ(readOutcome(ReadNumber, text), readOutcome(ReadNumberGeneral, text))
             << "\"" << text << "\"";
+        EXPECT_EQ(plainOutcome(text),
+                  IsPlainNumber(text) ? readOutcome(ReadNumberGeneral, text) : "no plain number")
+            << "\"" << text << "\"";
+    }
 }
 
 // Values of every kind: read from the texts above, sums as the shift makes
