@@ -37,23 +37,23 @@ bool readPlainDecimal(std::string_view text, double& value) {
     while (end > p && end[-1] == ' ') --end;
     bool negative = false;
     if (p < end && (*p == '-' || *p == '+')) negative = *p++ == '-';
+    // The digits before the point, then those after it; more than 19 in all
+    // might not fit 64 bits (the mantissa is then not used).
     std::uint64_t mantissa = 0;
-    int digits = 0;
+    const char* const first = p;
+    for (unsigned digit; p < end && (digit = static_cast<unsigned char>(*p) - '0') < 10; ++p)
+        mantissa = mantissa * 10 + digit;
+    int digits = static_cast<int>(p - first);
     int fractionDigits = 0;
-    bool hasPoint = false;
-    for (; p < end; ++p) {
-        const unsigned digit = static_cast<unsigned char>(*p) - unsigned{'0'};
-        if (digit < 10) {
-            if (++digits > 19) return false;  // the mantissa might not fit 64 bits
+    if (p < end && *p == '.') {
+        const char* const fraction = ++p;
+        for (unsigned digit; p < end && (digit = static_cast<unsigned char>(*p) - '0') < 10; ++p)
             mantissa = mantissa * 10 + digit;
-            fractionDigits += hasPoint;
-        } else if (*p == '.' && !hasPoint) {
-            hasPoint = true;
-        } else {
-            return false;
-        }
+        fractionDigits = static_cast<int>(p - fraction);
+        digits += fractionDigits;
     }
-    if (digits == 0 || mantissa > kMaxExactMantissa || fractionDigits > kMaxExactPower)
+    if (p != end || digits == 0 || digits > 19 || mantissa > kMaxExactMantissa ||
+        fractionDigits > kMaxExactPower)
         return false;
     const double magnitude = static_cast<double>(mantissa) / kExactPowersOfTen[fractionDigits];
     value = negative ? -magnitude : magnitude;
