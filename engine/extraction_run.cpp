@@ -245,7 +245,7 @@ private:
     void writeLine(bool atObjectStart) {
         BuildRecordLine(*m_current, m_fieldOrder, m_settings.separator, m_settings.addCounter,
                         atObjectStart, m_objectCounter, m_line);
-        m_output.appendLine(m_line.pieces);
+        m_output.appendLine(m_line.fields, m_line.separator);
     }
 
     void blockRead(std::uint64_t bytesRead) override {

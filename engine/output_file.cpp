@@ -57,21 +57,32 @@ OutputFile::OutputFile(std::filesystem::path path)
     m_buffer = std::make_unique_for_overwrite<char[]>(kBufferSize);
 }
 
-void OutputFile::appendLine(const std::vector<std::string_view>& pieces) {
-    size_t needed = 2;
-    for (const std::string_view piece : pieces) needed += piece.size();
+void OutputFile::appendLine(std::span<const std::string_view> fields, std::string_view separator) {
+    size_t needed = 2 + (fields.empty() ? 0 : separator.size() * (fields.size() - 1));
+    for (const std::string_view field : fields) needed += field.size();
     if (m_used + needed > kBufferSize) flush();
     if (needed > kBufferSize) {  // longer than the buffer: straight through
-        for (const std::string_view piece : pieces) write(piece, false);
+        for (size_t i = 0; i < fields.size(); ++i) {
+            if (i > 0) write(separator, false);
+            write(fields[i], false);
+        }
         write("\r\n", false);
         m_wholeLines += needed;
         return;
     }
     if (m_used == 0) m_waitingSince = std::chrono::steady_clock::now();
     char* out = m_buffer.get() + m_used;
-    for (const std::string_view piece : pieces) {
-        copyField(out, piece.data(), piece.size());
-        out += piece.size();
+    const bool oneByteSeparator = separator.size() == 1;
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (i == 0) {
+        } else if (oneByteSeparator) {
+            *out++ = separator[0];
+        } else {
+            copyField(out, separator.data(), separator.size());
+            out += separator.size();
+        }
+        copyField(out, fields[i].data(), fields[i].size());
+        out += fields[i].size();
     }
     out[0] = '\r';
     out[1] = '\n';

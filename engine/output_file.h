@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,8 +31,9 @@ public:
     // Adds `bytes` as they are, without a line end (a byte-order mark).
     void append(std::string_view bytes);
 
-    // Adds the line made of `pieces`, and CR LF.
-    void appendLine(const std::vector<std::string_view>& pieces);
+    // Adds the line made of `fields` with `separator` between each two, and
+    // CR LF.
+    void appendLine(std::span<const std::string_view> fields, std::string_view separator = {});
 
     // Writes what waits when the oldest waiting line is older than kMaxDelay.
     void flushIfDue() {

@@ -20,15 +20,18 @@ std::vector<int> FieldOrder(const ColumnTable& table, int columnCount) {
 }
 
 size_t RecordLine::size() const {
-    size_t total = 0;
-    for (const std::string_view piece : pieces) total += piece.size();
+    size_t total = fields.empty() ? 0 : separator.size() * (fields.size() - 1);
+    for (const std::string_view field : fields) total += field.size();
     return total;
 }
 
 std::string RecordLine::joined() const {
     std::string text;
     text.reserve(size());
-    for (const std::string_view piece : pieces) text.append(piece);
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (i > 0) text.append(separator);
+        text.append(fields[i]);
+    }
     return text;
 }
 
@@ -66,17 +69,15 @@ void BuildRecordLine(const std::vector<std::string>& texts, const std::vector<in
         counter = line.counterText(objectCounter);
         withCounter = true;
     }
-    const size_t fields = fieldOrder.size();
-    line.pieces.resize((fields > 0 ? 2 * fields - 1 : 0) + (withCounter ? 2 : 0));
-    std::string_view* piece = line.pieces.data();
-    for (size_t i = 0; i < fields; ++i) {
-        if (i > 0) *piece++ = separator;
-        *piece++ = TrimSpaces(texts[fieldOrder[i]]);
-    }
-    if (withCounter) {
-        *piece++ = separator;
-        *piece = counter;
-    }
+    line.separator = separator;
+    // The counter column follows a separator even when no field comes
+    // before it: an empty first field gives that.
+    const bool emptyFirst = withCounter && fieldOrder.empty();
+    line.fields.resize(fieldOrder.size() + (withCounter ? 1 : 0) + (emptyFirst ? 1 : 0));
+    std::string_view* field = line.fields.data();
+    if (emptyFirst) *field++ = {};
+    for (const int entry : fieldOrder) *field++ = TrimSpaces(texts[entry]);
+    if (withCounter) *field = counter;
 }
 
 }  // namespace velunt

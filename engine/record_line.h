@@ -16,13 +16,16 @@ namespace velunt {
 // adds no field.
 std::vector<int> FieldOrder(const ColumnTable& table, int columnCount);
 
-// One output line as the pieces it is made of, so that long fields go to the
-// file without being copied into a line first. The views point into the
+// One output line as the fields it is made of, so that long fields go to
+// the file without being copied into a line first. The views point into the
 // texts, the separator and `counterDigits`.
 struct RecordLine {
-    std::vector<std::string_view> pieces;  // capacity reused from line to line
+    // The fields, trimmed, the counter column last; the separator goes
+    // between each two. Capacity reused from line to line.
+    std::vector<std::string_view> fields;
+    std::string_view separator;
 
-    size_t size() const;
+    size_t size() const;  // of the whole line, separators included
     std::string joined() const;
 
     // The decimal digits of `counter` (a whole number above 0), kept in
@@ -35,7 +38,8 @@ struct RecordLine {
 };
 
 // Builds one line from `texts`, each field trimmed of spaces. With
-// `addCounter`, the counter column follows: "Index" at an object boundary
+// `addCounter`, the counter column follows after a separator (also when
+// there is no field): "Index" at an object boundary
 // while `objectCounter` is 0 (the header), the counter's decimal digits when
 // it is above 0, nothing otherwise.
 void BuildRecordLine(const std::vector<std::string>& texts, const std::vector<int>& fieldOrder,

@@ -53,7 +53,7 @@ TEST(BuildRecordLine, JoinsTrimmedFieldsAndTheCounter) {
         {{}, ";", false, false, 2, ""},
     };
     RecordLine line;
-    line.pieces = {"left over"};
+    line.fields = {"left over"};
     for (const Case& c : kCases) {
         BuildRecordLine(texts, c.order, c.separator, c.addCounter, c.atObjectStart, c.counter,
                         line);
