@@ -243,6 +243,18 @@ private:
     // Before the first object the texts are still the column descriptions,
     // so the line built then is the header.
     void writeLine(bool atObjectStart) {
+        std::string_view counter;
+        const bool withCounter =
+            CounterColumn(m_settings.addCounter, atObjectStart, m_objectCounter, m_line, counter);
+        // Written in place when the line fits the buffer, which it nearly
+        // always does.
+        const size_t bound =
+            RecordLineBound(*m_current, m_fieldOrder, m_settings.separator, counter);
+        if (char* out = m_output.lineRoom(bound)) {
+            m_output.lineWritten(WriteRecordLine(*m_current, m_fieldOrder, m_settings.separator,
+                                                 withCounter, counter, out));
+            return;
+        }
         BuildRecordLine(*m_current, m_fieldOrder, m_settings.separator, m_settings.addCounter,
                         atObjectStart, m_objectCounter, m_line);
         m_output.appendLine(m_line.fields, m_line.separator);

@@ -1,9 +1,9 @@
 #include "engine/output_file.h"
 
 #include <cerrno>
-#include <cstdint>
 #include <cstring>
 
+#include "base/copy_bytes.h"
 #include "base/file_lock.h"
 #include "base/runtime_error.h"
 
@@ -14,28 +14,6 @@ namespace {
 std::string utf8(const std::filesystem::path& path) {
     const std::u8string name = path.u8string();
     return std::string(name.begin(), name.end());
-}
-
-// Copies `n` bytes; the short fields of a table line without a library
-// call: two loads that may overlap, each within the field.
-inline void copyField(char* out, const char* in, size_t n) {
-    if (n > 16) {
-        std::memcpy(out, in, n);
-    } else if (n >= 8) {
-        std::uint64_t head, tail;
-        std::memcpy(&head, in, 8);
-        std::memcpy(&tail, in + n - 8, 8);
-        std::memcpy(out, &head, 8);
-        std::memcpy(out + n - 8, &tail, 8);
-    } else if (n >= 4) {
-        std::uint32_t head, tail;
-        std::memcpy(&head, in, 4);
-        std::memcpy(&tail, in + n - 4, 4);
-        std::memcpy(out, &head, 4);
-        std::memcpy(out + n - 4, &tail, 4);
-    } else {
-        for (size_t i = 0; i < n; ++i) out[i] = in[i];
-    }
 }
 
 }  // namespace
@@ -78,15 +56,22 @@ void OutputFile::appendLine(std::span<const std::string_view> fields, std::strin
         } else if (oneByteSeparator) {
             *out++ = separator[0];
         } else {
-            copyField(out, separator.data(), separator.size());
+            CopyBytes(out, separator.data(), separator.size());
             out += separator.size();
         }
-        copyField(out, fields[i].data(), fields[i].size());
+        CopyBytes(out, fields[i].data(), fields[i].size());
         out += fields[i].size();
     }
     out[0] = '\r';
     out[1] = '\n';
     m_used += needed;
+}
+
+char* OutputFile::lineRoom(size_t size) {
+    if (m_used + size > kBufferSize) flush();
+    if (size > kBufferSize) return nullptr;
+    if (m_used == 0) m_waitingSince = std::chrono::steady_clock::now();
+    return m_buffer.get() + m_used;
 }
 
 void OutputFile::append(std::string_view bytes) {

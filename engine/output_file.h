@@ -28,6 +28,12 @@ public:
     // Creates `path`, or empties it once no other run holds its lock.
     explicit OutputFile(std::filesystem::path path);
 
+    // Room for up to `size` bytes of whole lines right in the buffer, for a
+    // caller that writes a line in place and then calls lineWritten() with
+    // its end; null when `size` is more than the buffer holds.
+    char* lineRoom(size_t size);
+    void lineWritten(const char* end) { m_used = static_cast<size_t>(end - m_buffer.get()); }
+
     // Adds `bytes` as they are, without a line end (a byte-order mark).
     void append(std::string_view bytes);
 

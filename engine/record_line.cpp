@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/copy_bytes.h"
+
 namespace velunt {
 
 std::vector<int> FieldOrder(const ColumnTable& table, int columnCount) {
@@ -57,18 +59,24 @@ std::string_view RecordLine::counterText(double counter) {
     return std::string_view(end - counterSize, counterSize);
 }
 
+bool CounterColumn(bool addCounter, bool atObjectStart, double objectCounter, RecordLine& line,
+                   std::string_view& counter) {
+    if (addCounter && atObjectStart && objectCounter == 0) {
+        counter = "Index";
+        return true;
+    }
+    if (addCounter && objectCounter > 0) {
+        counter = line.counterText(objectCounter);
+        return true;
+    }
+    return false;
+}
+
 void BuildRecordLine(const std::vector<std::string>& texts, const std::vector<int>& fieldOrder,
                      std::string_view separator, bool addCounter, bool atObjectStart,
                      double objectCounter, RecordLine& line) {
     std::string_view counter;
-    bool withCounter = false;
-    if (addCounter && atObjectStart && objectCounter == 0) {
-        counter = "Index";
-        withCounter = true;
-    } else if (addCounter && objectCounter > 0) {
-        counter = line.counterText(objectCounter);
-        withCounter = true;
-    }
+    const bool withCounter = CounterColumn(addCounter, atObjectStart, objectCounter, line, counter);
     line.separator = separator;
     // The counter column follows a separator even when no field comes
     // before it: an empty first field gives that.
@@ -78,6 +86,35 @@ void BuildRecordLine(const std::vector<std::string>& texts, const std::vector<in
     if (emptyFirst) *field++ = {};
     for (const int entry : fieldOrder) *field++ = TrimSpaces(texts[entry]);
     if (withCounter) *field = counter;
+}
+
+size_t RecordLineBound(const std::vector<std::string>& texts, const std::vector<int>& fieldOrder,
+                       std::string_view separator, std::string_view counter) {
+    size_t bound = separator.size() * (fieldOrder.size() + 1) + counter.size() + 2;
+    for (const int entry : fieldOrder) bound += texts[entry].size();
+    return bound;
+}
+
+char* WriteRecordLine(const std::vector<std::string>& texts, const std::vector<int>& fieldOrder,
+                      std::string_view separator, bool withCounter, std::string_view counter,
+                      char* out) {
+    const auto put = [&out](std::string_view text) {
+        CopyBytes(out, text.data(), text.size());
+        out += text.size();
+    };
+    bool first = true;
+    for (const int entry : fieldOrder) {
+        if (!first) put(separator);
+        first = false;
+        put(TrimSpaces(texts[entry]));
+    }
+    if (withCounter) {
+        put(separator);
+        put(counter);
+    }
+    out[0] = '\r';
+    out[1] = '\n';
+    return out + 2;
 }
 
 }  // namespace velunt

@@ -46,4 +46,17 @@ void BuildRecordLine(const std::vector<std::string>& texts, const std::vector<in
                      std::string_view separator, bool addCounter, bool atObjectStart,
                      double objectCounter, RecordLine& line);
 
+// The counter column of that line, if it has one: "Index" or the digits
+// (kept in `line`).
+bool CounterColumn(bool addCounter, bool atObjectStart, double objectCounter, RecordLine& line,
+                   std::string_view& counter);
+
+// The same line, and CR LF, written in one pass to `out`, which has room
+// for at least RecordLineBound() bytes; returns the end of what it wrote.
+size_t RecordLineBound(const std::vector<std::string>& texts, const std::vector<int>& fieldOrder,
+                       std::string_view separator, std::string_view counter);
+char* WriteRecordLine(const std::vector<std::string>& texts, const std::vector<int>& fieldOrder,
+                      std::string_view separator, bool withCounter, std::string_view counter,
+                      char* out);
+
 }  // namespace velunt

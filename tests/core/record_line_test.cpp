@@ -59,6 +59,18 @@ TEST(BuildRecordLine, JoinsTrimmedFieldsAndTheCounter) {
                         line);
         EXPECT_EQ(line.joined(), c.line);
         EXPECT_EQ(line.size(), std::string_view(c.line).size());
+        // Written in one pass, the same line, within the room asked for.
+        std::string_view counter;
+        RecordLine other;
+        const bool withCounter =
+            CounterColumn(c.addCounter, c.atObjectStart, c.counter, other, counter);
+        const size_t bound = RecordLineBound(texts, c.order, c.separator, counter);
+        std::string written(bound + 16, '#');
+        const char* end =
+            WriteRecordLine(texts, c.order, c.separator, withCounter, counter, written.data());
+        EXPECT_LE(static_cast<size_t>(end - written.data()), bound);
+        written.resize(static_cast<size_t>(end - written.data()));
+        EXPECT_EQ(written, std::string(c.line) + "\r\n");
     }
 }
 
