@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/copy_bytes.h"
 #include "base/file_io.h"
 #include "base/read_number.h"
 #include "base/trim_spaces.h"
@@ -113,10 +114,12 @@ public:
           m_fieldOrder(FieldOrder(config.table, config.columnCount)),
           m_masterkey(config.settings.masterkey),
           m_values(static_cast<size_t>(config.columnCount) + 1),
+          m_views(m_values.size()),
+          m_headerViews(header.begin(), header.end()),
           m_filled(static_cast<size_t>(config.columnCount), 0),
           m_tableText(tableText),
           m_transform(settings),
-          m_current(&header) {
+          m_current(&m_headerViews) {
         if (!settings.section.empty()) m_section.emplace(settings.section);
         for (const std::string& key : keys) m_keys.emplace_back(key);
         m_reader.setBlockListener(this);
@@ -200,9 +203,20 @@ private:
             // A value that spans blocks is moved, not copied.
             m_reader.moveLastLineInto(slot);
             m_transform.applyInPlace(slot, key);
+        } else if (!m_transform.changes(value)) {
+            // The usual case: the value as read, into the room the slot's
+            // earlier values left (its text beyond the view is stale).
+            if (value.size() > slot.size()) {
+                slot.assign(value);
+            } else {
+                CopyBytes(slot.data(), value.data(), value.size());
+            }
+            m_views[index] = std::string_view(slot.data(), value.size());
+            return;
         } else {
             m_transform.apply(value, key, slot);
         }
+        m_views[index] = slot;
     }
 
     // The same in the table's encoding; values that are the same in every
@@ -229,13 +243,11 @@ private:
         m_inObject = true;
         writeLine(true);
         m_objectCounter += 1;
-        m_current = &m_values;
-        for (std::string& value : m_values) {
-            if (value.capacity() > kKeptValueCapacity) {
-                std::string().swap(value);  // give back what a very long value took
-            } else {
-                value.clear();
-            }
+        m_current = &m_views;
+        for (size_t i = 0; i < m_values.size(); ++i) {
+            m_views[i] = {};
+            // Give back what a very long value took.
+            if (m_values[i].capacity() > kKeptValueCapacity) std::string().swap(m_values[i]);
         }
         m_nextKeyIndex = 0;
     }
@@ -275,14 +287,16 @@ private:
     std::vector<int> m_fieldOrder;
     LineMatcher m_masterkey;
     std::vector<LineMatcher> m_keys;
-    std::vector<std::string> m_values;  // the current object's captured values
-    std::vector<char> m_filled;         // per slot: captured in some object
+    std::vector<std::string> m_values;            // room for the current object's values
+    std::vector<std::string_view> m_views;        // the values themselves (in m_values)
+    std::vector<std::string_view> m_headerViews;  // the column descriptions
+    std::vector<char> m_filled;                   // per slot: captured in some object
     TypeCounter m_types;
     TableText* m_tableText;  // null: values pass as read
     std::string m_converted;
     ValueTransform m_transform;
     std::optional<SectionFilter> m_section;
-    const std::vector<std::string>* m_current;  // the header, then m_values
+    const std::vector<std::string_view>* m_current;  // the header, then m_views
     RecordLine m_line;
     bool m_inObject = false;
     int m_nextKeyIndex = 0;

@@ -72,7 +72,7 @@ bool CounterColumn(bool addCounter, bool atObjectStart, double objectCounter, Re
     return false;
 }
 
-void BuildRecordLine(const std::vector<std::string>& texts, const std::vector<int>& fieldOrder,
+void BuildRecordLine(std::span<const std::string_view> texts, const std::vector<int>& fieldOrder,
                      std::string_view separator, bool addCounter, bool atObjectStart,
                      double objectCounter, RecordLine& line) {
     std::string_view counter;
@@ -88,14 +88,14 @@ void BuildRecordLine(const std::vector<std::string>& texts, const std::vector<in
     if (withCounter) *field = counter;
 }
 
-size_t RecordLineBound(const std::vector<std::string>& texts, const std::vector<int>& fieldOrder,
+size_t RecordLineBound(std::span<const std::string_view> texts, const std::vector<int>& fieldOrder,
                        std::string_view separator, std::string_view counter) {
     size_t bound = separator.size() * (fieldOrder.size() + 1) + counter.size() + 2;
     for (const int entry : fieldOrder) bound += texts[entry].size();
     return bound;
 }
 
-char* WriteRecordLine(const std::vector<std::string>& texts, const std::vector<int>& fieldOrder,
+char* WriteRecordLine(std::span<const std::string_view> texts, const std::vector<int>& fieldOrder,
                       std::string_view separator, bool withCounter, std::string_view counter,
                       char* out) {
     const auto put = [&out](std::string_view text) {

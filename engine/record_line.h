@@ -1,6 +1,7 @@
 #pragma once
 // Assembles the output lines: the fields in output-column order, separated by
 // the separator, with the optional counter column.
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,7 +43,7 @@ struct RecordLine {
 // there is no field): "Index" at an object boundary
 // while `objectCounter` is 0 (the header), the counter's decimal digits when
 // it is above 0, nothing otherwise.
-void BuildRecordLine(const std::vector<std::string>& texts, const std::vector<int>& fieldOrder,
+void BuildRecordLine(std::span<const std::string_view> texts, const std::vector<int>& fieldOrder,
                      std::string_view separator, bool addCounter, bool atObjectStart,
                      double objectCounter, RecordLine& line);
 
@@ -53,9 +54,9 @@ bool CounterColumn(bool addCounter, bool atObjectStart, double objectCounter, Re
 
 // The same line, and CR LF, written in one pass to `out`, which has room
 // for at least RecordLineBound() bytes; returns the end of what it wrote.
-size_t RecordLineBound(const std::vector<std::string>& texts, const std::vector<int>& fieldOrder,
+size_t RecordLineBound(std::span<const std::string_view> texts, const std::vector<int>& fieldOrder,
                        std::string_view separator, std::string_view counter);
-char* WriteRecordLine(const std::vector<std::string>& texts, const std::vector<int>& fieldOrder,
+char* WriteRecordLine(std::span<const std::string_view> texts, const std::vector<int>& fieldOrder,
                       std::string_view separator, bool withCounter, std::string_view counter,
                       char* out);
 

@@ -70,10 +70,8 @@ double ValueTransform::amount(bool hw) {
 
 void ValueTransform::apply(std::string_view value, std::string_view key, std::string& stored) {
     stored.assign(value);
-    // Most values have nothing to change: no "%%c", neither step on.
-    if (m_settings.shiftCoordinates || m_settings.replaceDecimalPoint ||
-        (m_settings.replacePercentC && FindByte(value, '%') != std::string_view::npos))
-        applyInPlace(stored, key);
+    // Most values have nothing to change.
+    if (changes(value)) applyInPlace(stored, key);
 }
 
 void ValueTransform::applyInPlace(std::string& stored, std::string_view key) {

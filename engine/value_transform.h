@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/find_byte.h"
 #include "engine/run_settings.h"
 
 namespace velunt {
@@ -33,6 +34,12 @@ class ValueTransform {
 public:
     explicit ValueTransform(const RunSettings& settings) : m_settings(settings) {}
     void apply(std::string_view value, std::string_view key, std::string& stored);
+    // False when `value` comes out of apply() unchanged whatever its key:
+    // no "%%c" to replace, neither the shift nor the decimal mark on.
+    bool changes(std::string_view value) const {
+        return m_settings.shiftCoordinates || m_settings.replaceDecimalPoint ||
+               (m_settings.replacePercentC && FindByte(value, '%') != std::string_view::npos);
+    }
     void applyInPlace(std::string& stored, std::string_view key);
 
 private:

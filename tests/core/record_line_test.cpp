@@ -31,7 +31,7 @@ TEST(FieldOrder, TakesTheFirstEntryOfEachColumnInRange) {
 }
 
 TEST(BuildRecordLine, JoinsTrimmedFieldsAndTheCounter) {
-    const std::vector<std::string> texts = {" RW ", "\tHW", " a b ", ""};
+    const std::vector<std::string_view> texts = {" RW ", "\tHW", " a b ", ""};
     struct Case {
         std::vector<int> order;
         const char* separator;
