@@ -98,18 +98,26 @@ size_t RecordLineBound(std::span<const std::string_view> texts, const std::vecto
 char* WriteRecordLine(std::span<const std::string_view> texts, const std::vector<int>& fieldOrder,
                       std::string_view separator, bool withCounter, std::string_view counter,
                       char* out) {
+    // Separators are mostly one byte.
+    const bool oneByte = separator.size() == 1;
+    const auto putSeparator = [&out, separator, oneByte] {
+        if (oneByte) {
+            *out++ = separator[0];
+        } else {
+            CopyBytes(out, separator.data(), separator.size());
+            out += separator.size();
+        }
+    };
     const auto put = [&out](std::string_view text) {
         CopyBytes(out, text.data(), text.size());
         out += text.size();
     };
-    bool first = true;
-    for (const int entry : fieldOrder) {
-        if (!first) put(separator);
-        first = false;
-        put(TrimSpaces(texts[entry]));
+    for (size_t i = 0; i < fieldOrder.size(); ++i) {
+        if (i > 0) putSeparator();
+        put(TrimSpaces(texts[static_cast<size_t>(fieldOrder[i])]));
     }
     if (withCounter) {
-        put(separator);
+        putSeparator();
         put(counter);
     }
     out[0] = '\r';
