@@ -37,4 +37,22 @@ inline std::size_t FindByte(std::string_view text, char c) {
     }
 }
 
+// True when `text` holds `c`; for short texts with a few fixed-size loads
+// and no loop.
+inline bool ContainsByte(std::string_view text, char c) {
+    const std::size_t n = text.size();
+    const char* const p = text.data();
+    if (n > 16 || n < 8) return FindByte(text, c) != std::string_view::npos;
+    constexpr std::uint64_t kOnes = 0x0101010101010101u;
+    constexpr std::uint64_t kHighs = 0x8080808080808080u;
+    const std::uint64_t pattern = kOnes * static_cast<unsigned char>(c);
+    // The first and the last eight bytes, which may overlap, cover the text.
+    std::uint64_t head, tail;
+    std::memcpy(&head, p, 8);
+    std::memcpy(&tail, p + n - 8, 8);
+    head ^= pattern;
+    tail ^= pattern;
+    return (((head - kOnes) & ~head) | ((tail - kOnes) & ~tail)) & kHighs;
+}
+
 }  // namespace velunt

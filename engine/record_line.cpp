@@ -59,19 +59,6 @@ std::string_view RecordLine::counterText(double counter) {
     return std::string_view(end - counterSize, counterSize);
 }
 
-bool CounterColumn(bool addCounter, bool atObjectStart, double objectCounter, RecordLine& line,
-                   std::string_view& counter) {
-    if (addCounter && atObjectStart && objectCounter == 0) {
-        counter = "Index";
-        return true;
-    }
-    if (addCounter && objectCounter > 0) {
-        counter = line.counterText(objectCounter);
-        return true;
-    }
-    return false;
-}
-
 void BuildRecordLine(std::span<const std::string_view> texts, const std::vector<int>& fieldOrder,
                      std::string_view separator, bool addCounter, bool atObjectStart,
                      double objectCounter, RecordLine& line) {

@@ -49,8 +49,18 @@ void BuildRecordLine(std::span<const std::string_view> texts, const std::vector<
 
 // The counter column of that line, if it has one: "Index" or the digits
 // (kept in `line`).
-bool CounterColumn(bool addCounter, bool atObjectStart, double objectCounter, RecordLine& line,
-                   std::string_view& counter);
+inline bool CounterColumn(bool addCounter, bool atObjectStart, double objectCounter,
+                          RecordLine& line, std::string_view& counter) {
+    if (addCounter && atObjectStart && objectCounter == 0) {
+        counter = "Index";
+        return true;
+    }
+    if (addCounter && objectCounter > 0) {
+        counter = line.counterText(objectCounter);
+        return true;
+    }
+    return false;
+}
 
 // The same line, and CR LF, written in one pass to `out`, which has room
 // for at least RecordLineBound() bytes; returns the end of what it wrote.

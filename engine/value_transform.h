@@ -38,7 +38,7 @@ public:
     // no "%%c" to replace, neither the shift nor the decimal mark on.
     bool changes(std::string_view value) const {
         return m_settings.shiftCoordinates || m_settings.replaceDecimalPoint ||
-               (m_settings.replacePercentC && FindByte(value, '%') != std::string_view::npos);
+               (m_settings.replacePercentC && ContainsByte(value, '%'));
     }
     void applyInPlace(std::string& stored, std::string_view key);
 

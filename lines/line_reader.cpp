@@ -89,12 +89,16 @@ std::uint32_t LineReader::relaidBlockCandidate(size_t start) const {
 
 void LineReader::skipBeyondWindow(const std::uint64_t* marks, std::uint32_t awaited) {
     if (m_position >= m_length) return;
-    for (size_t w = m_position / 64 + 1; w < m_windowCount; ++w) {
-        const std::uint64_t hits = firstWorthStopping(w, marks[w], awaited);
-        if (hits != 0) {
-            moveTo(w * 64 + static_cast<size_t>(std::countr_zero(hits)));
-            return;
-        }
+    size_t w = m_position / 64 + 1;
+    if (awaited == kAnyLine) {  // the common skip to object starts: every mark counts
+        while (w < m_windowCount && marks[w] == 0) ++w;
+    } else {
+        while (w < m_windowCount && firstWorthStopping(w, marks[w], awaited) == 0) ++w;
+    }
+    if (w < m_windowCount) {
+        moveTo(w * 64 +
+               static_cast<size_t>(std::countr_zero(firstWorthStopping(w, marks[w], awaited))));
+        return;
     }
     // No mark in the rest of the block: stop before the last window (the
     // last-window rule, line_reader.h).

@@ -147,10 +147,10 @@ TEST(TransformValue, PercentCOverflowsFromPosition32765) {
 // place of a value of any short length must be found, and a "%" alone, or
 // a "." in a text that is no number, must change nothing.
 TEST(TransformValue, FindsMarksAtEveryPlaceOfShortValues) {
+    // "%%c" alone first: then only the search for "%" decides whether the
+    // value is looked at again.
     RunSettings settings;
     settings.replacePercentC = true;
-    settings.replaceDecimalPoint = true;
-    settings.decimalMark = ",";
     std::string stored;
     for (size_t length = 3; length <= 40; ++length) {
         for (size_t at = 0; at + 3 <= length; ++at) {
@@ -164,6 +164,8 @@ TEST(TransformValue, FindsMarksAtEveryPlaceOfShortValues) {
             TransformValue(value, "  1", settings, stored);
             EXPECT_EQ(stored, value) << value;
         }
+        settings.replaceDecimalPoint = true;
+        settings.decimalMark = ",";
         for (size_t at = 0; at < length; ++at) {
             std::string value(length, '7');
             value[at] = '.';
@@ -172,6 +174,7 @@ TEST(TransformValue, FindsMarksAtEveryPlaceOfShortValues) {
             TransformValue(value, "  1", settings, stored);
             EXPECT_EQ(stored, expected) << value;
         }
+        settings.replaceDecimalPoint = false;
     }
 }
 
