@@ -188,10 +188,16 @@ private:
     // hit in the current window, inline.
     void skipTo(const std::uint64_t* marks, std::uint32_t awaited) {
         if (m_spillActive) return;
-        const size_t w = m_position / 64;
+        size_t w = m_position / 64;
         if (w < m_windowCount) {
-            const std::uint64_t hits =
+            std::uint64_t hits =
                 firstWorthStopping(w, marks[w] & (~std::uint64_t{0} << (m_position % 64)), awaited);
+            // Objects are a few windows long: the window after is looked at
+            // here too.
+            if (hits == 0 && w + 1 < m_windowCount) {
+                ++w;
+                hits = firstWorthStopping(w, marks[w], awaited);
+            }
             if (hits != 0) {
                 moveTo(w * 64 + static_cast<size_t>(std::countr_zero(hits)));
                 return;
