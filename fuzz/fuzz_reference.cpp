@@ -191,6 +191,9 @@ ReferenceConfig ReferenceLoad(std::string_view ini) {
                 s.trennzeich = value("trennzeich=");
                 s.hasTrennzeich = true;
             }
+            // The loader refuses table encodings it does not know; the
+            // reference does not judge encodings.
+            if (startsWithLower(line, "kodierung=")) result.sure = false;
         }
     } catch (const RuntimeError& error) {
         result.error = error.number;
