@@ -120,6 +120,7 @@ public:
           m_tableText(tableText),
           m_transform(settings),
           m_current(&m_headerViews) {
+        for (const std::string_view text : m_headerViews) m_textBytes += text.size();
         if (!settings.section.empty()) m_section.emplace(settings.section);
         for (const std::string& key : keys) m_keys.emplace_back(key);
         m_reader.setBlockListener(this);
@@ -212,11 +213,13 @@ private:
                 CopyBytes(slot.data(), value.data(), value.size());
             }
             m_views[index] = std::string_view(slot.data(), value.size());
+            m_textBytes += value.size();
             return;
         } else {
             m_transform.apply(value, key, slot);
         }
         m_views[index] = slot;
+        m_textBytes += slot.size();
     }
 
     // The same in the table's encoding; values that are the same in every
@@ -244,6 +247,7 @@ private:
         writeLine(true);
         m_objectCounter += 1;
         m_current = &m_views;
+        m_textBytes = 0;
         for (size_t i = 0; i < m_values.size(); ++i) {
             m_views[i] = {};
             // Give back what a very long value took.
@@ -261,7 +265,7 @@ private:
         // Written in place when the line fits the buffer, which it nearly
         // always does.
         const size_t bound =
-            RecordLineBound(*m_current, m_fieldOrder, m_settings.separator, counter);
+            RecordLineRoom(m_textBytes, m_fieldOrder.size(), m_settings.separator, counter);
         if (char* out = m_output.lineRoom(bound)) {
             m_output.lineWritten(WriteRecordLine(*m_current, m_fieldOrder, m_settings.separator,
                                                  withCounter, counter, out));
@@ -297,6 +301,7 @@ private:
     ValueTransform m_transform;
     std::optional<SectionFilter> m_section;
     const std::vector<std::string_view>* m_current;  // the header, then m_views
+    size_t m_textBytes = 0;                          // in all texts of *m_current
     RecordLine m_line;
     bool m_inObject = false;
     int m_nextKeyIndex = 0;

@@ -75,13 +75,6 @@ void BuildRecordLine(std::span<const std::string_view> texts, const std::vector<
     if (withCounter) *field = counter;
 }
 
-size_t RecordLineBound(std::span<const std::string_view> texts, const std::vector<int>& fieldOrder,
-                       std::string_view separator, std::string_view counter) {
-    size_t bound = separator.size() * (fieldOrder.size() + 1) + counter.size() + 2;
-    for (const int entry : fieldOrder) bound += texts[entry].size();
-    return bound;
-}
-
 char* WriteRecordLine(std::span<const std::string_view> texts, const std::vector<int>& fieldOrder,
                       std::string_view separator, bool withCounter, std::string_view counter,
                       char* out) {

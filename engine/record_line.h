@@ -62,10 +62,15 @@ inline bool CounterColumn(bool addCounter, bool atObjectStart, double objectCoun
     return false;
 }
 
-// The same line, and CR LF, written in one pass to `out`, which has room
-// for at least RecordLineBound() bytes; returns the end of what it wrote.
-size_t RecordLineBound(std::span<const std::string_view> texts, const std::vector<int>& fieldOrder,
-                       std::string_view separator, std::string_view counter);
+// The room WriteRecordLine() needs at most for `fields` fields whose texts
+// (all of them, untrimmed) hold `textBytes` bytes.
+inline size_t RecordLineRoom(size_t textBytes, size_t fields, std::string_view separator,
+                             std::string_view counter) {
+    return textBytes + separator.size() * (fields + 1) + counter.size() + 2;
+}
+
+// The same line, and CR LF, written in one pass to `out`, which has
+// RecordLineRoom() bytes; returns the end of what it wrote.
 char* WriteRecordLine(std::span<const std::string_view> texts, const std::vector<int>& fieldOrder,
                       std::string_view separator, bool withCounter, std::string_view counter,
                       char* out);

@@ -64,7 +64,9 @@ TEST(BuildRecordLine, JoinsTrimmedFieldsAndTheCounter) {
         RecordLine other;
         const bool withCounter =
             CounterColumn(c.addCounter, c.atObjectStart, c.counter, other, counter);
-        const size_t bound = RecordLineBound(texts, c.order, c.separator, counter);
+        size_t textBytes = 0;
+        for (const std::string_view text : texts) textBytes += text.size();
+        const size_t bound = RecordLineRoom(textBytes, c.order.size(), c.separator, counter);
         std::string written(bound + 16, '#');
         const char* end =
             WriteRecordLine(texts, c.order, c.separator, withCounter, counter, written.data());
