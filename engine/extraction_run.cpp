@@ -216,7 +216,8 @@ private:
             m_textBytes += value.size();
             return;
         } else {
-            m_transform.apply(value, key, slot);
+            slot.assign(value);
+            m_transform.applyInPlace(slot, key);
         }
         m_views[index] = slot;
         m_textBytes += slot.size();
