@@ -9,6 +9,15 @@
 
 namespace velunt {
 
+// Per byte of `word`, its top bit set where the byte equals `c`; exact up to
+// the lowest such byte (above it a borrow may flag others).
+inline std::uint64_t BytesEqualTo(std::uint64_t word, char c) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101u;
+    constexpr std::uint64_t kHighs = 0x8080808080808080u;
+    word ^= kOnes * static_cast<unsigned char>(c);
+    return (word - kOnes) & ~word & kHighs;
+}
+
 // The position of the first `c` in `text`, or npos.
 inline std::size_t FindByte(std::string_view text, char c) {
     constexpr std::size_t kShort = 32;
@@ -20,18 +29,13 @@ inline std::size_t FindByte(std::string_view text, char c) {
             if (p[i] == c) return i;
         return std::string_view::npos;
     }
-    constexpr std::uint64_t kOnes = 0x0101010101010101u;
-    constexpr std::uint64_t kHighs = 0x8080808080808080u;
-    const std::uint64_t pattern = kOnes * static_cast<unsigned char>(c);
     // Whole words, then the last eight bytes (overlapping the words before,
-    // which held no hit). A zero byte of word ^ pattern is a hit; the lowest
-    // flagged byte is always a true one.
+    // which held no hit).
     for (std::size_t i = 0;; i += 8) {
         if (i + 8 > n) i = n - 8;
         std::uint64_t word;
         std::memcpy(&word, p + i, 8);
-        word ^= pattern;
-        const std::uint64_t hits = (word - kOnes) & ~word & kHighs;
+        const std::uint64_t hits = BytesEqualTo(word, c);
         if (hits != 0) return i + static_cast<std::size_t>(std::countr_zero(hits)) / 8;
         if (i + 8 == n) return std::string_view::npos;
     }
@@ -43,16 +47,11 @@ inline bool ContainsByte(std::string_view text, char c) {
     const std::size_t n = text.size();
     const char* const p = text.data();
     if (n > 16 || n < 8) return FindByte(text, c) != std::string_view::npos;
-    constexpr std::uint64_t kOnes = 0x0101010101010101u;
-    constexpr std::uint64_t kHighs = 0x8080808080808080u;
-    const std::uint64_t pattern = kOnes * static_cast<unsigned char>(c);
     // The first and the last eight bytes, which may overlap, cover the text.
     std::uint64_t head, tail;
     std::memcpy(&head, p, 8);
     std::memcpy(&tail, p + n - 8, 8);
-    head ^= pattern;
-    tail ^= pattern;
-    return (((head - kOnes) & ~head) | ((tail - kOnes) & ~tail)) & kHighs;
+    return (BytesEqualTo(head, c) | BytesEqualTo(tail, c)) != 0;
 }
 
 }  // namespace velunt

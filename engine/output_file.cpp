@@ -50,12 +50,8 @@ void OutputFile::appendLine(std::span<const std::string_view> fields, std::strin
     }
     if (m_used == 0) m_waitingSince = std::chrono::steady_clock::now();
     char* out = m_buffer.get() + m_used;
-    const bool oneByteSeparator = separator.size() == 1;
     for (size_t i = 0; i < fields.size(); ++i) {
-        if (i == 0) {
-        } else if (oneByteSeparator) {
-            *out++ = separator[0];
-        } else {
+        if (i > 0) {
             CopyBytes(out, separator.data(), separator.size());
             out += separator.size();
         }
