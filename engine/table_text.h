@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/find_byte.h"
 #include "base/table_encoding.h"
 #include "base/text_encoding.h"
 #include "engine/drawing_encoding.h"
@@ -23,14 +24,13 @@ public:
     // True when `value` holds a byte above 127 or a backslash; eight bytes
     // at a time.
     static bool NeedsConverting(std::string_view value) {
-        constexpr std::uint64_t kHigh = 0x8080808080808080, kOnes = 0x0101010101010101;
+        constexpr std::uint64_t kHigh = 0x8080808080808080;
         const char* p = value.data();
         size_t n = value.size();
         for (; n >= 8; p += 8, n -= 8) {
             std::uint64_t word;
             std::memcpy(&word, p, 8);
-            const std::uint64_t backslashes = word ^ (kOnes * '\\');  // zero bytes there
-            if (((word | ((backslashes - kOnes) & ~backslashes)) & kHigh) != 0) return true;
+            if (((word & kHigh) | BytesEqualTo(word, '\\')) != 0) return true;
         }
         for (; n > 0; ++p, --n)
             if ((static_cast<unsigned char>(*p) & 0x80) != 0 || *p == '\\') return true;
