@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/digit_text.h"
 #include "base/find_byte.h"
 #include "base/read_number.h"
 #include "base/read_number_general.h"
@@ -124,31 +125,6 @@ size_t writePlainNumberText(double value, char* out) {
     return static_cast<size_t>(q - out);
 }
 
-// "00" to "99".
-constexpr char kDigitPairs[] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
-
-// The `pairs` * 2 decimal digits of `value` (below 100^pairs), two at a
-// time, into out[0, 2 * pairs).
-inline void writeDigitPairs(std::uint32_t value, int pairs, char* out) {
-    for (int i = pairs - 1; i >= 0; --i) {
-        const std::uint32_t rest = value / 100;
-        std::memcpy(out + 2 * i, kDigitPairs + 2 * (value - rest * 100), 2);
-        value = rest;
-    }
-}
-
-// The 15 decimal digits of `value` (below 1E15), leading zeros included.
-inline void writeFifteenDigitText(std::uint64_t value, char* out) {
-    const auto high = static_cast<std::uint32_t>(value / 100000000);  // 7 digits
-    const auto low = static_cast<std::uint32_t>(value % 100000000);   // 8 digits
-    out[0] = static_cast<char>('0' + high / 1000000);
-    writeDigitPairs(high % 1000000, 3, out + 1);
-    writeDigitPairs(low, 4, out + 7);
-}
-
 #ifdef __SIZEOF_INT128__
 // The general form of `value` for 1 <= |value| < 1E15, where it is the
 // plain form with 15 significant digits: the value times the power of ten
@@ -188,7 +164,7 @@ size_t writeFifteenDigits(double value, char* out) {
         --fractionDigits;
     }
     char text[32];  // the 15 digits, and room for the fixed-size copies below
-    writeFifteenDigitText(digits, text);
+    WriteFifteenDigitText(digits, text);
     int count = 15;
     while (count > exponent10 + 1 && text[count - 1] == '0') --count;
     char* q = out;

@@ -122,7 +122,10 @@ public:
           m_current(&m_headerViews) {
         for (const std::string_view text : m_headerViews) m_textBytes += text.size();
         if (!settings.section.empty()) m_section.emplace(settings.section);
-        for (const std::string& key : keys) m_keys.emplace_back(key);
+        for (const std::string& key : keys) {
+            m_keys.emplace_back(key);
+            m_shifts.push_back(m_transform.shiftFor(key));
+        }
         m_reader.setBlockListener(this);
         // Only captured values are kept; every other line is only compared
         // with "  0", the master key and the keys.
@@ -197,27 +200,35 @@ private:
     void capture(std::string_view value, int index) {
         m_filled[index] = 1;
         std::string& slot = m_values[index];
-        const std::string_view key = m_keys[index].text();
+        const Shift shift = m_shifts[index];
         if (m_tableText) [[unlikely]] {
-            captureConverted(value, slot, key);
+            captureConverted(value, slot, shift);
         } else if (m_reader.lastLineSpilled()) {
             // A value that spans blocks is moved, not copied.
             m_reader.moveLastLineInto(slot);
-            m_transform.applyInPlace(slot, key);
-        } else if (!m_transform.changes(value)) {
-            // The usual case: the value as read, into the room the slot's
-            // earlier values left (its text beyond the view is stale).
-            if (value.size() > slot.size()) {
-                slot.assign(value);
-            } else {
-                CopyBytes(slot.data(), value.data(), value.size());
-            }
-            m_views[index] = std::string_view(slot.data(), value.size());
-            m_textBytes += value.size();
-            return;
+            m_transform.applyInPlace(slot, shift);
         } else {
-            slot.assign(value);
-            m_transform.applyInPlace(slot, key);
+            // The usual cases write into the room the slot's earlier values
+            // left (its text beyond the view is stale): the value as read,
+            // or a number changed on its digits.
+            size_t size = value.size();
+            if (!m_transform.changes(value, shift)) {
+                if (size > slot.size()) slot.resize(size);
+                CopyBytes(slot.data(), value.data(), size);
+            } else {
+                if (slot.size() < kShortTransformRoom) slot.resize(kShortTransformRoom);
+                size = size <= kShortTransformRoom
+                           ? m_transform.writeShort(value, shift, slot.data())
+                           : 0;
+                if (size == 0) {
+                    slot.assign(value);
+                    m_transform.applyInPlace(slot, shift);
+                    size = slot.size();
+                }
+            }
+            m_views[index] = std::string_view(slot.data(), size);
+            m_textBytes += size;
+            return;
         }
         m_views[index] = slot;
         m_textBytes += slot.size();
@@ -225,7 +236,7 @@ private:
 
     // The same in the table's encoding; values that are the same in every
     // encoding skip the conversion.
-    void captureConverted(std::string_view value, std::string& slot, std::string_view key) {
+    void captureConverted(std::string_view value, std::string& slot, Shift shift) {
         if (m_reader.lastLineSpilled()) {
             m_reader.moveLastLineInto(slot);
             if (TableText::NeedsConverting(slot)) {
@@ -233,14 +244,14 @@ private:
                 slot.swap(m_converted);
                 if (m_converted.capacity() > kKeptValueCapacity) std::string().swap(m_converted);
             }
-            m_transform.applyInPlace(slot, key);
+            m_transform.applyInPlace(slot, shift);
             return;
         }
         if (TableText::NeedsConverting(value)) {
             m_tableText->convertValue(value, m_converted);
             value = m_converted;
         }
-        m_transform.apply(value, key, slot);
+        m_transform.apply(value, shift, slot);
     }
 
     void objectBoundary() {
@@ -300,6 +311,7 @@ private:
     TableText* m_tableText;  // null: values pass as read
     std::string m_converted;
     ValueTransform m_transform;
+    std::vector<Shift> m_shifts;  // per key
     std::optional<SectionFilter> m_section;
     const std::vector<std::string_view>* m_current;  // the header, then m_views
     size_t m_textBytes = 0;                          // in all texts of *m_current

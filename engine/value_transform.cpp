@@ -38,20 +38,6 @@ void replacePercentC(std::string& text) {
     }
 }
 
-// Which shift a key selects: one containing "10"/"11" the RW amount, one
-// containing "20"/"21" the HW amount (the latter wins), others none.
-enum class Shift { None, Rw, Hw };
-Shift shiftFor(std::string_view key) {
-    bool rw = false;
-    bool hw = false;
-    for (size_t i = 0; i + 1 < key.size(); ++i) {
-        if (key[i + 1] != '0' && key[i + 1] != '1') continue;
-        rw = rw || key[i] == '1';
-        hw = hw || key[i] == '2';
-    }
-    return hw ? Shift::Hw : rw ? Shift::Rw : Shift::None;
-}
-
 // Texts with non-zero decimals, and every plain number with a ".", zero
 // included: a table must not hold "3.000" beside "3,5". `point`: the first
 // "." of `value`.
@@ -62,35 +48,82 @@ bool isMarked(std::string_view value, size_t point) {
 
 }  // namespace
 
+Shift ValueTransform::shiftFor(std::string_view key) const {
+    if (!m_settings.shiftCoordinates) return Shift::None;
+    bool rw = false;
+    bool hw = false;
+    for (size_t i = 0; i + 1 < key.size(); ++i) {
+        if (key[i + 1] != '0' && key[i + 1] != '1') continue;
+        rw = rw || key[i] == '1';
+        hw = hw || key[i] == '2';
+    }
+    if (hw) return m_settings.hwShift.empty() ? Shift::None : Shift::Hw;
+    if (rw) return m_settings.rwShift.empty() ? Shift::None : Shift::Rw;
+    return Shift::None;
+}
+
 double ValueTransform::amount(bool hw) {
     std::optional<double>& amount = m_amounts[hw];
     if (!amount) amount = ReadNumber(hw ? m_settings.hwShift : m_settings.rwShift);
     return *amount;
 }
 
-void ValueTransform::apply(std::string_view value, std::string_view key, std::string& stored) {
-    stored.assign(value);
-    // Most values have nothing to change.
-    if (changes(value)) applyInPlace(stored, key);
+const DecimalShift& ValueTransform::decimalShift(bool hw) {
+    std::optional<DecimalShift>& shift = m_decimalShifts[hw];
+    if (!shift) shift.emplace(amount(hw));
+    return *shift;
 }
 
-void ValueTransform::applyInPlace(std::string& stored, std::string_view key) {
+size_t ValueTransform::writeShort(std::string_view value, Shift shift, char* out) {
+    ShortDecimal number;
+    if (!ReadShortDecimal(value, number)) return 0;
+    const std::string_view mark = m_settings.replaceDecimalPoint
+                                      ? std::string_view(m_settings.decimalMark)
+                                      : std::string_view(".");
+    if (mark.size() > 8) return 0;
+    // Zero stays as it is: that is how drawings write unused points.
+    if (shift != Shift::None && number.scaled != 0)
+        return decimalShift(shift == Shift::Hw).write(number, mark, out);
+    // Only the point changes, if there is one.
+    std::memcpy(out, value.data(), value.size());
+    if (number.point == std::string_view::npos || !m_settings.replaceDecimalPoint)
+        return value.size();
+    const size_t after = number.point + 1;
+    std::memcpy(out + number.point, mark.data(), mark.size());
+    std::memcpy(out + number.point + mark.size(), value.data() + after, value.size() - after);
+    return value.size() - 1 + mark.size();
+}
+
+void ValueTransform::apply(std::string_view value, Shift shift, std::string& stored) {
+    if (!changes(value, shift)) {
+        stored.assign(value);
+        return;
+    }
+    if (value.size() <= kShortTransformRoom) {
+        char out[kShortTransformRoom];
+        if (const size_t size = writeShort(value, shift, out)) {
+            stored.assign(out, size);
+            return;
+        }
+    }
+    stored.assign(value);
+    applyInPlace(stored, shift);
+}
+
+void ValueTransform::applyInPlace(std::string& stored, Shift shift) {
     if (m_settings.replacePercentC) replacePercentC(stored);
 
-    if (m_settings.shiftCoordinates) {
-        const Shift shift = shiftFor(key);
+    if (shift != Shift::None) {
         const bool hw = shift == Shift::Hw;
-        if (shift != Shift::None && !(hw ? m_settings.hwShift : m_settings.rwShift).empty()) {
-            // Texts with a "." followed closely by a digit other than 0
-            // ("12.345 m"), and every plain number but zero, which is how
-            // drawings write unused points.
-            const bool nonZeroDecimals = HasNonZeroDecimals(stored, FindByte(stored, '.'));
-            double number;
-            if (ReadPlainNumber(stored, number)) {
-                if (nonZeroDecimals || number != 0.0) AssignNumberText(number + amount(hw), stored);
-            } else if (nonZeroDecimals) {
-                AssignNumberText(ReadNumber(stored) + amount(hw), stored);
-            }
+        // Texts with a "." followed closely by a digit other than 0
+        // ("12.345 m"), and every plain number but zero, which is how
+        // drawings write unused points.
+        const bool nonZeroDecimals = HasNonZeroDecimals(stored, FindByte(stored, '.'));
+        double number;
+        if (ReadPlainNumber(stored, number)) {
+            if (nonZeroDecimals || number != 0.0) AssignNumberText(number + amount(hw), stored);
+        } else if (nonZeroDecimals) {
+            AssignNumberText(ReadNumber(stored) + amount(hw), stored);
         }
     }
 
@@ -107,11 +140,13 @@ void ValueTransform::applyInPlace(std::string& stored, std::string_view key) {
 
 void TransformValue(std::string_view value, std::string_view key, const RunSettings& settings,
                     std::string& stored) {
-    ValueTransform(settings).apply(value, key, stored);
+    ValueTransform transform(settings);
+    transform.apply(value, transform.shiftFor(key), stored);
 }
 
 void TransformValueInPlace(std::string& stored, std::string_view key, const RunSettings& settings) {
-    ValueTransform(settings).applyInPlace(stored, key);
+    ValueTransform transform(settings);
+    transform.applyInPlace(stored, transform.shiftFor(key));
 }
 
 }  // namespace velunt

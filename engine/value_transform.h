@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/decimal_shift.h"
 #include "base/find_byte.h"
 #include "engine/run_settings.h"
 
@@ -28,25 +29,46 @@ void TransformValue(std::string_view value, std::string_view key, const RunSetti
 // The same steps on a value already in `value`, changed in place.
 void TransformValueInPlace(std::string& value, std::string_view key, const RunSettings& settings);
 
+// Which shift amount a column's key selects ("10"/"11": RW, "20"/"21": HW,
+// the latter wins).
+enum class Shift : unsigned char { None, Rw, Hw };
+
+// Room that ValueTransform::writeShort needs in its output.
+inline constexpr size_t kShortTransformRoom = kShiftedTextRoom;
+
 // The same steps for the values of one run, which read each shift amount
 // only once, when it is first needed. `settings` is borrowed.
 class ValueTransform {
 public:
     explicit ValueTransform(const RunSettings& settings) : m_settings(settings) {}
-    void apply(std::string_view value, std::string_view key, std::string& stored);
-    // False when `value` comes out of apply() unchanged whatever its key:
-    // no "%%c" to replace, neither the shift nor the decimal mark on.
-    bool changes(std::string_view value) const {
-        return m_settings.shiftCoordinates || m_settings.replaceDecimalPoint ||
+
+    // The shift for values under `key`: None when shifting is off, the key
+    // selects no amount, or its amount is empty.
+    Shift shiftFor(std::string_view key) const;
+
+    void apply(std::string_view value, Shift shift, std::string& stored);
+    void applyInPlace(std::string& stored, Shift shift);
+
+    // False when `value` comes out of apply() unchanged.
+    bool changes(std::string_view value, Shift shift) const {
+        return shift != Shift::None ||
+               (m_settings.replaceDecimalPoint && ContainsByte(value, '.')) ||
                (m_settings.replacePercentC && ContainsByte(value, '%'));
     }
-    void applyInPlace(std::string& stored, std::string_view key);
+
+    // What apply() makes of a short plain number ("4415041.844", "-0.5"),
+    // written into `out` (kShortTransformRoom bytes) without a detour
+    // through a double; returns its size, or 0 for any other value, and
+    // where the result is not certain, which apply() then handles.
+    size_t writeShort(std::string_view value, Shift shift, char* out);
 
 private:
     double amount(bool hw);
+    const DecimalShift& decimalShift(bool hw);
 
     const RunSettings& m_settings;
     std::optional<double> m_amounts[2];  // RW, HW
+    std::optional<DecimalShift> m_decimalShifts[2];
 };
 
 }  // namespace velunt

@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
 #include "base/runtime_error.h"
 
 namespace velunt {
@@ -176,6 +182,86 @@ TEST(TransformValue, FindsMarksAtEveryPlaceOfShortValues) {
         }
         settings.replaceDecimalPoint = false;
     }
+}
+
+// The text of scaled / 10^fractionDigits, as a drawing writes it.
+std::string decimalText(long long scaled, int fractionDigits, const char* sign = "-") {
+    std::string digits = std::to_string(scaled < 0 ? -scaled : scaled);
+    if (fractionDigits > 0) {
+        if (digits.size() <= static_cast<size_t>(fractionDigits))
+            digits.insert(0, fractionDigits + 1 - digits.size(), '0');
+        digits.insert(digits.size() - fractionDigits, ".");
+    }
+    return (scaled < 0 ? sign : "") + digits;
+}
+
+// Short numbers are changed on their digits; wherever that path answers, it
+// must give the double route's text. Compared on random numbers of every
+// length, with amounts that are whole, fractional, tiny and huge, and on
+// sums that cancel out or land on a power of ten, where the two part first.
+TEST(ValueTransform, ShortNumbersOnTheirDigitsGiveTheDoubleRoutesText) {
+    // "8.2": -7.2 + 8.2 comes out of doubles as 0.999999999999999, not 1.
+    const char* const kAmounts[] = {"4400000",
+                                    "5700000",
+                                    "-4400000",
+                                    "4400000.5",
+                                    "0.1",
+                                    "8.2",
+                                    "64.1",
+                                    "-0.001",
+                                    "1E-5",
+                                    "123456789.123",
+                                    "99999999999999",
+                                    "0",
+                                    "20.3",
+                                    "-5699999.99999",
+                                    "0.30000000000000004"};
+    const char* const kMarks[] = {",", ".", "::"};
+    std::mt19937_64 random(20261207);
+    int answered = 0;
+    int compared = 0;
+    for (const char* amount : kAmounts) {
+        for (const char* mark : kMarks) {
+            RunSettings settings;
+            settings.shiftCoordinates = true;
+            settings.rwShift = amount;
+            settings.replaceDecimalPoint = std::string_view(mark) != ".";
+            settings.decimalMark = mark;
+            ValueTransform transform(settings);
+            std::vector<std::string> values;
+            for (int i = 0; i < 3000; ++i) {
+                const int digits = 1 + static_cast<int>(random() % 15);
+                const int fractionDigits = static_cast<int>(random() % (digits + 1));
+                long long scaled = static_cast<long long>(random() % 1000000000000000ull);
+                for (int d = digits; d < 15; ++d) scaled /= 10;
+                if (random() % 2) scaled = -scaled;
+                values.push_back(decimalText(scaled, fractionDigits, random() % 8 ? "-" : "+"));
+            }
+            // Sums near 0 and near powers of ten: value = target - amount + a few units.
+            const double amountValue = std::strtod(amount, nullptr);
+            for (int fractionDigits = 0; fractionDigits <= 7; ++fractionDigits) {
+                const double unit = std::pow(10.0, -fractionDigits);
+                for (const double target : {0.0, 3e-5, 1.0, 10.0, 1000.0, 1e7}) {
+                    const long long base = std::llround((target - amountValue) / unit);
+                    for (long long delta = -3; delta <= 3; ++delta)
+                        values.push_back(decimalText(base + delta, fractionDigits));
+                }
+            }
+            for (const std::string& value : values) {
+                char out[kShortTransformRoom];
+                const size_t size = transform.writeShort(value, Shift::Rw, out);
+                ++compared;
+                if (size == 0) continue;
+                ++answered;
+                std::string general = value;
+                transform.applyInPlace(general, Shift::Rw);
+                ASSERT_EQ(std::string(out, size), general)
+                    << value << " + " << amount << " mark " << mark;
+            }
+        }
+    }
+    // The path must answer for most numbers, or the comparison proves little.
+    EXPECT_GT(answered, compared / 2);
 }
 
 }  // namespace

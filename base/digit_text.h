@@ -1,0 +1,33 @@
+#pragma once
+// Writing decimal digits two at a time, for the number writers.
+#include <cstdint>
+#include <cstring>
+
+namespace velunt {
+
+// "00" to "99".
+inline constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// The `pairs` * 2 decimal digits of `value` (below 100^pairs), two at a
+// time, into out[0, 2 * pairs).
+inline void WriteDigitPairs(std::uint32_t value, int pairs, char* out) {
+    for (int i = pairs - 1; i >= 0; --i) {
+        const std::uint32_t rest = value / 100;
+        std::memcpy(out + 2 * i, kDigitPairs + 2 * (value - rest * 100), 2);
+        value = rest;
+    }
+}
+
+// The 15 decimal digits of `value` (below 1E15), leading zeros included.
+inline void WriteFifteenDigitText(std::uint64_t value, char* out) {
+    const auto high = static_cast<std::uint32_t>(value / 100000000);  // 7 digits
+    const auto low = static_cast<std::uint32_t>(value % 100000000);   // 8 digits
+    out[0] = static_cast<char>('0' + high / 1000000);
+    WriteDigitPairs(high % 1000000, 3, out + 1);
+    WriteDigitPairs(low, 4, out + 7);
+}
+
+}  // namespace velunt
