@@ -30,4 +30,17 @@ inline void WriteFifteenDigitText(std::uint64_t value, char* out) {
     WriteDigitPairs(low, 4, out + 7);
 }
 
+// The eight decimal digits of `value` (below 1E8), leading zeros included,
+// as the bytes of a word in memory order (the first digit in the lowest
+// byte), computed in a register: four-digit halves, then two-digit
+// quarters, then digits, each split by a multiplication.
+inline std::uint64_t EightDigitWord(std::uint32_t value) {
+    std::uint64_t lanes = value / 10000 | static_cast<std::uint64_t>(value % 10000) << 32;
+    const std::uint64_t hundreds = ((lanes * 10486) >> 20) & 0x0000007F0000007Fu;
+    lanes = hundreds | (lanes - hundreds * 100) << 16;
+    const std::uint64_t tens = ((lanes * 103) >> 10) & 0x000F000F000F000Fu;
+    lanes = tens | (lanes - tens * 10) << 8;
+    return lanes | 0x3030303030303030u;
+}
+
 }  // namespace velunt

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "base/copy_bytes.h"
 #include "base/find_byte.h"
 #include "base/read_number.h"
 #include "base/runtime_error.h"
@@ -85,9 +86,13 @@ size_t ValueTransform::writeShort(std::string_view value, Shift shift, char* out
     if (shift != Shift::None && number.scaled != 0)
         return decimalShift(shift == Shift::Hw).write(number, mark, out);
     // Only the point changes, if there is one.
-    std::memcpy(out, value.data(), value.size());
+    CopyBytes(out, value.data(), value.size());
     if (number.point == std::string_view::npos || !m_settings.replaceDecimalPoint)
         return value.size();
+    if (mark.size() == 1) {
+        out[number.point] = mark[0];
+        return value.size();
+    }
     const size_t after = number.point + 1;
     std::memcpy(out + number.point, mark.data(), mark.size());
     std::memcpy(out + number.point + mark.size(), value.data() + after, value.size() - after);
