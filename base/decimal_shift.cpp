@@ -202,7 +202,59 @@ DecimalShift::DecimalShift(double amount) : m_amount(amount) {
     m_fractionDigits = decimal.fractionDigits;
     m_wholeDigits = decimal.digits - decimal.fractionDigits;
     m_usable = true;
+    m_whole = std::endian::native == std::endian::little && m_fractionDigits == 0;
 #endif
+}
+
+std::size_t DecimalShift::writeWholeShift(std::string_view text, char mark, char* out) const {
+    const int size = static_cast<int>(text.size());
+    if (!m_whole || size < 8 || size > 16) return 0;
+    const char* const p = text.data();
+    std::uint64_t head, tail;
+    std::memcpy(&head, p, 8);
+    std::memcpy(&tail, p + size - 8, 8);
+    const bool negative = p[0] == '-';
+    if (m_scaled != 0 && (m_scaled < 0) != negative) return 0;
+    // The one non-digit besides the sign must be the point.
+    const unsigned others = (byteBits(nonDigits(head)) | byteBits(nonDigits(tail)) << (size - 8)) &
+                            ~static_cast<unsigned>(negative);
+    if (others == 0 || (others & (others - 1)) != 0) return 0;
+    const int point = std::countr_zero(others);
+    const int wholeDigits = point - negative;
+    const int fractionDigits = size - point - 1;
+    if (p[point] != '.' || wholeDigits == 0 || wholeDigits > 8 || fractionDigits > 8) return 0;
+    std::uint64_t word;
+    if (point >= 8) {
+        std::memcpy(&word, p + point - 8, 8);
+    } else {
+        word = head << (8 * (8 - point));
+    }
+    const std::uint64_t numberWhole = eightDigits(topBytes(word ^ kEveryByte('0'), wholeDigits));
+    const std::uint64_t fraction = topBytes(tail ^ kEveryByte('0'), fractionDigits);
+    // Zero is not shifted; the caller keeps it.
+    if (numberWhole == 0 && fraction == 0) return 0;
+    const std::uint64_t whole =
+        numberWhole + static_cast<std::uint64_t>(m_scaled < 0 ? -m_scaled : m_scaled);
+    // The fraction's last digits are the top bytes of `tail`.
+    const int kept = fraction == 0 ? 0 : fractionDigits - std::countl_zero(fraction) / 8;
+    // A sum below 1 (an amount of 0) keeps its leading "0": left to write().
+    if (whole == 0 || whole >= 100000000) return 0;
+    const int count = digitCount(whole);
+    if (count + kept > 15) return 0;
+    char* q = out;
+    *q = '-';
+    q += negative;
+    const std::uint64_t digits =
+        EightDigitWord(static_cast<std::uint32_t>(whole)) >> (8 * (8 - count));
+    std::memcpy(q, &digits, 8);
+    q += count;
+    if (kept > 0) {
+        *q++ = mark;
+        const std::uint64_t fractionText = tail >> (8 * (8 - fractionDigits));
+        std::memcpy(q, &fractionText, 8);
+        q += kept;
+    }
+    return static_cast<std::size_t>(q - out);
 }
 
 std::size_t DecimalShift::writeWholeSum(const ShortDecimal& number, std::string_view mark,

@@ -42,6 +42,12 @@ public:
     // the double route could round it either way.
     std::size_t write(const ShortDecimal& number, std::string_view mark, char* out) const;
 
+    // The same for the commonest case in one pass over `text`, without a
+    // ShortDecimal: a whole amount, a text of 8 to 16 bytes "[-]digits.digits"
+    // (at most 8 digits on each side, not 0, the sign of the amount) and a
+    // one-byte mark. Returns 0 for anything else.
+    std::size_t writeWholeShift(std::string_view text, char mark, char* out) const;
+
 private:
     std::size_t writeWholeSum(const ShortDecimal& number, std::string_view mark, char* out) const;
 
@@ -50,6 +56,7 @@ private:
     int m_fractionDigits = 0;
     int m_wholeDigits = 0;  // digits before the point
     bool m_usable = false;
+    bool m_whole = false;  // usable, whole, on a little-endian machine
 };
 
 }  // namespace velunt

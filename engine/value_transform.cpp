@@ -75,7 +75,7 @@ const DecimalShift& ValueTransform::decimalShift(bool hw) {
     return *shift;
 }
 
-size_t ValueTransform::writeShort(std::string_view value, Shift shift, char* out) {
+size_t ValueTransform::writeShortNumber(std::string_view value, Shift shift, char* out) {
     ShortDecimal number;
     if (!ReadShortDecimal(value, number)) return 0;
     const std::string_view mark = m_settings.replaceDecimalPoint

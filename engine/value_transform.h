@@ -40,7 +40,10 @@ inline constexpr size_t kShortTransformRoom = kShiftedTextRoom;
 // only once, when it is first needed. `settings` is borrowed.
 class ValueTransform {
 public:
-    explicit ValueTransform(const RunSettings& settings) : m_settings(settings) {}
+    explicit ValueTransform(const RunSettings& settings)
+        : m_settings(settings),
+          m_oneByteMark(!settings.replaceDecimalPoint || settings.decimalMark.size() == 1),
+          m_mark(settings.replaceDecimalPoint && m_oneByteMark ? settings.decimalMark[0] : '.') {}
 
     // The shift for values under `key`: None when shifting is off, the key
     // selects no amount, or its amount is empty.
@@ -60,15 +63,25 @@ public:
     // written into `out` (kShortTransformRoom bytes) without a detour
     // through a double; returns its size, or 0 for any other value, and
     // where the result is not certain, which apply() then handles.
-    size_t writeShort(std::string_view value, Shift shift, char* out);
+    size_t writeShort(std::string_view value, Shift shift, char* out) {
+        // Coordinates shifted by a whole amount take the shortest way.
+        const std::optional<DecimalShift>& decimal = m_decimalShifts[shift == Shift::Hw];
+        if (shift != Shift::None && m_oneByteMark && decimal) {
+            if (const size_t size = decimal->writeWholeShift(value, m_mark, out)) return size;
+        }
+        return writeShortNumber(value, shift, out);
+    }
 
 private:
+    size_t writeShortNumber(std::string_view value, Shift shift, char* out);
     double amount(bool hw);
     const DecimalShift& decimalShift(bool hw);
 
     const RunSettings& m_settings;
-    std::optional<double> m_amounts[2];  // RW, HW
-    std::optional<DecimalShift> m_decimalShifts[2];
+    std::optional<double> m_amounts[2];              // RW, HW
+    std::optional<DecimalShift> m_decimalShifts[2];  // made when first needed
+    bool m_oneByteMark;                              // the decimal mark, if one is set, is one byte
+    char m_mark;                                     // that byte, or "."
 };
 
 }  // namespace velunt

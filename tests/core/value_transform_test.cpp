@@ -57,6 +57,8 @@ TEST(TransformValue, AppliesTheOptionsInOrder) {
         {kShift, " 10", "-0", "-0"},
         {kShift, " 10", "1E+20", "1E+20"},  // not plain: the old rule
         {kShift, " 10", "12. m", "12. m"},
+        {kShift, " 10", "4415041,844", "4415041,844"},  // a comma is no point
+        {kShift, " 10", "4415041:844", "4415041:844"},
         {kShift, " 10", "12.345 m", "4400012.345"},
         {kShift, " 11", "12.345678901234567", "4400012.3456789"},
         {kShift, " 40", "2.5", "2.5"},
@@ -262,6 +264,25 @@ TEST(ValueTransform, ShortNumbersOnTheirDigitsGiveTheDoubleRoutesText) {
     }
     // The path must answer for most numbers, or the comparison proves little.
     EXPECT_GT(answered, compared / 2);
+}
+
+// An amount beyond the double range is only an error once a value is
+// shifted by it: texts and zeros under a shifted key pass.
+TEST(TransformValue, ReadsTheAmountOnlyForAValueItShifts) {
+    RunSettings settings;
+    settings.shiftCoordinates = true;
+    settings.replaceDecimalPoint = true;
+    settings.decimalMark = ",";
+    settings.rwShift = "1E999";
+    ValueTransform transform(settings);
+    char out[kShortTransformRoom];
+    for (const char* value : {"AcDbText", "0.000", "-0", "12. m"}) {
+        std::string stored;
+        EXPECT_NO_THROW(transform.apply(value, Shift::Rw, stored)) << value;
+        EXPECT_NO_THROW(transform.writeShort(value, Shift::Rw, out)) << value;
+    }
+    std::string stored;
+    EXPECT_THROW(transform.apply("4415041.844", Shift::Rw, stored), RuntimeError);
 }
 
 }  // namespace
