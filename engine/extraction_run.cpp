@@ -28,6 +28,10 @@ namespace {
 
 constexpr size_t kKeptValueCapacity = size_t{1} << 20;
 
+// An empty value, with the bytes a line may read past it.
+constexpr char kNoTextBytes[kTextPadding] = {};
+constexpr std::string_view kNoText(kNoTextBytes, 0);
+
 bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
     // An empty path names no file (both resolve to ""); opening it fails on
     // its own with the file layer's error.
@@ -114,7 +118,7 @@ public:
           m_fieldOrder(FieldOrder(config.table, config.columnCount)),
           m_masterkey(config.settings.masterkey),
           m_values(static_cast<size_t>(config.columnCount) + 1),
-          m_views(m_values.size()),
+          m_views(m_values.size(), kNoText),
           m_headerViews(header.begin(), header.end()),
           m_filled(static_cast<size_t>(config.columnCount), 0),
           m_tableText(tableText),
@@ -213,25 +217,35 @@ private:
             // or a number changed on its digits.
             size_t size = value.size();
             if (!m_transform.changes(value, shift)) {
-                if (size > slot.size()) slot.resize(size);
+                if (size + kTextPadding > slot.size()) slot.resize(size + kTextPadding);
                 CopyBytes(slot.data(), value.data(), size);
             } else {
-                if (slot.size() < kShortTransformRoom) slot.resize(kShortTransformRoom);
+                constexpr size_t kRoom = kShortTransformRoom + kTextPadding;
+                if (slot.size() < kRoom) slot.resize(kRoom);
                 size = size <= kShortTransformRoom
                            ? m_transform.writeShort(value, shift, slot.data())
                            : 0;
                 if (size == 0) {
                     slot.assign(value);
                     m_transform.applyInPlace(slot, shift);
-                    size = slot.size();
+                    size = padSlot(slot);
                 }
             }
             m_views[index] = std::string_view(slot.data(), size);
             m_textBytes += size;
             return;
         }
-        m_views[index] = slot;
-        m_textBytes += slot.size();
+        const size_t size = padSlot(slot);
+        m_views[index] = std::string_view(slot.data(), size);
+        m_textBytes += size;
+    }
+
+    // Gives the text of `slot` the bytes a line may read past it; returns
+    // the text's size.
+    static size_t padSlot(std::string& slot) {
+        const size_t size = slot.size();
+        slot.resize(size + kTextPadding);
+        return size;
     }
 
     // The same in the table's encoding; values that are the same in every
@@ -261,7 +275,7 @@ private:
         m_current = &m_views;
         m_textBytes = 0;
         for (size_t i = 0; i < m_values.size(); ++i) {
-            m_views[i] = {};
+            m_views[i] = kNoText;
             // Give back what a very long value took.
             if (m_values[i].capacity() > kKeptValueCapacity) std::string().swap(m_values[i]);
         }
@@ -278,9 +292,14 @@ private:
         // always does.
         const size_t bound =
             RecordLineRoom(m_textBytes, m_fieldOrder.size(), m_settings.separator, counter);
-        if (char* out = m_output.lineRoom(bound)) {
-            m_output.lineWritten(WriteRecordLine(*m_current, m_fieldOrder, m_settings.separator,
-                                                 withCounter, counter, out));
+        if (char* out = m_output.lineRoom(bound + kTextPadding)) {
+            // The values are padded in their slots; the header's texts are not.
+            m_output.lineWritten(
+                m_current == &m_views
+                    ? WritePaddedRecordLine(m_views, m_fieldOrder, m_settings.separator,
+                                            withCounter, counter, out)
+                    : WriteRecordLine(*m_current, m_fieldOrder, m_settings.separator, withCounter,
+                                      counter, out));
             return;
         }
         BuildRecordLine(*m_current, m_fieldOrder, m_settings.separator, m_settings.addCounter,
