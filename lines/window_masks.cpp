@@ -287,6 +287,36 @@ VELUNT_AVX2 void fillWords(WindowWords& words, int slot, const char* p, int wind
     }
 }
 
+// fillWords() with AVX-512BW, where the processor has it: a compare of 64
+// bytes gives a window's mask word directly. Not inlined: it is called once
+// per run of windows, from code built for AVX2 alone.
+template <bool kDigits>
+__attribute__((target("avx2,avx512f,avx512bw"), noinline)) void fillWords512(WindowWords& words,
+                                                                             int slot,
+                                                                             const char* p,
+                                                                             int windows) {
+    const __m512i cr = _mm512_set1_epi8('\r');
+    const __m512i lf = _mm512_set1_epi8('\n');
+    const __m512i space = _mm512_set1_epi8(' ');
+    const __m512i zero = _mm512_set1_epi8('0');
+    const __m512i ten = _mm512_set1_epi8(10);
+    for (int i = 0; i < windows; ++i) {
+        const __m512i v = _mm512_loadu_si512(p + 64 * i);
+        words.cr[slot + i] = _mm512_cmpeq_epi8_mask(v, cr);
+        words.lf[slot + i] = _mm512_cmpeq_epi8_mask(v, lf);
+        words.space[slot + i] = _mm512_cmpeq_epi8_mask(v, space);
+        words.zero[slot + i] = _mm512_cmpeq_epi8_mask(v, zero);
+        // A digit: its distance above "0" is below 10, unsigned.
+        if constexpr (kDigits)
+            words.digit[slot + i] = _mm512_cmplt_epu8_mask(_mm512_sub_epi8(v, zero), ten);
+    }
+}
+
+bool hasAvx512() {
+    static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+    return has;
+}
+
 // The words of four windows from `slot` on, one per lane.
 VELUNT_AVX2 __m256i lanes(const std::uint64_t* slot) {
     return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(slot));
@@ -385,7 +415,7 @@ VELUNT_AVX2 void combineGroup(const WindowWords& words, int slot, const KeyLanes
     }
 }
 
-template <bool kWithCodeLines>
+template <bool kWithCodeLines, bool kAvx512>
 VELUNT_AVX2 void groupLoop(const char* block, size_t length, bool lineStartsAtBlock,
                            const KeyMasks& keys, std::uint64_t* lineEnds,
                            std::uint64_t* objectStarts, std::uint64_t* keyCandidates,
@@ -405,13 +435,21 @@ VELUNT_AVX2 void groupLoop(const char* block, size_t length, bool lineStartsAtBl
             keyLanes.anySpace[j] = _mm256_set1_epi64x(static_cast<long long>(~keys.space[j]));
             keyLanes.anyZero[j] = _mm256_set1_epi64x(static_cast<long long>(~keys.zero[j]));
         }
-        fillWords<kWithCodeLines>(words, kThis, block, 1);
+        const auto fill = [&words](int slot, const char* p, int windows)
+            __attribute__((target("avx2"))) {
+            if constexpr (kAvx512) {
+                fillWords512<kWithCodeLines>(words, slot, p, windows);
+            } else {
+                fillWords<kWithCodeLines>(words, slot, p, windows);
+            }
+        };
+        fill(kThis, block, 1);
         // A run of `n` windows from w: fill in the words of windows w+1 on
         // (`filled` of them; the rest are set already) and combine; then
         // keepLast() makes the last two the window before and window w of
         // the next run.
         const auto run = [&](int n, int filled) __attribute__((target("avx2"))) {
-            fillWords<kWithCodeLines>(words, kThis + 1, block + (w + 1) * 64, filled);
+            fill(kThis + 1, block + (w + 1) * 64, filled);
             for (int g = 0; g < n; g += 4)
                 combineGroup<kWithCodeLines>(words, kThis + g, keyLanes, starts, lineEnds + w + g,
                                              objectStarts + w + g, keyCandidates + w + g,
@@ -452,6 +490,7 @@ VELUNT_AVX2 void groupLoop(const char* block, size_t length, bool lineStartsAtBl
                                               keyCandidates, codeLines);
 }
 
+template <bool kAvx512>
 __attribute__((target("avx2"))) void windowMasksAvx2(const char* block, size_t length,
                                                      bool lineStartsAtBlock, const KeyMasks& keys,
                                                      std::uint64_t* lineEnds,
@@ -459,11 +498,11 @@ __attribute__((target("avx2"))) void windowMasksAvx2(const char* block, size_t l
                                                      std::uint64_t* keyCandidates,
                                                      CodeLineMasks* codeLines) {
     if (codeLines) {
-        groupLoop<true>(block, length, lineStartsAtBlock, keys, lineEnds, objectStarts,
-                        keyCandidates, codeLines);
+        groupLoop<true, kAvx512>(block, length, lineStartsAtBlock, keys, lineEnds, objectStarts,
+                                 keyCandidates, codeLines);
     } else {
-        groupLoop<false>(block, length, lineStartsAtBlock, keys, lineEnds, objectStarts,
-                         keyCandidates, codeLines);
+        groupLoop<false, kAvx512>(block, length, lineStartsAtBlock, keys, lineEnds, objectStarts,
+                                  keyCandidates, codeLines);
     }
 }
 
@@ -481,12 +520,14 @@ std::vector<MaskVariant> AvailableMaskVariants() {
 #endif
 #ifdef VELUNT_HAVE_AVX2_VARIANT
     if (hasAvx2()) variants.push_back(MaskVariant::Avx2);
+    if (hasAvx2() && hasAvx512()) variants.push_back(MaskVariant::Avx512);
 #endif
     return variants;
 }
 
 MaskVariant BestMaskVariant() {
 #ifdef VELUNT_HAVE_AVX2_VARIANT
+    if (hasAvx2() && hasAvx512()) return MaskVariant::Avx512;
     if (hasAvx2()) return MaskVariant::Avx2;
 #endif
 #ifdef VELUNT_HAVE_SSE2
@@ -509,8 +550,13 @@ void ComputeWindowMasks(MaskVariant variant, const char* bytes, size_t length,
 #ifdef VELUNT_HAVE_AVX2_VARIANT
         case MaskVariant::Avx2:
             assert(hasAvx2());
-            windowMasksAvx2(bytes, length, lineStartsAtBlock, keys, lineEnds, objectStarts,
-                            keyCandidates, codeLines);
+            windowMasksAvx2<false>(bytes, length, lineStartsAtBlock, keys, lineEnds, objectStarts,
+                                   keyCandidates, codeLines);
+            return;
+        case MaskVariant::Avx512:
+            assert(hasAvx2() && hasAvx512());
+            windowMasksAvx2<true>(bytes, length, lineStartsAtBlock, keys, lineEnds, objectStarts,
+                                  keyCandidates, codeLines);
             return;
 #endif
 #ifdef VELUNT_HAVE_SSE2

@@ -51,7 +51,8 @@ std::string randomLines(size_t size) {
         if (random() % 2 == 0)
             bytes += shapes[random() % 7];
         else
-            for (auto n = random() % 5; n > 0; --n) bytes += " 017x"[random() % 5];
+            // "/" and ":" border on the digits.
+            for (auto n = random() % 5; n > 0; --n) bytes += " 017x/:"[random() % 7];
         bytes += ends[random() % 3];
     }
     bytes.resize(size);
