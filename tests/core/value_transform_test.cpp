@@ -244,7 +244,10 @@ TEST(ValueTransform, ShortNumbersOnTheirDigitsGiveTheDoubleRoutesText) {
             for (int fractionDigits = 0; fractionDigits <= 7; ++fractionDigits) {
                 const double unit = std::pow(10.0, -fractionDigits);
                 for (const double target : {0.0, 3e-5, 1.0, 10.0, 1000.0, 1e7}) {
-                    const long long base = std::llround((target - amountValue) / unit);
+                    // Values of more than 15 digits are not short numbers.
+                    const double units = (target - amountValue) / unit;
+                    if (std::fabs(units) > 1e15) continue;
+                    const long long base = std::llround(units);
                     for (long long delta = -3; delta <= 3; ++delta)
                         values.push_back(decimalText(base + delta, fractionDigits));
                 }
