@@ -240,11 +240,12 @@ private:
         m_textBytes += size;
     }
 
-    // Gives the text of `slot` the bytes a line may read past it; returns
-    // the text's size.
+    // Gives a short text in `slot` the bytes a line may read past it (a long
+    // one, maybe moved in whole, is not copied for it); returns the text's
+    // size.
     static size_t padSlot(std::string& slot) {
         const size_t size = slot.size();
-        slot.resize(size + kTextPadding);
+        if (size <= kTextPadding) slot.resize(size + kTextPadding);
         return size;
     }
 

@@ -115,9 +115,11 @@ char* WritePaddedRecordLine(std::span<const std::string_view> texts,
     // before a counter (which also follows one when there is no field).
     for (const int entry : fieldOrder) {
         std::string_view text = texts[static_cast<size_t>(entry)];
-        if (!text.empty() && (text.front() == ' ' || text.back() == ' ')) [[unlikely]]
+        if (!text.empty() && (text.front() == ' ' || text.back() == ' ')) [[unlikely]] {
+            // What is left of a trimmed text may have no padding behind it.
             text = TrimSpaces(text);
-        if (text.size() <= kTextPadding) {
+            CopyBytes(out, text.data(), text.size());
+        } else if (text.size() <= kTextPadding) {
             std::memcpy(out, text.data(), kTextPadding);
         } else {
             std::memcpy(out, text.data(), text.size());

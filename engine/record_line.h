@@ -75,14 +75,15 @@ char* WriteRecordLine(std::span<const std::string_view> texts, const std::vector
                       std::string_view separator, bool withCounter, std::string_view counter,
                       char* out);
 
-// Bytes that may be read past the end of each text handed to
+// Bytes that may be read past the end of each short text handed to
 // WritePaddedRecordLine(), and that it may write past the end of its line.
 inline constexpr size_t kTextPadding = 16;
 
-// WriteRecordLine() for texts each followed by kTextPadding readable bytes
-// (an empty text too: its data() must point to such bytes), into `out` with
-// RecordLineRoom() + kTextPadding bytes: each short field is copied as 16
-// bytes, with no branch on its length.
+// WriteRecordLine() for texts that, when of up to kTextPadding bytes, are
+// followed by kTextPadding readable bytes (an empty text too: its data()
+// must point to such bytes), into `out` with RecordLineRoom() +
+// kTextPadding bytes: each short field is copied as 16 bytes, with no
+// branch on its length.
 char* WritePaddedRecordLine(std::span<const std::string_view> texts,
                             const std::vector<int>& fieldOrder, std::string_view separator,
                             bool withCounter, std::string_view counter, char* out);
