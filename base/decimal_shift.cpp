@@ -6,33 +6,13 @@
 #include <cstring>
 
 #include "base/copy_bytes.h"
+#include "base/decimal_scan.h"
 #include "base/digit_text.h"
 #include "base/read_number.h"
 #include "base/read_number_general.h"
 
 namespace velunt {
 namespace {
-
-constexpr std::uint64_t kPowersOfTen[] = {1ull,
-                                          10ull,
-                                          100ull,
-                                          1000ull,
-                                          10000ull,
-                                          100000ull,
-                                          1000000ull,
-                                          10000000ull,
-                                          100000000ull,
-                                          1000000000ull,
-                                          10000000000ull,
-                                          100000000000ull,
-                                          1000000000000ull,
-                                          10000000000000ull,
-                                          100000000000000ull,
-                                          1000000000000000ull,
-                                          10000000000000000ull,
-                                          100000000000000000ull,
-                                          1000000000000000000ull,
-                                          10000000000000000000ull};
 
 // 10^-n, near enough for an error bound.
 constexpr double kInversePowersOfTen[] = {1e0,   1e-1,  1e-2,  1e-3,  1e-4,  1e-5,  1e-6,
@@ -74,38 +54,20 @@ inline char* writeMark(char* out, std::string_view mark) {
 // The byte loop: any length up to 17 and any byte order.
 bool readShortDecimalBytes(std::string_view text, ShortDecimal& number) {
     if (text.size() > 17) return false;  // a sign, 15 digits and the point
-    const char* const begin = text.data();
-    const char* p = begin;
-    const char* const end = p + text.size();
-    bool negative = false;
-    if (p < end && (*p == '-' || *p == '+')) negative = *p++ == '-';
-    std::uint64_t scaled = 0;
-    const char* const first = p;
-    for (unsigned digit; p < end && (digit = static_cast<unsigned char>(*p) - '0') < 10; ++p)
-        scaled = scaled * 10 + digit;
-    int digits = static_cast<int>(p - first);
-    int fractionDigits = 0;
-    std::size_t point = std::string_view::npos;
-    const std::uint64_t whole = scaled;
-    if (p < end && *p == '.') {
-        point = static_cast<std::size_t>(p - begin);
-        const char* const fraction = ++p;
-        for (unsigned digit; p < end && (digit = static_cast<unsigned char>(*p) - '0') < 10; ++p)
-            scaled = scaled * 10 + digit;
-        fractionDigits = static_cast<int>(p - fraction);
-        digits += fractionDigits;
-    }
-    if (p != end || digits == 0 || digits > 15) return false;
+    const char* const end = text.data() + text.size();
+    DecimalScan scan;
+    if (!ScanDecimal(text.data(), end, scan) || scan.digits > 15) return false;
     number.text = text;
-    number.scaled =
-        negative ? -static_cast<std::int64_t>(scaled) : static_cast<std::int64_t>(scaled);
-    number.whole = whole;
-    number.fractionDigits = fractionDigits;
+    number.scaled = scan.negative ? -static_cast<std::int64_t>(scan.mantissa)
+                                  : static_cast<std::int64_t>(scan.mantissa);
+    number.whole = scan.whole;
+    number.fractionDigits = scan.fractionDigits;
     number.fractionZeros = 0;
-    while (number.fractionZeros < fractionDigits && end[-1 - number.fractionZeros] == '0')
+    while (number.fractionZeros < scan.fractionDigits && end[-1 - number.fractionZeros] == '0')
         ++number.fractionZeros;
-    number.digits = digits;
-    number.point = point;
+    number.digits = scan.digits;
+    number.point =
+        scan.point ? static_cast<std::size_t>(scan.point - text.data()) : std::string_view::npos;
     return true;
 }
 

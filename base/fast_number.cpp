@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/decimal_scan.h"
 #include "base/digit_text.h"
 #include "base/find_byte.h"
 #include "base/read_number.h"
@@ -36,28 +37,15 @@ bool readPlainDecimal(std::string_view text, double& value) {
     const char* end = p + text.size();
     while (p < end && *p == ' ') ++p;
     while (end > p && end[-1] == ' ') --end;
-    bool negative = false;
-    if (p < end && (*p == '-' || *p == '+')) negative = *p++ == '-';
-    // The digits before the point, then those after it; more than 19 in all
-    // might not fit 64 bits (the mantissa is then not used).
-    std::uint64_t mantissa = 0;
-    const char* const first = p;
-    for (unsigned digit; p < end && (digit = static_cast<unsigned char>(*p) - '0') < 10; ++p)
-        mantissa = mantissa * 10 + digit;
-    int digits = static_cast<int>(p - first);
-    int fractionDigits = 0;
-    if (p < end && *p == '.') {
-        const char* const fraction = ++p;
-        for (unsigned digit; p < end && (digit = static_cast<unsigned char>(*p) - '0') < 10; ++p)
-            mantissa = mantissa * 10 + digit;
-        fractionDigits = static_cast<int>(p - fraction);
-        digits += fractionDigits;
-    }
-    if (p != end || digits == 0 || digits > 19 || mantissa > kMaxExactMantissa ||
-        fractionDigits > kMaxExactPower)
+    // More than 19 digits might not fit 64 bits (the mantissa is then not
+    // used).
+    DecimalScan scan;
+    if (!ScanDecimal(p, end, scan) || scan.digits > 19 || scan.mantissa > kMaxExactMantissa ||
+        scan.fractionDigits > kMaxExactPower)
         return false;
-    const double magnitude = static_cast<double>(mantissa) / kExactPowersOfTen[fractionDigits];
-    value = negative ? -magnitude : magnitude;
+    const double magnitude =
+        static_cast<double>(scan.mantissa) / kExactPowersOfTen[scan.fractionDigits];
+    value = scan.negative ? -magnitude : magnitude;
     return true;
 #else
     (void)text;
@@ -145,12 +133,8 @@ size_t writeFifteenDigits(double value, char* out) {
         (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
     const int shift = 1075 - static_cast<int>(bits >> 52);  // magnitude = mantissa / 2^shift
     int fractionDigits = 14 - exponent10;
-    static constexpr std::uint64_t kPowers[] = {
-        1ull,           10ull,           100ull,           1000ull,           10000ull,
-        100000ull,      1000000ull,      10000000ull,      100000000ull,      1000000000ull,
-        10000000000ull, 100000000000ull, 1000000000000ull, 10000000000000ull, 100000000000000ull};
     __extension__ typedef unsigned __int128 Wide;  // a GCC and Clang extension
-    const Wide scaled = static_cast<Wide>(mantissa) * kPowers[fractionDigits];
+    const Wide scaled = static_cast<Wide>(mantissa) * kPowersOfTen[fractionDigits];
     if (shift <= 0 || shift >= 64) return 0;  // not for 1 <= magnitude < 1E15
     std::uint64_t digits = static_cast<std::uint64_t>(scaled >> shift);
     const std::uint64_t rest =
