@@ -2,16 +2,18 @@
 
 #include <bit>
 
+#include "lines/prefix_xor.h"
+
+#if defined(__GNUC__)
+#define VELUNT_ALWAYS_INLINE [[gnu::always_inline]] inline
+#else
+#define VELUNT_ALWAYS_INLINE inline
+#endif
+
 namespace velunt {
 namespace {
 
 inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
-
-// Bit i: an odd number of bits of `bits` at i or below.
-inline std::uint64_t prefixXor(std::uint64_t bits) {
-    for (int shift = 1; shift < 64; shift *= 2) bits ^= bits << shift;
-    return bits;
-}
 
 inline void setBit(std::uint64_t* masks, size_t position) {
     masks[position / 64] |= std::uint64_t{1} << (position % 64);
@@ -27,15 +29,15 @@ inline bool isStandardThreeBytes(const char* p) {
 // Settles window `w` at once when every line at a group-code position that
 // ends in it lies wholly in the block and is in the standard layout or one
 // or two digits alone; false (nothing changed) otherwise. `atCode`: the next
-// line to end is at a group-code position.
-inline bool settleWindow(size_t w, std::uint64_t ends, const CodeLineMasks& codes, bool& atCode,
-                         std::uint64_t* objectStarts, std::uint64_t* keyCandidates,
-                         std::uint64_t* relaid, bool& marked) {
+// line to end is at a group-code position; `odd`: the prefix XOR of `ends`.
+VELUNT_ALWAYS_INLINE bool settleWindow(size_t w, std::uint64_t ends, std::uint64_t odd,
+                                       const CodeLineMasks& codes, bool& atCode,
+                                       std::uint64_t* objectStarts, std::uint64_t* keyCandidates,
+                                       std::uint64_t* relaid, bool& marked) {
     // Lines alternate between group-code and value positions as long as
     // every group-code line is a whole number: the 1st, 3rd ... line ending
     // here is at a code position when the next line to end is. The top bit
     // of `odd` is the parity of all line ends in the window.
-    const std::uint64_t odd = prefixXor(ends);
     const std::uint64_t codeEnds = ends & (atCode ? odd : ~odd);
     const bool flip = (odd >> 63) != 0;
     // The common case: every group-code line in the standard layout.
@@ -114,42 +116,43 @@ void GroupCodePairing::endLine(const char* data, size_t start, size_t end, bool 
     if (shape.isZero && shape.digits == 1) setBit(objectStarts, start);
 }
 
-bool GroupCodePairing::scanBlock(const char* data, size_t length, const std::uint64_t* lineEnds,
-                                 const CodeLineMasks* codeLines, std::uint64_t* objectStarts,
-                                 std::uint64_t* keyCandidates, std::uint64_t* relaid) {
+template <std::uint64_t (*kPrefixXor)(std::uint64_t)>
+VELUNT_ALWAYS_INLINE bool GroupCodePairing::scanWindows(
+    const char* data, size_t length, const std::uint64_t* lineEnds, const CodeLineMasks* codeLines,
+    std::uint64_t* objectStarts, std::uint64_t* keyCandidates, std::uint64_t* relaid) {
     bool marked = false;
     bool atCode = m_atCode;
     size_t start = 0;
     bool continued = m_continued;
-    // Windows settled at once leave the start of the next line to find out
-    // only when it is needed: after the last line end they saw.
-    size_t settledWindow = 0;
-    std::uint64_t settledEnds = 0;
-    const auto startAfterSettled = [&] {
-        if (settledEnds == 0) return;
-        const size_t last =
-            settledWindow * 64 + 63 - static_cast<size_t>(std::countl_zero(settledEnds));
-        start = last + 1;
-        if (data[last] == '\r' && last + 1 < length && data[last + 1] == '\n') ++start;
-        settledEnds = 0;
-    };
     const size_t windows = (length + 63) / 64;
+    // The LF of a CR LF pair split between blocks ends no line.
+    std::uint64_t firstEnds = windows > 0 ? lineEnds[0] : 0;
+    if (windows > 0 && m_pendingCr && data[0] == '\n') {
+        firstEnds &= ~std::uint64_t{1};
+        start = 1;
+    }
+    const auto endsOf = [&](size_t w) { return w == 0 ? firstEnds : lineEnds[w]; };
+    // Windows settled at once (those from `settledFrom` on) leave the start
+    // of the next line to find out only when it is needed: after the last
+    // line end in them.
+    size_t settledFrom = 0;
+    const auto startAfterSettled = [&](size_t w) {
+        while (w > settledFrom) {
+            const std::uint64_t ends = endsOf(--w);
+            if (ends == 0) continue;
+            const size_t last = w * 64 + 63 - static_cast<size_t>(std::countl_zero(ends));
+            start = last + 1;
+            if (data[last] == '\r' && last + 1 < length && data[last + 1] == '\n') ++start;
+            return;
+        }
+    };
     for (size_t w = 0; w < windows; ++w) {
-        std::uint64_t ends = lineEnds[w];
-        // The LF of a CR LF pair split between blocks ends no line.
-        if (w == 0 && m_pendingCr && data[0] == '\n') {
-            ends &= ~std::uint64_t{1};
-            start = 1;
-        }
-        if (!continued && settleWindow(w, ends, codeLines[w], atCode, objectStarts, keyCandidates,
-                                       relaid, marked)) {
-            if (ends != 0) {
-                settledWindow = w;
-                settledEnds = ends;
-            }
+        std::uint64_t ends = endsOf(w);
+        if (!continued && settleWindow(w, ends, kPrefixXor(ends), codeLines[w], atCode,
+                                       objectStarts, keyCandidates, relaid, marked))
             continue;
-        }
-        startAfterSettled();
+        startAfterSettled(w);
+        settledFrom = w + 1;
         m_atCode = atCode;
         while (ends != 0) {
             const size_t end = w * 64 + static_cast<size_t>(std::countr_zero(ends));
@@ -162,7 +165,7 @@ bool GroupCodePairing::scanBlock(const char* data, size_t length, const std::uin
         }
         atCode = m_atCode;
     }
-    startAfterSettled();
+    startAfterSettled(windows);
     m_atCode = atCode;
     m_pendingCr = length > 0 && data[length - 1] == '\r';
     if (m_pendingCr) start = length;  // a CR at the end ends its line; an LF may follow
@@ -175,6 +178,35 @@ bool GroupCodePairing::scanBlock(const char* data, size_t length, const std::uin
         m_continued = false;
     }
     return marked;
+}
+
+bool GroupCodePairing::scanBlock(const char* data, size_t length, const std::uint64_t* lineEnds,
+                                 const CodeLineMasks* codeLines, std::uint64_t* objectStarts,
+                                 std::uint64_t* keyCandidates, std::uint64_t* relaid) {
+#ifdef VELUNT_HAVE_CARRYLESS_PREFIX_XOR
+    if (HasCarrylessMultiply())
+        return scanWindowsCarryless(data, length, lineEnds, codeLines, objectStarts, keyCandidates,
+                                    relaid);
+#endif
+    return scanWindows<PrefixXor>(data, length, lineEnds, codeLines, objectStarts, keyCandidates,
+                                  relaid);
+}
+
+#ifdef VELUNT_HAVE_CARRYLESS_PREFIX_XOR
+__attribute__((target("pclmul")))
+#endif
+bool GroupCodePairing::scanWindowsCarryless(const char* data, size_t length,
+                                            const std::uint64_t* lineEnds,
+                                            const CodeLineMasks* codeLines,
+                                            std::uint64_t* objectStarts,
+                                            std::uint64_t* keyCandidates, std::uint64_t* relaid) {
+#ifdef VELUNT_HAVE_CARRYLESS_PREFIX_XOR
+    return scanWindows<CarrylessPrefixXor>(data, length, lineEnds, codeLines, objectStarts,
+                                           keyCandidates, relaid);
+#else
+    return scanWindows<PrefixXor>(data, length, lineEnds, codeLines, objectStarts, keyCandidates,
+                                  relaid);
+#endif
 }
 
 bool GroupCodePairing::lastLineNeedsLayout() const {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "lines/line_reader.h"
+#include "lines/prefix_xor.h"
 #include "test_files.h"
 
 namespace velunt {
@@ -183,6 +184,29 @@ TEST(WindowMasks, EveryVariantGivesTheSameMasksAndLines) {
                         << "variant " << static_cast<int>(variant) << (skip ? ", skipping" : "");
             }
         }
+    }
+}
+
+// Both ways of pairing line ends give bit i = parity of the bits at i and
+// below, counted one by one.
+TEST(PrefixXor, GivesTheParityOfTheBitsUpToEachBit) {
+    std::mt19937_64 random(7);
+    std::vector<std::uint64_t> words = {
+        0, 1, ~std::uint64_t{0}, std::uint64_t{1} << 63, 0x8000000000000001u, 0x5555555555555555u};
+    for (int i = 0; i < 20000; ++i) words.push_back(random() & random());
+    for (const std::uint64_t word : words) {
+        std::uint64_t expected = 0;
+        bool odd = false;
+        for (int bit = 0; bit < 64; ++bit) {
+            odd = odd != (((word >> bit) & 1) != 0);
+            expected |= std::uint64_t{odd} << bit;
+        }
+        ASSERT_EQ(PrefixXor(word), expected) << std::hex << word;
+#ifdef VELUNT_HAVE_CARRYLESS_PREFIX_XOR
+        if (HasCarrylessMultiply()) {
+            ASSERT_EQ(CarrylessPrefixXor(word), expected) << std::hex << word;
+        }
+#endif
     }
 }
 
