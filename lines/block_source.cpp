@@ -4,6 +4,11 @@
 #include <cerrno>
 #include <new>
 #include <system_error>
+#include <thread>
+
+#if defined(__x86_64__) || defined(_M_X64) || defined(__i386__) || defined(_M_IX86)
+#include <immintrin.h>
+#endif
 
 namespace velunt {
 
@@ -21,10 +26,8 @@ BlockSource::BlockSource(std::FILE* file, std::filesystem::path path, size_t blo
         block->lineEnds.resize(windows);
         block->objectStarts.resize(windows);
         block->keyCandidates.resize(windows);
-        m_free.push_back(block.get());
         m_blocks.push_back(std::move(block));
     }
-    m_ready.reserve(m_blocks.size());  // the prefetch thread never allocates for it
 }
 
 void BlockSource::pairGroupCodes() {
@@ -37,12 +40,50 @@ void BlockSource::pairGroupCodes() {
 
 BlockSource::~BlockSource() {
     if (!m_thread.joinable()) return;
-    {
-        std::lock_guard lock(m_mutex);
-        m_stop = true;
-    }
-    m_changed.notify_all();
+    m_released.fetch_add(kStop);
+    m_released.notify_all();
     m_thread.join();
+}
+
+namespace {
+
+// Spinning for a block is worth up to some tens of microseconds: about as
+// long as going to sleep and being woken again costs.
+constexpr int kSpins = 2000;
+
+void relax() {
+#if defined(__x86_64__) || defined(_M_X64) || defined(__i386__) || defined(_M_IX86)
+    _mm_pause();
+#else
+    std::this_thread::yield();
+#endif
+}
+
+// Waits until `counter` satisfies `done`, spinning first.
+template <typename Done>
+std::uint64_t await(const std::atomic<std::uint64_t>& counter, Done done) {
+    std::uint64_t value = counter.load(std::memory_order_acquire);
+    for (int i = 0; i < kSpins && !done(value); ++i) {
+        relax();
+        value = counter.load(std::memory_order_acquire);
+    }
+    while (!done(value)) {
+        counter.wait(value, std::memory_order_acquire);
+        value = counter.load(std::memory_order_acquire);
+    }
+    return value;
+}
+
+}  // namespace
+
+void BlockSource::awaitFilled(std::uint64_t count) {
+    await(m_filled, [count](std::uint64_t filled) { return filled >= count; });
+}
+
+bool BlockSource::awaitReleased(std::uint64_t count) {
+    const std::uint64_t value =
+        await(m_released, [count](std::uint64_t released) { return released >= count; });
+    return value < kStop;
 }
 
 void BlockSource::fill(Block& block) {
@@ -69,15 +110,12 @@ void BlockSource::fill(Block& block) {
 }
 
 void BlockSource::produce() {
-    for (;;) {
-        Block* block;
-        {
-            std::unique_lock lock(m_mutex);
-            m_changed.wait(lock, [&] { return m_stop || !m_free.empty(); });
-            if (m_stop) return;
-            block = m_free.back();
-            m_free.pop_back();
-        }
+    const std::uint64_t count = m_blocks.size();
+    for (std::uint64_t k = 0;; ++k) {
+        // Block k % count is free once the caller gave back the one that
+        // used it before.
+        if (k >= count && !awaitReleased(k - count + 1)) return;
+        Block* block = m_blocks[k % count].get();
         try {
             fill(*block);
         } catch (const std::bad_alloc&) {  // making an error's text can fail so
@@ -88,12 +126,9 @@ void BlockSource::produce() {
                 block->error = RuntimeError{kOutOfMemory, {}};  // the number without its text
             }
         }
-        const bool last = block->length == 0;
-        {
-            std::lock_guard lock(m_mutex);
-            m_ready.push_back(block);
-        }
-        m_changed.notify_all();
+        const bool last = block->length == 0;  // the block is the caller's once filled
+        m_filled.store(k + 1, std::memory_order_release);
+        m_filled.notify_one();
         if (last) return;
     }
 }
@@ -113,17 +148,13 @@ Block& BlockSource::take() {
         fill(*m_current);
         return *m_current;
     }
-    std::unique_lock lock(m_mutex);
-    if (m_current) {
-        m_free.push_back(m_current);
-        m_changed.notify_all();
+    if (m_current) {  // given back
+        m_released.fetch_add(1, std::memory_order_release);
+        m_released.notify_one();
     }
-    m_changed.wait(lock, [&] { return m_readyFront < m_ready.size(); });
-    m_current = m_ready[m_readyFront++];
-    if (m_readyFront == m_ready.size()) {
-        m_ready.clear();
-        m_readyFront = 0;
-    }
+    awaitFilled(m_taken + 1);
+    m_current = m_blocks[m_taken % m_blocks.size()].get();
+    ++m_taken;
     return *m_current;
 }
 

@@ -3,12 +3,11 @@
 // windows (what the bits mean: lines/line_reader.h). With prefetching, a
 // second thread reads and scans the next blocks while the caller works on
 // the current one; memory stays at three blocks.
-#include <condition_variable>
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -69,13 +68,16 @@ private:
     std::vector<std::unique_ptr<Block>> m_blocks;
     Block* m_current = nullptr;
 
-    // Between the caller and the prefetching thread.
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::vector<Block*> m_free;
-    std::vector<Block*> m_ready;  // in file order
-    size_t m_readyFront = 0;
-    bool m_stop = false;
+    // Between the caller and the prefetching thread: the blocks are filled
+    // and taken in turn, the k-th of the file in block k % count. Each side
+    // spins a little on the other's counter before it sleeps, so that a
+    // hand-over seldom costs a system call.
+    void awaitFilled(std::uint64_t count);
+    bool awaitReleased(std::uint64_t count);  // false when stopping
+    static constexpr std::uint64_t kStop = std::uint64_t{1} << 63;
+    std::atomic<std::uint64_t> m_filled{0};    // blocks filled so far
+    std::atomic<std::uint64_t> m_released{0};  // blocks given back, plus kStop when stopping
+    std::uint64_t m_taken = 0;                 // the caller's: blocks taken
     std::thread m_thread;
 };
 
