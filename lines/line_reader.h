@@ -98,7 +98,7 @@ public:
 class LineReader {
 public:
     // Large enough that handing blocks between the threads costs little,
-    // small enough that the three in flight stay in a core's cache.
+    // small enough that the three in flight take little memory.
     static constexpr size_t kDefaultBlockSize = size_t{512} << 10;
     static constexpr size_t kReadableSlack = 8;
 

@@ -187,8 +187,8 @@ TEST(WindowMasks, EveryVariantGivesTheSameMasksAndLines) {
     }
 }
 
-// Both ways of pairing line ends give bit i = parity of the bits at i and
-// below, counted one by one.
+// Both prefix XORs give, at each bit, the parity of the bits at and below
+// it, counted one by one.
 TEST(PrefixXor, GivesTheParityOfTheBitsUpToEachBit) {
     std::mt19937_64 random(7);
     std::vector<std::uint64_t> words = {
