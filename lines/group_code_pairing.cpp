@@ -2,13 +2,8 @@
 
 #include <bit>
 
+#include "base/always_inline.h"
 #include "lines/prefix_xor.h"
-
-#if defined(__GNUC__)
-#define VELUNT_ALWAYS_INLINE [[gnu::always_inline]] inline
-#else
-#define VELUNT_ALWAYS_INLINE inline
-#endif
 
 namespace velunt {
 namespace {

@@ -3,6 +3,8 @@
 #include <cassert>
 #include <cstring>
 
+#include "base/always_inline.h"
+
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #include <emmintrin.h>
 #define VELUNT_HAVE_SSE2 1
@@ -12,12 +14,6 @@
 #if defined(__GNUC__) && defined(__x86_64__)
 #include <immintrin.h>
 #define VELUNT_HAVE_AVX2_VARIANT 1
-#endif
-
-#if defined(__GNUC__)
-#define VELUNT_ALWAYS_INLINE [[gnu::always_inline]] inline
-#else
-#define VELUNT_ALWAYS_INLINE inline
 #endif
 
 namespace velunt {
