@@ -156,6 +156,14 @@ protected:
     }
     void TearDown() override { std::signal(SIGPIPE, m_previousSigpipe); }
 
+    // Waits until a run has emptied the old table; false after 30 s.
+    bool oldTableReplaced() {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (output() == kOldOutput && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return output() != kOldOutput;
+    }
+
     void (*m_previousSigpipe)(int) = SIG_DFL;
 };
 
@@ -171,10 +179,7 @@ TEST_F(Fault, ASecondRunOnTheSameTableIsRefused) {
     ASSERT_TRUE(fifo.open(first)) << first.err();
     fifo.write(kSectionStart + textObjects(0, kObjectsBefore));
     // The first run has the lock once it has emptied the old table.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (output() == kOldOutput && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    ASSERT_NE(output(), kOldOutput);
+    ASSERT_TRUE(oldTableReplaced());
 
     writeDrawing(kSectionStart + textObjects(0, 2) + kSectionEnd);
     const CliResult second = run();
@@ -204,6 +209,9 @@ TEST_F(Fault, ASignalEndsTheRunOnALineBoundary) {
         CliChild cli(m_dir.path(), {"--dxf", "lang.dxf"});
         ASSERT_TRUE(fifo.open(cli)) << cli.err();
         fifo.write(kSectionStart + textObjects(0, kObjectsBefore));
+        // In the middle of the run: once it has emptied the old table (the
+        // reading thread may hold all the bytes written so far in its blocks).
+        ASSERT_TRUE(oldTableReplaced()) << number;
         cli.signal(number);
         // More bytes let it reach its next block; then the end of the file.
         fifo.write(textObjects(kObjectsBefore, kObjectsAfter) + kSectionEnd);
