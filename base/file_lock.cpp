@@ -50,6 +50,10 @@ bool CutBack(std::FILE* file, std::uint64_t size) {
     struct stat status {};
     if (::fstat(fd, &status) != 0) return false;
     if (!S_ISREG(status.st_mode)) return true;
+    // Already that long (a new table): cutting would change nothing, and
+    // ext4 starts writing out a file cut to nothing when it is closed, which
+    // costs a run about 15 ms per 100 MB of table.
+    if (static_cast<std::uint64_t>(status.st_size) == size) return true;
     return ::ftruncate(fd, static_cast<off_t>(size)) == 0;
 }
 
