@@ -32,10 +32,8 @@ BlockSource::BlockSource(std::FILE* file, std::filesystem::path path, size_t blo
 
 void BlockSource::pairGroupCodes() {
     m_pairing.emplace();
-    for (const auto& block : m_blocks) {
-        block->relaid.assign(block->lineEnds.size(), 0);
-        block->codeLines.resize(block->lineEnds.size());
-    }
+    m_codeLines.resize(m_blocks.front()->lineEnds.size());
+    for (const auto& block : m_blocks) block->relaid.assign(block->lineEnds.size(), 0);
 }
 
 BlockSource::~BlockSource() {
@@ -98,11 +96,11 @@ void BlockSource::fill(Block& block) {
     }
     ComputeWindowMasks(m_variant, block.data.data(), n, m_lineStartsAtBlock, m_shape,
                        block.lineEnds.data(), block.objectStarts.data(), block.keyCandidates.data(),
-                       m_pairing ? block.codeLines.data() : nullptr);
+                       m_pairing ? m_codeLines.data() : nullptr);
     if (m_pairing) {
         if (block.hasRelaid) std::fill(block.relaid.begin(), block.relaid.end(), 0);
         block.hasRelaid = m_pairing->scanBlock(block.data.data(), n, block.lineEnds.data(),
-                                               block.codeLines.data(), block.objectStarts.data(),
+                                               m_codeLines.data(), block.objectStarts.data(),
                                                block.keyCandidates.data(), block.relaid.data());
     }
     const char last = block.data[n - 1];

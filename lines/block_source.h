@@ -25,7 +25,6 @@ struct Block {
     // With group codes read in pairs: a bit at the line end of each group-code
     // line to hand out in the standard layout (GroupCodePairing).
     std::vector<std::uint64_t> relaid;
-    std::vector<CodeLineMasks> codeLines;  // with group codes read in pairs: per window
     bool hasRelaid = false;                // any bit of `relaid` is set
     bool lastLineRelaid = false;  // at the end of the file: the last line, which has no line end
     size_t length = 0;            // 0 at the end of the file
@@ -62,6 +61,9 @@ private:
     bool m_prefetch;
     KeyShape m_shape;
     std::optional<GroupCodePairing> m_pairing;  // only the reading thread uses it
+    // With group codes read in pairs: per window of the block being filled,
+    // from its masks to its pairing (one buffer, so it stays in cache).
+    std::vector<CodeLineMasks> m_codeLines;
     MaskVariant m_variant;
     bool m_started = false;
     bool m_lineStartsAtBlock = true;  // the block before ended with a line end
