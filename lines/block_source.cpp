@@ -22,18 +22,19 @@ BlockSource::BlockSource(std::FILE* file, std::filesystem::path path, size_t blo
     const size_t windows = (blockSize + 63) / 64;
     for (int i = 0; i < (prefetch ? 3 : 1); ++i) {
         auto block = std::make_unique<Block>();
-        block->data.resize(blockSize + 64);
-        block->lineEnds.resize(windows);
-        block->objectStarts.resize(windows);
-        block->keyCandidates.resize(windows);
+        block->data = ZeroedArray<char>(blockSize + 64);
+        block->lineEnds = ZeroedArray<std::uint64_t>(windows);
+        block->objectStarts = ZeroedArray<std::uint64_t>(windows);
+        block->keyCandidates = ZeroedArray<std::uint64_t>(windows);
         m_blocks.push_back(std::move(block));
     }
 }
 
 void BlockSource::pairGroupCodes() {
     m_pairing.emplace();
-    m_codeLines.resize(m_blocks.front()->lineEnds.size());
-    for (const auto& block : m_blocks) block->relaid.assign(block->lineEnds.size(), 0);
+    m_codeLines = ZeroedArray<CodeLineMasks>(m_blocks.front()->lineEnds.size());
+    for (const auto& block : m_blocks)
+        block->relaid = ZeroedArray<std::uint64_t>(block->lineEnds.size());
 }
 
 BlockSource::~BlockSource() {

@@ -13,19 +13,20 @@
 #include <vector>
 
 #include "base/runtime_error.h"
+#include "base/zeroed_array.h"
 #include "lines/group_code_pairing.h"
 #include "lines/window_masks.h"
 
 namespace velunt {
 
 struct Block {
-    std::vector<char> data;  // the block's bytes, plus slack for the last window
+    ZeroedArray<char> data;  // the block's bytes, plus slack for the last window
     // One mask word per window (lines/line_reader.h).
-    std::vector<std::uint64_t> lineEnds, objectStarts, keyCandidates;
+    ZeroedArray<std::uint64_t> lineEnds, objectStarts, keyCandidates;
     // With group codes read in pairs: a bit at the line end of each group-code
     // line to hand out in the standard layout (GroupCodePairing).
-    std::vector<std::uint64_t> relaid;
-    bool hasRelaid = false;                // any bit of `relaid` is set
+    ZeroedArray<std::uint64_t> relaid;
+    bool hasRelaid = false;       // any bit of `relaid` is set
     bool lastLineRelaid = false;  // at the end of the file: the last line, which has no line end
     size_t length = 0;            // 0 at the end of the file
     std::optional<RuntimeError> error;  // reading failed
@@ -63,7 +64,7 @@ private:
     std::optional<GroupCodePairing> m_pairing;  // only the reading thread uses it
     // With group codes read in pairs: per window of the block being filled,
     // from its masks to its pairing (one buffer, so it stays in cache).
-    std::vector<CodeLineMasks> m_codeLines;
+    ZeroedArray<CodeLineMasks> m_codeLines;
     MaskVariant m_variant;
     bool m_started = false;
     bool m_lineStartsAtBlock = true;  // the block before ended with a line end
