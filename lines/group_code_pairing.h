@@ -40,14 +40,18 @@ public:
 
 private:
     // scanBlock() with the prefix XOR of each window's line ends made one
-    // way or the other (group_code_pairing.cpp).
-    template <std::uint64_t (*kPrefixXor)(std::uint64_t)>
+    // way or the other, and with `kEight`, runs of eight windows settled at
+    // once where they can be (group_code_pairing.cpp).
+    template <std::uint64_t (*kPrefixXor)(std::uint64_t), bool kEight>
     bool scanWindows(const char* data, size_t length, const std::uint64_t* lineEnds,
                      const CodeLineMasks* codeLines, std::uint64_t* objectStarts,
                      std::uint64_t* keyCandidates, std::uint64_t* relaid);
     bool scanWindowsCarryless(const char* data, size_t length, const std::uint64_t* lineEnds,
                               const CodeLineMasks* codeLines, std::uint64_t* objectStarts,
                               std::uint64_t* keyCandidates, std::uint64_t* relaid);
+    bool scanWindowsEight(const char* data, size_t length, const std::uint64_t* lineEnds,
+                          const CodeLineMasks* codeLines, std::uint64_t* objectStarts,
+                          std::uint64_t* keyCandidates, std::uint64_t* relaid);
 
     // The shape of a line read so far: spaces, digits, spaces.
     struct Shape {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -77,6 +78,40 @@ TEST(LineReader, ReadsGroupCodesInPairsAcrossBlockEdges) {
                 EXPECT_EQ(lines, expected) << "block size " << blockSize << " in "
                                            << ::testing::PrintToString(input.substr(0, 40));
             }
+        }
+    }
+}
+
+// Long runs of windows, where the pairing settles several windows at once:
+// group codes in every layout, and values that read like codes in the
+// standard layout, so that a window taken at the wrong parity would pass.
+TEST(LineReader, ReadsGroupCodesInPairsOverManyWindows) {
+    const char* const kCodes[] = {"  0", " 10", "100", "0", "10", "8", " 8 ", "  1"};
+    const char* const kValues[] = {"100", " 10", "  0", "1.5", "TEXT", "", "7", "12", "AB"};
+    std::mt19937 random(7);
+    for (const char* lineEnd : {"\r\n", "\n"}) {
+        std::string input;
+        for (int pair = 0; pair < 4000; ++pair) {
+            // Stretches of standard codes; of codes in every layout; of those
+            // with values that all read like codes; and of standard codes
+            // with a few others among them, values that read like codes.
+            const int stretch = pair / 200 % 4;
+            const bool anyLayout = stretch == 1 || stretch == 2 || random() % 20 == 0;
+            input += std::string(kCodes[anyLayout ? random() % 8 : random() % 3]) + lineEnd;
+            input += std::string(kValues[random() % (stretch >= 2 ? 3 : 9)]) + lineEnd;
+        }
+        const std::vector<std::string> expected = pairedLines(input);
+        for (size_t blockSize : {size_t{4096}, LineReader::kDefaultBlockSize}) {
+            TempDir dir;
+            WriteFile(dir / "in.dxf", input);
+            std::FILE* file = std::fopen((dir / "in.dxf").c_str(), "rb");
+            LineReader reader(file, dir / "in.dxf", blockSize);
+            reader.readGroupCodesInPairs();
+            std::vector<std::string> lines;
+            std::string_view line;
+            while (reader.next(line)) lines.emplace_back(line);
+            std::fclose(file);
+            EXPECT_EQ(lines, expected) << "block size " << blockSize;
         }
     }
 }
