@@ -2,8 +2,8 @@
 // The bit masks of a block's 64-byte windows: line ends, object starts and
 // possible key lines (what the bits mean: lines/line_reader.h). Four
 // variants compute the same masks: plain C++, SSE2, AVX2, and AVX2 with its
-// byte compares in AVX-512; the best one the processor can run is used
-// unless a caller (a test) picks one.
+// byte compares and most of its windows in AVX-512; the best one the
+// processor can run is used unless a caller (a test) picks one.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -27,7 +27,8 @@ struct CodeLineMasks {
     bool operator==(const CodeLineMasks&) const = default;
 };
 
-// Avx512: the AVX2 variant with its byte compares in AVX-512BW.
+// Avx512: the AVX2 variant with its byte compares, and its runs of 32
+// windows, in AVX-512BW.
 enum class MaskVariant { Scalar, Sse2, Avx2, Avx512 };
 
 // The variants this build and this processor can run, plainest first.
