@@ -63,7 +63,7 @@ void OutputFile::appendLine(std::span<const std::string_view> fields, std::strin
     m_used += needed;
 }
 
-char* OutputFile::lineRoom(size_t size) {
+char* OutputFile::lineRoomAfterFlush(size_t size) {
     if (m_used + size > kBufferSize) flush();
     if (size > kBufferSize) return nullptr;
     if (m_used == 0) m_waitingSince = std::chrono::steady_clock::now();

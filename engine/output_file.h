@@ -31,7 +31,12 @@ public:
     // Room for up to `size` bytes of whole lines right in the buffer, for a
     // caller that writes a line in place and then calls lineWritten() with
     // its end; null when `size` is more than the buffer holds.
-    char* lineRoom(size_t size);
+    char* lineRoom(size_t size) {
+        // Nearly always: a line waits already and this one fits behind it.
+        if (m_used != 0 && size <= kBufferSize - m_used) [[likely]]
+            return m_buffer.get() + m_used;
+        return lineRoomAfterFlush(size);
+    }
     void lineWritten(const char* end) { m_used = static_cast<size_t>(end - m_buffer.get()); }
 
     // Adds `bytes` as they are, without a line end (a byte-order mark).
@@ -53,6 +58,7 @@ public:
     void close();
 
 private:
+    char* lineRoomAfterFlush(size_t size);
     // `areWholeLines`: `bytes` end with a line end, and every CR LF in them
     // ends a line (so a short write keeps the lines it got through).
     void write(std::string_view bytes, bool areWholeLines);

@@ -105,38 +105,4 @@ char* WriteRecordLine(std::span<const std::string_view> texts, const std::vector
     return out + 2;
 }
 
-char* WritePaddedRecordLine(std::span<const std::string_view> texts,
-                            const std::vector<int>& fieldOrder, std::string_view separator,
-                            bool withCounter, std::string_view counter, char* out) {
-    if (separator.size() != 1)
-        return WriteRecordLine(texts, fieldOrder, separator, withCounter, counter, out);
-    const char mark = separator[0];
-    // Each field and a separator after it; the last separator stays only
-    // before a counter (which also follows one when there is no field).
-    for (const int entry : fieldOrder) {
-        std::string_view text = texts[static_cast<size_t>(entry)];
-        if (!text.empty() && (text.front() == ' ' || text.back() == ' ')) [[unlikely]] {
-            // What is left of a trimmed text may have no padding behind it.
-            text = TrimSpaces(text);
-            CopyBytes(out, text.data(), text.size());
-        } else if (text.size() <= kTextPadding) {
-            std::memcpy(out, text.data(), kTextPadding);
-        } else {
-            std::memcpy(out, text.data(), text.size());
-        }
-        out += text.size();
-        *out++ = mark;
-    }
-    if (withCounter) {
-        if (fieldOrder.empty()) *out++ = mark;
-        CopyBytes(out, counter.data(), counter.size());
-        out += counter.size();
-    } else if (!fieldOrder.empty()) {
-        --out;
-    }
-    out[0] = '\r';
-    out[1] = '\n';
-    return out + 2;
-}
-
 }  // namespace velunt
