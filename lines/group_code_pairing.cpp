@@ -71,10 +71,11 @@ bool hasAvx512() {
 
 // settleWindow() for the eight windows from `ends` on at once, when each of
 // them settles the common way (every line at a group-code position in the
-// standard layout); false, with nothing changed, when one does not. Not
-// inlined: the loop that calls it is built for any x86-64. The arithmetic
-// is on GCC's vector types, whose AVX-512 code GCC 12 builds without the
-// false uninitialised-value warnings of the shift and logic intrinsics.
+// standard layout); false, with nothing changed, when one does not. Kept
+// out of line: the window loop that calls it is one template for every
+// instruction set. The arithmetic is on GCC's vector types, whose AVX-512
+// code GCC 12 builds without the false uninitialised-value warnings of the
+// shift and logic intrinsics.
 using EightWords = std::uint64_t __attribute__((vector_size(64)));
 
 __attribute__((target("avx512f"), noinline)) bool settleEight(const std::uint64_t* ends,

@@ -433,6 +433,14 @@ VELUNT_AVX512 EightWords shiftInEight(EightWords low, EightWords next, int k) {
     return (low >> k) | (next << (64 - k));
 }
 
+// Lane i is lane index[i] of `low`:`high` (lanes 0 to 7 of `low`, then of
+// `high`).
+VELUNT_AVX512 EightWords pickLanes(EightWords low, EightWords high, EightWords index) {
+    return reinterpret_cast<EightWords>(_mm512_maskz_permutex2var_epi64(
+        0xFF, reinterpret_cast<__m512i>(low), reinterpret_cast<__m512i>(index),
+        reinterpret_cast<__m512i>(high)));
+}
+
 template <bool kWithCodeLines>
 __attribute__((target("avx2,avx512f,avx512bw"), noinline)) void combineRun512(
     const WindowWords& words, int slot, int n, const KeyMasks& keys, __m256i& starts,
@@ -489,31 +497,31 @@ __attribute__((target("avx2,avx512f,avx512bw"), noinline)) void combineRun512(
             constexpr int kLengths[4] = {3, 1, 2, 1};
             EightWords ends[4];
             for (int k = 0; k < 4; ++k) {
-                const EightWords previous = __builtin_shuffle(kinds[k], EightWords{} + before[k],
-                                                              EightWords{8, 0, 1, 2, 3, 4, 5, 6});
+                const EightWords previous = pickLanes(kinds[k], EightWords{} + before[k],
+                                                      EightWords{8, 0, 1, 2, 3, 4, 5, 6});
                 ends[k] = (kinds[k] << kLengths[k]) | (previous >> (64 - kLengths[k]));
                 before[k] = kinds[k][7];
             }
             // Turned into one CodeLineMasks per window (standard, one digit,
             // two digits, zero), two windows to a vector.
             const EightWords even = {0, 8, 2, 10, 4, 12, 6, 14}, odd = {1, 9, 3, 11, 5, 13, 7, 15};
-            const EightWords standardOne[2] = {__builtin_shuffle(ends[0], ends[1], even),
-                                               __builtin_shuffle(ends[0], ends[1], odd)};
-            const EightWords twoZero[2] = {__builtin_shuffle(ends[2], ends[3], even),
-                                           __builtin_shuffle(ends[2], ends[3], odd)};
+            const EightWords standardOne[2] = {pickLanes(ends[0], ends[1], even),
+                                               pickLanes(ends[0], ends[1], odd)};
+            const EightWords twoZero[2] = {pickLanes(ends[2], ends[3], even),
+                                           pickLanes(ends[2], ends[3], odd)};
             for (int half = 0; half < 2; ++half) {
                 // Windows 4 half + 0 and + 2, then + 1 and + 3.
                 const EightWords pick = {4u * half + 0,  4u * half + 1, 4u * half + 8,
                                          4u * half + 9,  4u * half + 2, 4u * half + 3,
                                          4u * half + 10, 4u * half + 11};
-                const EightWords evenWindows = __builtin_shuffle(standardOne[0], twoZero[0], pick);
-                const EightWords oddWindows = __builtin_shuffle(standardOne[1], twoZero[1], pick);
-                storeEight(codeLines + g + 4 * half,
-                           __builtin_shuffle(evenWindows, oddWindows,
-                                             EightWords{0, 1, 2, 3, 8, 9, 10, 11}));
-                storeEight(codeLines + g + 4 * half + 2,
-                           __builtin_shuffle(evenWindows, oddWindows,
-                                             EightWords{4, 5, 6, 7, 12, 13, 14, 15}));
+                const EightWords evenWindows = pickLanes(standardOne[0], twoZero[0], pick);
+                const EightWords oddWindows = pickLanes(standardOne[1], twoZero[1], pick);
+                storeEight(
+                    codeLines + g + 4 * half,
+                    pickLanes(evenWindows, oddWindows, EightWords{0, 1, 2, 3, 8, 9, 10, 11}));
+                storeEight(
+                    codeLines + g + 4 * half + 2,
+                    pickLanes(evenWindows, oddWindows, EightWords{4, 5, 6, 7, 12, 13, 14, 15}));
             }
         }
     }
