@@ -261,39 +261,25 @@ bool GroupCodePairing::scanBlock(const char* data, size_t length, const std::uin
                                          keyCandidates, relaid);
 }
 
+// The variants built for an instruction set; only scanBlock() calls them,
+// and only where the build has them.
 #ifdef VELUNT_HAVE_EIGHT_WINDOWS
-__attribute__((target("pclmul,avx512f")))
-#endif
-bool GroupCodePairing::scanWindowsEight(const char* data, size_t length,
-                                        const std::uint64_t* lineEnds,
-                                        const CodeLineMasks* codeLines,
-                                        std::uint64_t* objectStarts, std::uint64_t* keyCandidates,
-                                        std::uint64_t* relaid) {
-#ifdef VELUNT_HAVE_EIGHT_WINDOWS
+__attribute__((target("pclmul,avx512f"))) bool GroupCodePairing::scanWindowsEight(
+    const char* data, size_t length, const std::uint64_t* lineEnds, const CodeLineMasks* codeLines,
+    std::uint64_t* objectStarts, std::uint64_t* keyCandidates, std::uint64_t* relaid) {
     return scanWindows<CarrylessPrefixXor, true>(data, length, lineEnds, codeLines, objectStarts,
                                                  keyCandidates, relaid);
-#else
-    return scanWindows<PrefixXor, false>(data, length, lineEnds, codeLines, objectStarts,
-                                         keyCandidates, relaid);
-#endif
 }
+#endif
 
 #ifdef VELUNT_HAVE_CARRYLESS_PREFIX_XOR
-__attribute__((target("pclmul")))
-#endif
-bool GroupCodePairing::scanWindowsCarryless(const char* data, size_t length,
-                                            const std::uint64_t* lineEnds,
-                                            const CodeLineMasks* codeLines,
-                                            std::uint64_t* objectStarts,
-                                            std::uint64_t* keyCandidates, std::uint64_t* relaid) {
-#ifdef VELUNT_HAVE_CARRYLESS_PREFIX_XOR
+__attribute__((target("pclmul"))) bool GroupCodePairing::scanWindowsCarryless(
+    const char* data, size_t length, const std::uint64_t* lineEnds, const CodeLineMasks* codeLines,
+    std::uint64_t* objectStarts, std::uint64_t* keyCandidates, std::uint64_t* relaid) {
     return scanWindows<CarrylessPrefixXor, false>(data, length, lineEnds, codeLines, objectStarts,
                                                   keyCandidates, relaid);
-#else
-    return scanWindows<PrefixXor, false>(data, length, lineEnds, codeLines, objectStarts,
-                                         keyCandidates, relaid);
-#endif
 }
+#endif
 
 bool GroupCodePairing::lastLineNeedsLayout() const {
     return m_continued && m_atCode && m_carried.needsLayout();

@@ -41,7 +41,9 @@ public:
 private:
     // scanBlock() with the prefix XOR of each window's line ends made one
     // way or the other, and with `kEight`, runs of eight windows settled at
-    // once where they can be (group_code_pairing.cpp).
+    // once where they can be (group_code_pairing.cpp). The last two are
+    // built for carry-less multiplication and AVX-512, and only where the
+    // compiler can do so.
     template <std::uint64_t (*kPrefixXor)(std::uint64_t), bool kEight>
     bool scanWindows(const char* data, size_t length, const std::uint64_t* lineEnds,
                      const CodeLineMasks* codeLines, std::uint64_t* objectStarts,
