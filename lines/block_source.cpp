@@ -20,22 +20,26 @@ BlockSource::BlockSource(std::FILE* file, std::filesystem::path path, size_t blo
       m_prefetch(prefetch),
       m_variant(variant) {
     const size_t windows = (blockSize + 63) / 64;
-    for (int i = 0; i < (prefetch ? 3 : 1); ++i) {
+    const size_t blocks = prefetch ? 3 : 1;
+    // One region for all buffers, so that a few large pages can hold them.
+    // The relaid bits and the code-line masks are only written when group
+    // codes are read in pairs.
+    const size_t words = ZeroedRegion::takenBytes(windows, sizeof(std::uint64_t));
+    m_memory = ZeroedRegion(blocks * (ZeroedRegion::takenBytes(blockSize + 64, 1) + 4 * words) +
+                            ZeroedRegion::takenBytes(windows, sizeof(CodeLineMasks)));
+    for (size_t i = 0; i < blocks; ++i) {
         auto block = std::make_unique<Block>();
-        block->data = ZeroedArray<char>(blockSize + 64);
-        block->lineEnds = ZeroedArray<std::uint64_t>(windows);
-        block->objectStarts = ZeroedArray<std::uint64_t>(windows);
-        block->keyCandidates = ZeroedArray<std::uint64_t>(windows);
+        block->data = m_memory.take<char>(blockSize + 64);
+        block->lineEnds = m_memory.take<std::uint64_t>(windows);
+        block->objectStarts = m_memory.take<std::uint64_t>(windows);
+        block->keyCandidates = m_memory.take<std::uint64_t>(windows);
+        block->relaid = m_memory.take<std::uint64_t>(windows);
         m_blocks.push_back(std::move(block));
     }
+    m_codeLines = m_memory.take<CodeLineMasks>(windows);
 }
 
-void BlockSource::pairGroupCodes() {
-    m_pairing.emplace();
-    m_codeLines = ZeroedArray<CodeLineMasks>(m_blocks.front()->lineEnds.size());
-    for (const auto& block : m_blocks)
-        block->relaid = ZeroedArray<std::uint64_t>(block->lineEnds.size());
-}
+void BlockSource::pairGroupCodes() { m_pairing.emplace(); }
 
 BlockSource::~BlockSource() {
     if (!m_thread.joinable()) return;

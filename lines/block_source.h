@@ -9,23 +9,25 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <span>
 #include <thread>
 #include <vector>
 
 #include "base/runtime_error.h"
-#include "base/zeroed_array.h"
+#include "base/zeroed_region.h"
 #include "lines/group_code_pairing.h"
 #include "lines/window_masks.h"
 
 namespace velunt {
 
+// Its buffers lie in the memory of the BlockSource that hands it out.
 struct Block {
-    ZeroedArray<char> data;  // the block's bytes, plus slack for the last window
+    std::span<char> data;  // the block's bytes, plus slack for the last window
     // One mask word per window (lines/line_reader.h).
-    ZeroedArray<std::uint64_t> lineEnds, objectStarts, keyCandidates;
+    std::span<std::uint64_t> lineEnds, objectStarts, keyCandidates;
     // With group codes read in pairs: a bit at the line end of each group-code
     // line to hand out in the standard layout (GroupCodePairing).
-    ZeroedArray<std::uint64_t> relaid;
+    std::span<std::uint64_t> relaid;
     bool hasRelaid = false;       // any bit of `relaid` is set
     bool lastLineRelaid = false;  // at the end of the file: the last line, which has no line end
     size_t length = 0;            // 0 at the end of the file
@@ -64,10 +66,11 @@ private:
     std::optional<GroupCodePairing> m_pairing;  // only the reading thread uses it
     // With group codes read in pairs: per window of the block being filled,
     // from its masks to its pairing (one buffer, so it stays in cache).
-    ZeroedArray<CodeLineMasks> m_codeLines;
+    std::span<CodeLineMasks> m_codeLines;
     MaskVariant m_variant;
     bool m_started = false;
     bool m_lineStartsAtBlock = true;  // the block before ended with a line end
+    ZeroedRegion m_memory;            // every block's buffers, and m_codeLines
     std::vector<std::unique_ptr<Block>> m_blocks;
     Block* m_current = nullptr;
 
