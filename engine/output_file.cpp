@@ -31,8 +31,8 @@ OutputFile::OutputFile(std::filesystem::path path)
     errno = 0;
     if (!CutBack(m_file.get(), 0))
         throw FileErrorFromErrno(errno ? errno : EIO, m_path, FileRole::Output);
-    // Left unfilled: only the m_used bytes written into it are ever read.
-    m_buffer = std::make_unique_for_overwrite<char[]>(kBufferSize);
+    m_memory = ZeroedRegion(ZeroedRegion::takenBytes(kBufferSize, 1));
+    m_buffer = m_memory.take<char>(kBufferSize).data();
 }
 
 void OutputFile::appendLine(std::span<const std::string_view> fields, std::string_view separator) {
@@ -49,7 +49,7 @@ void OutputFile::appendLine(std::span<const std::string_view> fields, std::strin
         return;
     }
     if (m_used == 0) m_waitingSince = std::chrono::steady_clock::now();
-    char* out = m_buffer.get() + m_used;
+    char* out = m_buffer + m_used;
     for (size_t i = 0; i < fields.size(); ++i) {
         if (i > 0) {
             CopyBytes(out, separator.data(), separator.size());
@@ -67,7 +67,7 @@ char* OutputFile::lineRoomAfterFlush(size_t size) {
     if (m_used + size > kBufferSize) flush();
     if (size > kBufferSize) return nullptr;
     if (m_used == 0) m_waitingSince = std::chrono::steady_clock::now();
-    return m_buffer.get() + m_used;
+    return m_buffer + m_used;
 }
 
 void OutputFile::append(std::string_view bytes) {
@@ -78,7 +78,7 @@ void OutputFile::append(std::string_view bytes) {
         return;
     }
     if (m_used == 0) m_waitingSince = std::chrono::steady_clock::now();
-    std::memcpy(m_buffer.get() + m_used, bytes.data(), bytes.size());
+    std::memcpy(m_buffer + m_used, bytes.data(), bytes.size());
     m_used += bytes.size();
 }
 
@@ -86,7 +86,7 @@ void OutputFile::flush() {
     if (m_used == 0) return;
     const size_t used = m_used;
     m_used = 0;  // what fails to be written is not tried again
-    write(std::string_view(m_buffer.get(), used), true);
+    write(std::string_view(m_buffer, used), true);
     m_wholeLines += used;
 }
 

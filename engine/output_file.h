@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "base/file_io.h"
+#include "base/zeroed_region.h"
 
 namespace velunt {
 
@@ -34,10 +35,10 @@ public:
     char* lineRoom(size_t size) {
         // Nearly always: a line waits already and this one fits behind it.
         if (m_used != 0 && size <= kBufferSize - m_used) [[likely]]
-            return m_buffer.get() + m_used;
+            return m_buffer + m_used;
         return lineRoomAfterFlush(size);
     }
-    void lineWritten(const char* end) { m_used = static_cast<size_t>(end - m_buffer.get()); }
+    void lineWritten(const char* end) { m_used = static_cast<size_t>(end - m_buffer); }
 
     // Adds `bytes` as they are, without a line end (a byte-order mark).
     void append(std::string_view bytes);
@@ -65,7 +66,8 @@ private:
 
     std::filesystem::path m_path;
     FileHandle m_file;
-    std::unique_ptr<char[]> m_buffer;  // kBufferSize bytes, m_used of them taken
+    ZeroedRegion m_memory;     // holds the buffer, on a large page where there is one
+    char* m_buffer = nullptr;  // kBufferSize bytes, m_used of them taken
     size_t m_used = 0;
     std::uint64_t m_wholeLines = 0;  // bytes in the file up to its last whole line
     std::chrono::steady_clock::time_point m_waitingSince;
