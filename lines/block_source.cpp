@@ -24,9 +24,11 @@ BlockSource::BlockSource(std::FILE* file, std::filesystem::path path, size_t blo
     // One region for all buffers, so that a few large pages can hold them.
     // The relaid bits and the code-line masks are only written when group
     // codes are read in pairs.
+    constexpr size_t kMaskArrays = 4;  // per block: the words taken below
     const size_t words = ZeroedRegion::takenBytes(windows, sizeof(std::uint64_t));
-    m_memory = ZeroedRegion(blocks * (ZeroedRegion::takenBytes(blockSize + 64, 1) + 4 * words) +
-                            ZeroedRegion::takenBytes(windows, sizeof(CodeLineMasks)));
+    m_memory =
+        ZeroedRegion(blocks * (ZeroedRegion::takenBytes(blockSize + 64, 1) + kMaskArrays * words) +
+                     ZeroedRegion::takenBytes(windows, sizeof(CodeLineMasks)));
     for (size_t i = 0; i < blocks; ++i) {
         auto block = std::make_unique<Block>();
         block->data = m_memory.take<char>(blockSize + 64);
