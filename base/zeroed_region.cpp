@@ -44,27 +44,35 @@ void unpoison([[maybe_unused]] void* start, [[maybe_unused]] size_t bytes) {
 
 ZeroedRegion::ZeroedRegion(size_t bytes) : m_size(bytes) {
     if (bytes == 0) return;
-#ifdef __linux__
-    // A mapping one large page longer than needed has a run of whole large
-    // pages inside it, the only memory that large pages can back.
     if (bytes > ~size_t{0} - 2 * kLargePage) throw std::bad_alloc();
-    const size_t whole = roundUp(bytes, kLargePage);
-    m_mappingSize = whole + kLargePage;
-    void* mapping =
-        ::mmap(nullptr, m_mappingSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (mapping == MAP_FAILED) throw std::bad_alloc();
-    m_mapping = mapping;
-    const auto address = reinterpret_cast<std::uintptr_t>(mapping);
-    m_data = reinterpret_cast<char*>(roundUp(address, kLargePage));
-    // A request only: where the system has no large page free, or they are
-    // switched off, the region is made of small pages.
-    ::madvise(m_data, whole, MADV_HUGEPAGE);
-#else
-    if (bytes > ~size_t{0} - kLine) throw std::bad_alloc();
+#ifdef __linux__
+    // Large pages back only aligned runs of 2 MiB: the region takes whole
+    // ones. One more is mapped, and what lies before the first boundary and
+    // after the region given back.
+    const size_t length = roundUp(bytes, kLargePage);
+    const size_t mapped = length + kLargePage;
+    void* const mapping =
+        ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapping != MAP_FAILED) {
+        char* const start = static_cast<char*>(mapping);
+        m_data =
+            reinterpret_cast<char*>(roundUp(reinterpret_cast<std::uintptr_t>(start), kLargePage));
+        const size_t head = static_cast<size_t>(m_data - start);
+        if (head > 0) ::munmap(start, head);
+        ::munmap(m_data + length, mapped - head - length);
+        m_mapping = m_data;
+        m_mappingSize = length;
+        // A request only: where the system has no large page free, or they
+        // are switched off, small pages serve.
+        ::madvise(m_data, length, MADV_HUGEPAGE);
+        poison(m_data, m_size);  // until handed out
+        return;
+    }
+    // Address space is short (a limit): the C library may still have room.
+#endif
     m_mapping = std::calloc(bytes + kLine, 1);
     if (!m_mapping) throw std::bad_alloc();
     m_data = reinterpret_cast<char*>(roundUp(reinterpret_cast<std::uintptr_t>(m_mapping), kLine));
-#endif
     poison(m_data, m_size);  // until handed out
 }
 
@@ -93,10 +101,13 @@ void ZeroedRegion::release() noexcept {
     if (!m_mapping) return;
     unpoison(m_data, m_size);  // the memory may be handed out again elsewhere
 #ifdef __linux__
-    ::munmap(m_mapping, m_mappingSize);
-#else
-    std::free(m_mapping);
+    if (m_mappingSize != 0) {
+        ::munmap(m_mapping, m_mappingSize);
+        m_mapping = nullptr;
+        return;
+    }
 #endif
+    std::free(m_mapping);
     m_mapping = nullptr;
 }
 

@@ -1,12 +1,14 @@
 #pragma once
 // Zeroed memory for the large buffers that a run keeps from its start to its
-// end (the blocks of the line reader and their masks). Fresh memory from the
-// system is zero until it is written, so nothing is touched before it is
-// used. Where the system hands out large pages on request (Linux), the region
-// asks for them: the first touch of each page costs a page fault, about 10 µs
-// in a virtual machine, so one 2 MiB page instead of 512 small ones takes
-// milliseconds off every run. A guard follows every span handed out; address
-// sanitizer builds poison it, so that reading past a buffer is still caught.
+// end (the blocks of the line reader and their masks, the table's buffer).
+// Fresh memory from the system is zero until it is written, so nothing is
+// touched before it is used. Where the system hands out large pages on
+// request (Linux), the region is made of whole ones: the first touch of each
+// page costs a page fault, about 10 µs in a virtual machine, so one 2 MiB
+// page instead of 512 small ones takes milliseconds off every run. Where
+// address space is short (a limit on it), the region comes from calloc().
+// A guard follows every span handed out; address sanitizer builds poison
+// it, so that reading past a buffer is still caught.
 #include <cstddef>
 #include <span>
 #include <type_traits>
@@ -49,7 +51,7 @@ private:
     size_t m_size = 0;
     size_t m_used = 0;
     void* m_mapping = nullptr;  // what the system handed out, to give back
-    size_t m_mappingSize = 0;
+    size_t m_mappingSize = 0;   // 0: m_mapping came from calloc()
 };
 
 }  // namespace velunt
