@@ -24,7 +24,7 @@ namespace velunt {
 
 namespace {
 
-[[maybe_unused]] constexpr size_t kLargePage = size_t{2} << 20;
+constexpr size_t kLargePage = size_t{2} << 20;
 
 size_t roundUp(size_t bytes, size_t to) { return (bytes + to - 1) / to * to; }
 
@@ -78,12 +78,7 @@ ZeroedRegion::ZeroedRegion(size_t bytes) : m_size(bytes) {
 
 ZeroedRegion::~ZeroedRegion() { release(); }
 
-ZeroedRegion::ZeroedRegion(ZeroedRegion&& other) noexcept
-    : m_data(std::exchange(other.m_data, nullptr)),
-      m_size(std::exchange(other.m_size, 0)),
-      m_used(std::exchange(other.m_used, 0)),
-      m_mapping(std::exchange(other.m_mapping, nullptr)),
-      m_mappingSize(std::exchange(other.m_mappingSize, 0)) {}
+ZeroedRegion::ZeroedRegion(ZeroedRegion&& other) noexcept { *this = std::move(other); }
 
 ZeroedRegion& ZeroedRegion::operator=(ZeroedRegion&& other) noexcept {
     if (this != &other) {

@@ -24,8 +24,6 @@ public:
     ZeroedRegion(ZeroedRegion&& other) noexcept;
     ZeroedRegion& operator=(ZeroedRegion&& other) noexcept;
 
-    size_t size() const { return m_size; }
-
     // Hands out `count` objects from the part not yet handed out, starting on a
     // cache line. T must be one whose all-zero bytes are its value (numbers,
     // structs of them). Throws std::bad_alloc when the rest is too small.
