@@ -54,4 +54,16 @@ inline bool ContainsByte(std::string_view text, char c) {
     return (BytesEqualTo(head, c) | BytesEqualTo(tail, c)) != 0;
 }
 
+// The same for a text with at least eight bytes readable from its start
+// (past its end they do not count): one load up to eight bytes.
+inline bool ContainsBytePadded(std::string_view text, char c) {
+    const std::size_t n = text.size();
+    if (n > 8 || std::endian::native != std::endian::little) return ContainsByte(text, c);
+    std::uint64_t word;
+    std::memcpy(&word, text.data(), 8);
+    // Flags above the lowest hit may be false, so only the lowest counts.
+    const std::uint64_t hits = BytesEqualTo(word, c);
+    return hits != 0 && static_cast<std::size_t>(std::countr_zero(hits)) < 8 * n;
+}
+
 }  // namespace velunt

@@ -137,15 +137,18 @@ public:
         longest = std::max(longest, m_masterkey.text().size());
         for (const LineMatcher& key : m_keys) longest = std::max(longest, key.text().size());
         m_reader.setLineLimit(longest);
+        m_inBlockWalk = !m_section && !m_tableText && config.columnCount > 0 &&
+                        m_keys.front().text() != m_masterkey.text();
     }
     ~Scan() override { m_reader.setBlockListener(nullptr); }
 
     double run() {
         const int columnCount = m_config.columnCount;
-        const LineMatcher objectStart("  0");
+        const LineMatcher& objectStart = m_objectStart;
         std::string_view line;
         // Reading a line succeeds exactly when the file is not at its end.
         for (;;) {
+            if (m_inBlockWalk) walkBlock();
             // Outside an object of the master type only object starts matter;
             // inside one, object starts and key lines.
             if (!m_inObject) {
@@ -189,6 +192,41 @@ public:
     }
 
 private:
+    // The loop of run() within the current block, on a cursor whose place
+    // stays in registers; every step (a skip, then an object start and its
+    // type line, or the awaited key and its value) is taken whole or left to
+    // run(). Only for runs where each stop of a skip is "  0" or the awaited
+    // key, and the type line can be no key.
+    void walkBlock() {
+        BlockCursor cursor;
+        if (!m_reader.lendCursor(cursor)) return;
+        const LineMatcher& objectStart = m_objectStart;
+        const int columnCount = m_config.columnCount;
+        bool inObject = m_inObject;
+        int keyIndex = m_nextKeyIndex;
+        std::uint32_t awaited = m_reader.keyLine(static_cast<size_t>(keyIndex));
+        for (;;) {
+            if (!(inObject ? cursor.skipTo(cursor.keyCandidates, awaited)
+                           : cursor.skipTo(cursor.objectStarts, BlockCursor::kAnyLine)))
+                break;
+            std::string_view first, second;
+            if (!cursor.nextTwo(first, second)) break;
+            if (objectStart.matches(first)) {
+                if (m_objectCounter == 0) m_types.add(second);
+                inObject = m_masterkey.matches(second);
+                if (inObject) objectBoundary();
+                keyIndex = 0;
+            } else {
+                captureLine(second, keyIndex);
+                if (++keyIndex == columnCount) inObject = false;
+            }
+            awaited = m_reader.keyLine(static_cast<size_t>(keyIndex == columnCount ? 0 : keyIndex));
+        }
+        m_reader.takeBackCursor(cursor);
+        m_inObject = inObject;
+        m_nextKeyIndex = keyIndex;
+    }
+
     void readRequired(std::string_view& line) {
         if (!m_reader.next(line)) throwCutDrawing();
     }
@@ -202,42 +240,60 @@ private:
     }
 
     void capture(std::string_view value, int index) {
+        if (!m_tableText && !m_reader.lastLineSpilled()) [[likely]] {
+            captureLine(value, index);
+            return;
+        }
         m_filled[index] = 1;
         std::string& slot = m_values[index];
         const Shift shift = m_shifts[index];
-        if (m_tableText) [[unlikely]] {
+        if (m_tableText) {
             captureConverted(value, slot, shift);
-        } else if (m_reader.lastLineSpilled()) {
+        } else {
             // A value that spans blocks is moved, not copied.
             m_reader.moveLastLineInto(slot);
             m_transform.applyInPlace(slot, shift);
-        } else {
-            // The usual cases write into the room the slot's earlier values
-            // left (its text beyond the view is stale): the value as read,
-            // or a number changed on its digits.
-            size_t size = value.size();
-            if (!m_transform.changes(value, shift)) {
-                if (size + kTextPadding > slot.size()) slot.resize(size + kTextPadding);
-                CopyBytes(slot.data(), value.data(), size);
-            } else {
-                constexpr size_t kRoom = kShortTransformRoom + kTextPadding;
-                if (slot.size() < kRoom) slot.resize(kRoom);
-                size = size <= kShortTransformRoom
-                           ? m_transform.writeShort(value, shift, slot.data())
-                           : 0;
-                if (size == 0) {
-                    slot.assign(value);
-                    m_transform.applyInPlace(slot, shift);
-                    size = padSlot(slot);
-                }
-            }
-            m_views[index] = std::string_view(slot.data(), size);
-            m_textBytes += size;
-            return;
         }
         const size_t size = padSlot(slot);
         m_views[index] = std::string_view(slot.data(), size);
         m_textBytes += size;
+        noteLargeSlot(slot);
+    }
+
+    // A value line that lies in the block, with the reader's readable slack
+    // after it. The usual cases write into the room the slot's earlier
+    // values left (its text beyond the view is stale): the value as read, or
+    // a number changed on its digits.
+    void captureLine(std::string_view value, int index) {
+        m_filled[index] = 1;
+        std::string& slot = m_values[index];
+        const Shift shift = m_shifts[index];
+        size_t size = value.size();
+        if (!m_transform.changesPadded(value, shift)) {
+            if (size + kTextPadding > slot.size()) [[unlikely]] {
+                slot.resize(size + kTextPadding);
+                noteLargeSlot(slot);
+            }
+            CopyBytes(slot.data(), value.data(), size);
+        } else {
+            constexpr size_t kRoom = kShortTransformRoom + kTextPadding;
+            if (slot.size() < kRoom) slot.resize(kRoom);
+            size =
+                size <= kShortTransformRoom ? m_transform.writeShort(value, shift, slot.data()) : 0;
+            if (size == 0) {
+                slot.assign(value);
+                m_transform.applyInPlace(slot, shift);
+                size = padSlot(slot);
+                noteLargeSlot(slot);
+            }
+        }
+        m_views[index] = std::string_view(slot.data(), size);
+        m_textBytes += size;
+    }
+
+    // A very long value's room is given back at the next object.
+    void noteLargeSlot(const std::string& slot) {
+        if (slot.capacity() > kKeptValueCapacity) m_largeSlot = true;
     }
 
     // Gives a short text in `slot` the bytes a line may read past it (a long
@@ -275,10 +331,11 @@ private:
         m_objectCounter += 1;
         m_current = &m_views;
         m_textBytes = 0;
-        for (size_t i = 0; i < m_values.size(); ++i) {
-            m_views[i] = kNoText;
-            // Give back what a very long value took.
-            if (m_values[i].capacity() > kKeptValueCapacity) std::string().swap(m_values[i]);
+        std::fill(m_views.begin(), m_views.end(), kNoText);
+        if (m_largeSlot) [[unlikely]] {
+            for (std::string& value : m_values)
+                if (value.capacity() > kKeptValueCapacity) std::string().swap(value);
+            m_largeSlot = false;
         }
         m_nextKeyIndex = 0;
     }
@@ -322,6 +379,7 @@ private:
     std::uint64_t m_totalBytes;
     std::vector<int> m_fieldOrder;
     LineMatcher m_masterkey;
+    LineMatcher m_objectStart{"  0"};
     std::vector<LineMatcher> m_keys;
     std::vector<std::string> m_values;            // room for the current object's values
     std::vector<std::string_view> m_views;        // the values themselves (in m_values)
@@ -337,6 +395,8 @@ private:
     size_t m_textBytes = 0;                          // in all texts of *m_current
     RecordLine m_line;
     bool m_inObject = false;
+    bool m_inBlockWalk = false;  // walkBlock() may take steps
+    bool m_largeSlot = false;    // a slot of m_values holds a very long value's room
     int m_nextKeyIndex = 0;
     double m_objectCounter = 0;
 };

@@ -59,6 +59,14 @@ public:
                (m_settings.replacePercentC && ContainsByte(value, '%'));
     }
 
+    // The same for a value with at least eight bytes readable from its
+    // start (a line from the line reader).
+    bool changesPadded(std::string_view value, Shift shift) const {
+        return shift != Shift::None ||
+               (m_settings.replaceDecimalPoint && ContainsBytePadded(value, '.')) ||
+               (m_settings.replacePercentC && ContainsBytePadded(value, '%'));
+    }
+
     // What apply() makes of a short plain number ("4415041.844", "-0.5"),
     // written into `out` (kShortTransformRoom bytes) without a detour
     // through a double; returns its size, or 0 for any other value, and

@@ -83,6 +83,7 @@
 #include <string_view>
 #include <vector>
 
+#include "lines/block_cursor.h"
 #include "lines/block_source.h"
 #include "lines/window_masks.h"
 
@@ -142,6 +143,35 @@ public:
     void skipToKeyOrObjectStart(size_t index) {
         if (m_keysShaped) skipTo(m_keyCandidates, m_keyLines[index]);
     }
+
+    // Lends the place in the current block for a tight loop, when the keys
+    // are shaped and nothing else needs the reader there: no line spans
+    // blocks, and the block has no relaid group codes. The reader must not be
+    // used until takeBackCursor() gives it back; skips with the cursor stop
+    // at the same lines as skipToObjectStart() and skipToKeyOrObjectStart().
+    bool lendCursor(BlockCursor& cursor) const {
+        if (!m_keysShaped || m_spillActive || m_blockRelaid || m_data == nullptr) return false;
+        cursor.data = m_data;
+        cursor.lineEnds = m_masks;
+        cursor.objectStarts = m_objectStarts;
+        cursor.keyCandidates = m_keyCandidates;
+        cursor.length = m_length;
+        cursor.windowCount = m_windowCount;
+        cursor.window = m_window;
+        cursor.mask = m_mask;
+        cursor.position = m_position;
+        cursor.threeBytes = m_threeBytes;
+        cursor.objectStartLine = m_objectStartLine;
+        return true;
+    }
+    void takeBackCursor(const BlockCursor& cursor) {
+        m_window = cursor.window;
+        m_mask = cursor.mask;
+        m_position = cursor.position;
+    }
+    // keys[index] (of the keys given to setKeys()) as BlockCursor::skipTo()
+    // awaits it.
+    std::uint32_t keyLine(size_t index) const { return m_keyLines[index]; }
 
     // Reads the file in code/value pairs and hands out each group-code line
     // written otherwise than in the standard layout ("0", " 10", "  100") as

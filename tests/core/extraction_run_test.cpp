@@ -411,12 +411,13 @@ std::string manyObjects(int layout, const char* end) {
     return bytes;
 }
 
+const std::string kEightColumns =
+    "masterkey=TEXT\r\ntrennzeich=;\r\ndezzeich=,\r\n[Spalten]\r\n  8|1|Layer\r\n"
+    " 10|2|RW\r\n 20|3|HW\r\n  7|4|Stil\r\n 30|5|Z\r\n  1|6|Text\r\n 50|7|W\r\n"
+    "  5|8|H\r\n\r\n";
+
 TEST_F(ExtractionRunTest, ReadsManyObjectsAlikeInEveryLayout) {
-    const std::string eightColumns =
-        "masterkey=TEXT\r\ntrennzeich=;\r\ndezzeich=,\r\n[Spalten]\r\n  8|1|Layer\r\n"
-        " 10|2|RW\r\n 20|3|HW\r\n  7|4|Stil\r\n 30|5|Z\r\n  1|6|Text\r\n 50|7|W\r\n"
-        "  5|8|H\r\n\r\n";
-    for (const std::string& ini : {std::string(kTextIni), eightColumns}) {
+    for (const std::string& ini : {std::string(kTextIni), kEightColumns}) {
         for (const bool shift : {false, true}) {
             m_settings.shiftCoordinates = shift;
             m_settings.replaceDecimalPoint = shift;
@@ -428,6 +429,28 @@ TEST_F(ExtractionRunTest, ReadsManyObjectsAlikeInEveryLayout) {
                 for (const char* end : {"\r\n", "\n"})
                     EXPECT_EQ(run(ini, manyObjects(layout, end)), expected)
                         << "layout " << layout << (end[0] == '\n' ? ", LF" : ", CR LF");
+        }
+    }
+}
+
+// Blocks of odd sizes end inside lines, inside CR LF pairs and inside
+// objects, on either side of the reading thread.
+TEST_F(ExtractionRunTest, ReadsTheSameTableInBlocksOfAnySize) {
+    for (const std::string& ini : {std::string(kTextIni), kEightColumns}) {
+        for (const char* end : {"\r\n", "\n"}) {
+            m_settings.readBlockSize = 0;
+            m_settings.readAhead = true;
+            const std::string drawing = manyObjects(2, end);
+            const std::string expected = run(ini, drawing);
+            ASSERT_GT(expected.size(), 20000u);
+            for (const size_t blockSize : {61, 333, 4096})
+                for (const bool readAhead : {false, true}) {
+                    m_settings.readBlockSize = blockSize;
+                    m_settings.readAhead = readAhead;
+                    EXPECT_EQ(run(ini, drawing), expected)
+                        << "blocks of " << blockSize << (readAhead ? ", read ahead" : "")
+                        << (end[0] == '\n' ? ", LF" : ", CR LF");
+                }
         }
     }
 }
