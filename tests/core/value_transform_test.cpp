@@ -186,6 +186,27 @@ TEST(TransformValue, FindsMarksAtEveryPlaceOfShortValues) {
     }
 }
 
+// A value read from a line is followed by more readable bytes (the line end,
+// the next lines); a mark among them must not count as the value's.
+TEST(ValueTransform, LooksOnlyAtTheValuesOwnBytes) {
+    for (const bool decimalPoint : {false, true}) {
+        RunSettings settings;
+        settings.replacePercentC = !decimalPoint;
+        settings.replaceDecimalPoint = decimalPoint;
+        const ValueTransform transform(settings);
+        const char mark = decimalPoint ? '.' : '%';
+        for (size_t length = 0; length <= 20; ++length)
+            for (size_t at = 0; at < length + 8; ++at) {
+                std::string bytes(length + 8, 'x');
+                bytes[at] = mark;
+                EXPECT_EQ(
+                    transform.changesPadded(std::string_view(bytes.data(), length), Shift::None),
+                    at < length)
+                    << length << " bytes, the mark at " << at;
+            }
+    }
+}
+
 // The text of scaled / 10^fractionDigits, as a drawing writes it.
 std::string decimalText(long long scaled, int fractionDigits, const char* sign = "-") {
     std::string digits = std::to_string(scaled < 0 ? -scaled : scaled);
