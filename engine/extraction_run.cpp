@@ -144,7 +144,7 @@ public:
 
     double run() {
         const int columnCount = m_config.columnCount;
-        const LineMatcher& objectStart = m_objectStart;
+        const LineMatcher objectStart("  0");
         std::string_view line;
         // Reading a line succeeds exactly when the file is not at its end.
         for (;;) {
@@ -200,24 +200,24 @@ private:
     void walkBlock() {
         BlockCursor cursor;
         if (!m_reader.lendCursor(cursor)) return;
-        const LineMatcher& objectStart = m_objectStart;
         const int columnCount = m_config.columnCount;
         bool inObject = m_inObject;
         int keyIndex = m_nextKeyIndex;
         std::uint32_t awaited = m_reader.keyLine(static_cast<size_t>(keyIndex));
         for (;;) {
-            if (!(inObject ? cursor.skipTo(cursor.keyCandidates, awaited)
-                           : cursor.skipTo(cursor.objectStarts, BlockCursor::kAnyLine)))
+            bool atObjectStart = true;
+            if (!(inObject ? cursor.skipToKeyOrObjectStart(awaited, atObjectStart)
+                           : cursor.skipToObjectStart()))
                 break;
-            std::string_view first, second;
-            if (!cursor.nextTwo(first, second)) break;
-            if (objectStart.matches(first)) {
-                if (m_objectCounter == 0) m_types.add(second);
-                inObject = m_masterkey.matches(second);
+            std::string_view line;  // the type line, or the awaited key's value
+            if (!cursor.takeLineAfterStop(line)) break;
+            if (atObjectStart) {
+                if (m_objectCounter == 0) m_types.add(line);
+                inObject = m_masterkey.matches(line);
                 if (inObject) objectBoundary();
                 keyIndex = 0;
             } else {
-                captureLine(second, keyIndex);
+                captureLine(line, keyIndex);
                 if (++keyIndex == columnCount) inObject = false;
             }
             awaited = m_reader.keyLine(static_cast<size_t>(keyIndex == columnCount ? 0 : keyIndex));
@@ -379,7 +379,6 @@ private:
     std::uint64_t m_totalBytes;
     std::vector<int> m_fieldOrder;
     LineMatcher m_masterkey;
-    LineMatcher m_objectStart{"  0"};
     std::vector<LineMatcher> m_keys;
     std::vector<std::string> m_values;            // room for the current object's values
     std::vector<std::string_view> m_views;        // the values themselves (in m_values)

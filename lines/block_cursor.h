@@ -2,11 +2,12 @@
 // The line reader's place in its current block, as a value a caller keeps in
 // local variables for a tight loop (LineReader::lendCursor()). Its members
 // may live in registers: the reader's own are reloaded after every store
-// through a char pointer, which may alias them. It only moves within the
-// block, and only while nothing needs the reader itself: at a line that may
-// go on into the next block, or a skip that finds no mark in the rest of the
-// block, it refuses (false, the cursor as it was) and the caller gives it
-// back (LineReader::takeBackCursor()) and reads on with the reader.
+// through a char pointer, which may alias them. It moves from stop to stop,
+// each a marked three-byte line ("  0" or a key), and only within the
+// block: at a line that may go on into the next block, or a skip that finds
+// no mark in the rest of it, it refuses (false, the cursor as it was), and
+// the caller gives it back (LineReader::takeBackCursor()) and reads on with
+// the reader.
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -15,38 +16,42 @@
 namespace velunt {
 
 struct BlockCursor {
-    static constexpr std::uint32_t kAnyLine = ~std::uint32_t{0};
+    // Moves on to the next line that reads "  0" (an object start).
+    bool skipToObjectStart() { return skipTo(objectStarts, kAnyLine); }
 
-    // The next two lines, each with its line end in the block and not at its
-    // last byte (which may be a CR whose LF is in the next block); false,
-    // and nothing taken, when either is not.
-    bool nextTwo(std::string_view& first, std::string_view& second) {
-        size_t w = window, start = position;
-        std::uint64_t m = mask;
-        if (!take(w, m, start, first) || !take(w, m, start, second)) return false;
-        window = w;
-        mask = m;
-        position = start;
+    // Moves on to the next line that reads `awaited` (a key as
+    // LineReader::keyLine() gives it) or "  0"; `objectStart` tells which.
+    bool skipToKeyOrObjectStart(std::uint32_t awaited, bool& objectStart) {
+        if (!skipTo(keyCandidates, awaited)) return false;
+        objectStart = threeByteLine(position) == objectStartLine;
         return true;
     }
 
-    // Moves on to the first line at or after the position whose bit is set
-    // in `marks` and, unless `awaited` is kAnyLine, whose three bytes are
-    // `awaited` or "  0"; false, not moved, when there is none in the block.
-    bool skipTo(const std::uint64_t* marks, std::uint32_t awaited) {
-        size_t w = position / 64;
-        if (w >= windowCount) return false;
-        std::uint64_t hits =
-            firstWorthStopping(w, marks[w] & (~std::uint64_t{0} << (position % 64)), awaited);
-        while (hits == 0) {
+    // Passes the line a skip stopped at and hands out the line after it,
+    // when its line end is in the block and not at its last byte (which may
+    // be a CR whose LF is in the next block).
+    bool takeLineAfterStop(std::string_view& line) {
+        const size_t stopEnd = position + 3;  // a stop has three bytes
+        if (stopEnd + 1 >= length) return false;
+        // The line's end is looked for from the byte after the stop's line
+        // end, not from the line's start: an LF there is no line end of its
+        // own, and the search need not wait for the bytes to be read.
+        size_t w = (stopEnd + 1) / 64;
+        std::uint64_t ends = lineEnds[w] & (~std::uint64_t{0} << ((stopEnd + 1) % 64));
+        while (ends == 0) {
             if (++w >= windowCount) return false;
-            hits = firstWorthStopping(w, marks[w], awaited);
+            ends = lineEnds[w];
         }
-        position = w * 64 + static_cast<size_t>(std::countr_zero(hits));
-        window = w;
-        mask = lineEnds[w] & (~std::uint64_t{0} << (position % 64));
+        const size_t end = w * 64 + static_cast<size_t>(std::countr_zero(ends));
+        if (end + 1 >= length) return false;
+        const size_t start = afterLineEnd(stopEnd);
+        line = std::string_view(data + start, end - start);
+        from = end + 1;
+        position = afterLineEnd(end);
         return true;
     }
+
+    static constexpr std::uint32_t kAnyLine = ~std::uint32_t{0};
 
     const char* data;
     const std::uint64_t* lineEnds;
@@ -54,37 +59,49 @@ struct BlockCursor {
     const std::uint64_t* keyCandidates;
     size_t length;                  // valid bytes in the block
     size_t windowCount;             // windows covering `length`
-    size_t window;                  // window that `mask` belongs to
-    std::uint64_t mask;             // its line ends not yet handed out
     size_t position;                // start of the next line
+    size_t from;                    // marks and line ends are looked for from here on
     std::uint32_t threeBytes;       // the first three bytes of a word
-    std::uint32_t objectStartLine;  // "  0" as three bytes
+    std::uint32_t objectStartLine;  // "  0" as threeByteLine() reads it
 
 private:
-    bool take(size_t& w, std::uint64_t& m, size_t& start, std::string_view& line) const {
-        while (m == 0) {
+    // Moves on to the first line at or after the position whose bit is set
+    // in `marks` (no line starts between `from` and the position) and, unless `awaited` is
+    // kAnyLine, whose three bytes are `awaited` or "  0".
+    bool skipTo(const std::uint64_t* marks, std::uint32_t awaited) {
+        size_t w = from / 64;
+        if (w >= windowCount) return false;
+        std::uint64_t hits =
+            firstWorthStopping(w, marks[w] & (~std::uint64_t{0} << (from % 64)), awaited);
+        while (hits == 0) {
             if (++w >= windowCount) return false;
-            m = lineEnds[w];
+            hits = firstWorthStopping(w, marks[w], awaited);
         }
-        const size_t end = w * 64 + static_cast<size_t>(std::countr_zero(m));
-        if (end + 1 >= length) return false;
-        m &= m - 1;
-        line = std::string_view(data + start, end - start);
-        // The LF of a CR LF pair is no line end of its own.
-        start = end + 1 + ((data[end] == '\r') & (data[end + 1] == '\n'));
+        position = from = w * 64 + static_cast<size_t>(std::countr_zero(hits));
         return true;
     }
 
-    // `hits` (marks of window `w`) from the first line worth stopping at on.
     std::uint64_t firstWorthStopping(size_t w, std::uint64_t hits, std::uint32_t awaited) const {
         if (awaited == kAnyLine) return hits;
         for (; hits != 0; hits &= hits - 1) {
-            std::uint32_t word;
-            std::memcpy(&word, data + w * 64 + static_cast<size_t>(std::countr_zero(hits)), 4);
-            const std::uint32_t line = word & threeBytes;
+            const std::uint32_t line =
+                threeByteLine(w * 64 + static_cast<size_t>(std::countr_zero(hits)));
             if (line == awaited || line == objectStartLine) break;
         }
         return hits;
+    }
+
+    // The first three bytes at `start` as one word (the fourth cleared).
+    std::uint32_t threeByteLine(size_t start) const {
+        std::uint32_t word;
+        std::memcpy(&word, data + start, 4);
+        return word & threeBytes;
+    }
+
+    // The start of the line after the line end at `end`, which is not the
+    // block's last byte; the LF of a CR LF pair is no line end of its own.
+    size_t afterLineEnd(size_t end) const {
+        return end + 1 + ((data[end] == '\r') & (data[end + 1] == '\n'));
     }
 };
 

@@ -157,17 +157,19 @@ public:
         cursor.keyCandidates = m_keyCandidates;
         cursor.length = m_length;
         cursor.windowCount = m_windowCount;
-        cursor.window = m_window;
-        cursor.mask = m_mask;
-        cursor.position = m_position;
+        cursor.position = cursor.from = m_position;
         cursor.threeBytes = m_threeBytes;
         cursor.objectStartLine = m_objectStartLine;
         return true;
     }
     void takeBackCursor(const BlockCursor& cursor) {
-        m_window = cursor.window;
-        m_mask = cursor.mask;
-        m_position = cursor.position;
+        if (cursor.position < m_length) {
+            moveTo(cursor.position);
+        } else {  // at the end of the block
+            m_position = cursor.position;
+            m_window = m_windowCount - 1;
+            m_mask = 0;
+        }
     }
     // keys[index] (of the keys given to setKeys()) as BlockCursor::skipTo()
     // awaits it.
