@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/always_inline.h"
 #include "base/copy_bytes.h"
 #include "base/file_io.h"
 #include "base/read_number.h"
@@ -148,7 +149,7 @@ public:
         std::string_view line;
         // Reading a line succeeds exactly when the file is not at its end.
         for (;;) {
-            if (m_inBlockWalk) walkBlock();
+            if (m_inBlockWalk && m_reader.canLendCursor()) walkBlock();
             // Outside an object of the master type only object starts matter;
             // inside one, object starts and key lines.
             if (!m_inObject) {
@@ -197,13 +198,17 @@ private:
     // type line, or the awaited key and its value) is taken whole or left to
     // run(). Only for runs where each stop of a skip is "  0" or the awaited
     // key, and the type line can be no key.
-    void walkBlock() {
+    VELUNT_NEVER_INLINE void walkBlock() {
         BlockCursor cursor;
         if (!m_reader.lendCursor(cursor)) return;
         const int columnCount = m_config.columnCount;
         bool inObject = m_inObject;
         int keyIndex = m_nextKeyIndex;
-        std::uint32_t awaited = m_reader.keyLine(static_cast<size_t>(keyIndex));
+        // After the last key no key is awaited until the next object.
+        const auto awaitedKey = [&] {
+            return m_reader.keyLine(static_cast<size_t>(keyIndex == columnCount ? 0 : keyIndex));
+        };
+        std::uint32_t awaited = awaitedKey();
         for (;;) {
             bool atObjectStart = true;
             if (!(inObject ? cursor.skipToKeyOrObjectStart(awaited, atObjectStart)
@@ -220,7 +225,7 @@ private:
                 captureLine(line, keyIndex);
                 if (++keyIndex == columnCount) inObject = false;
             }
-            awaited = m_reader.keyLine(static_cast<size_t>(keyIndex == columnCount ? 0 : keyIndex));
+            awaited = awaitedKey();
         }
         m_reader.takeBackCursor(cursor);
         m_inObject = inObject;

@@ -144,13 +144,18 @@ public:
         if (m_keysShaped) skipTo(m_keyCandidates, m_keyLines[index]);
     }
 
-    // Lends the place in the current block for a tight loop, when the keys
-    // are shaped and nothing else needs the reader there: no line spans
-    // blocks, and the block has no relaid group codes. The reader must not be
-    // used until takeBackCursor() gives it back; skips with the cursor stop
-    // at the same lines as skipToObjectStart() and skipToKeyOrObjectStart().
+    // Lends the place in the current block to a tight loop (BlockCursor),
+    // when the keys are shaped and nothing else needs the reader there: no
+    // line spans blocks, and the block has no relaid group codes. Skips with
+    // the cursor stop at the same lines as skipToObjectStart() and
+    // skipToKeyOrObjectStart(); its lines are views into the block, valid as
+    // those of next() in it. The reader must not be used until
+    // takeBackCursor() gives the place back.
+    bool canLendCursor() const {
+        return m_keysShaped && !m_spillActive && !m_blockRelaid && m_data != nullptr;
+    }
     bool lendCursor(BlockCursor& cursor) const {
-        if (!m_keysShaped || m_spillActive || m_blockRelaid || m_data == nullptr) return false;
+        if (!canLendCursor()) return false;
         cursor.data = m_data;
         cursor.lineEnds = m_masks;
         cursor.objectStarts = m_objectStarts;
@@ -171,8 +176,8 @@ public:
             m_mask = 0;
         }
     }
-    // keys[index] (of the keys given to setKeys()) as BlockCursor::skipTo()
-    // awaits it.
+    // keys[index] (of the keys given to setKeys()) as
+    // BlockCursor::skipToKeyOrObjectStart() awaits it.
     std::uint32_t keyLine(size_t index) const { return m_keyLines[index]; }
 
     // Reads the file in code/value pairs and hands out each group-code line
