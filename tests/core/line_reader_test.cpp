@@ -59,7 +59,9 @@ TEST(LineReader, ReadsGroupCodesInPairsAcrossBlockEdges) {
     const std::string kInputs[] = {
         "0\nSECTION\n2\nENTITIES\n0\nTEXT\n10\n1.5\n20\n0\n 70\n0\n  100\nX\n0\nEOF",
         " 0\r\nTEXT\r\n10 \r\n1\r\n\r\n  0\r\nNAME\r\n  1\r\n0\r\n1001\r\n 1001\r\n",
-        "\xEF\xBB\xBF0\rSECTION\r2\r0\r0\r0\r" + kLongCode + "\r\n" + kLongCode + "\n0",
+        "\xEF\xBB\xBF"
+        "0\rSECTION\r2\r0\r0\r0\r" +
+            kLongCode + "\r\n" + kLongCode + "\n0",
         "  0\nTEXT\n 10\n 10\n 20\n0\n  0\nEOF\n",
     };
     for (const std::string& input : kInputs) {
