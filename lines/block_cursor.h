@@ -65,9 +65,9 @@ struct BlockCursor {
     std::uint32_t objectStartLine;  // "  0" as threeByteLine() reads it
 
 private:
-    // Moves on to the first line at or after the position whose bit is set
-    // in `marks` (no line starts between `from` and the position) and, unless `awaited` is
-    // kAnyLine, whose three bytes are `awaited` or "  0".
+    // Moves on to the first line at or after `from` whose bit is set in
+    // `marks` and, unless `awaited` is kAnyLine, whose three bytes are
+    // `awaited` or "  0". No line starts between `from` and `position`.
     bool skipTo(const std::uint64_t* marks, std::uint32_t awaited) {
         size_t w = from / 64;
         if (w >= windowCount) return false;
