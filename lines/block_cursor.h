@@ -15,6 +15,31 @@
 
 namespace velunt {
 
+// A skip that stops at every marked line awaits no particular key.
+inline constexpr std::uint32_t kAnyLine = ~std::uint32_t{0};
+
+// The first three bytes at `p` as one word, the fourth cleared by
+// `threeBytes`.
+inline std::uint32_t ThreeByteWord(const char* p, std::uint32_t threeBytes) {
+    std::uint32_t word;
+    std::memcpy(&word, p, 4);
+    return word & threeBytes;
+}
+
+// `hits`, the marked three-byte lines of the 64-byte window at `window`,
+// from the first whose word is `awaited` or `objectStartLine` on; all of them
+// for kAnyLine.
+inline std::uint64_t FirstAwaitedOrObjectStart(const char* window, std::uint64_t hits,
+                                               std::uint32_t awaited, std::uint32_t threeBytes,
+                                               std::uint32_t objectStartLine) {
+    if (awaited == kAnyLine) return hits;
+    for (; hits != 0; hits &= hits - 1) {
+        const std::uint32_t line = ThreeByteWord(window + std::countr_zero(hits), threeBytes);
+        if (line == awaited || line == objectStartLine) break;
+    }
+    return hits;
+}
+
 struct BlockCursor {
     // Moves on to the next line that reads "  0" (an object start).
     bool skipToObjectStart() { return skipTo(objectStarts, kAnyLine); }
@@ -23,7 +48,7 @@ struct BlockCursor {
     // LineReader::keyLine() gives it) or "  0"; `objectStart` tells which.
     bool skipToKeyOrObjectStart(std::uint32_t awaited, bool& objectStart) {
         if (!skipTo(keyCandidates, awaited)) return false;
-        objectStart = threeByteLine(position) == objectStartLine;
+        objectStart = ThreeByteWord(data + position, threeBytes) == objectStartLine;
         return true;
     }
 
@@ -51,8 +76,6 @@ struct BlockCursor {
         return true;
     }
 
-    static constexpr std::uint32_t kAnyLine = ~std::uint32_t{0};
-
     const char* data;
     const std::uint64_t* lineEnds;
     const std::uint64_t* objectStarts;
@@ -62,7 +85,7 @@ struct BlockCursor {
     size_t position;                // start of the next line
     size_t from;                    // marks and line ends are looked for from here on
     std::uint32_t threeBytes;       // the first three bytes of a word
-    std::uint32_t objectStartLine;  // "  0" as threeByteLine() reads it
+    std::uint32_t objectStartLine;  // "  0" as ThreeByteWord() reads it
 
 private:
     // Moves on to the first line at or after `from` whose bit is set in
@@ -82,20 +105,7 @@ private:
     }
 
     std::uint64_t firstWorthStopping(size_t w, std::uint64_t hits, std::uint32_t awaited) const {
-        if (awaited == kAnyLine) return hits;
-        for (; hits != 0; hits &= hits - 1) {
-            const std::uint32_t line =
-                threeByteLine(w * 64 + static_cast<size_t>(std::countr_zero(hits)));
-            if (line == awaited || line == objectStartLine) break;
-        }
-        return hits;
-    }
-
-    // The first three bytes at `start` as one word (the fourth cleared).
-    std::uint32_t threeByteLine(size_t start) const {
-        std::uint32_t word;
-        std::memcpy(&word, data + start, 4);
-        return word & threeBytes;
+        return FirstAwaitedOrObjectStart(data + w * 64, hits, awaited, threeBytes, objectStartLine);
     }
 
     // The start of the line after the line end at `end`, which is not the

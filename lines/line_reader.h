@@ -253,12 +253,8 @@ private:
         if (awaited == kAnyLine) return hits;
         if (m_blockRelaid) [[unlikely]]
             return firstWorthStoppingRelaid(w, hits, awaited);
-        for (; hits != 0; hits &= hits - 1) {
-            const std::uint32_t line =
-                threeByteLine(m_data + w * 64 + static_cast<size_t>(std::countr_zero(hits)));
-            if (line == awaited || line == m_objectStartLine) break;
-        }
-        return hits;
+        return FirstAwaitedOrObjectStart(m_data + w * 64, hits, awaited, m_threeBytes,
+                                         m_objectStartLine);
     }
     std::uint64_t firstWorthStoppingRelaid(size_t w, std::uint64_t hits,
                                            std::uint32_t awaited) const;
@@ -267,12 +263,7 @@ private:
     // will be handed out when that has three bytes, else kAnyLine.
     std::uint32_t relaidBlockCandidate(size_t start) const;
     // The first three bytes at `p` as one word (the fourth byte cleared).
-    std::uint32_t threeByteLine(const char* p) const {
-        std::uint32_t word;
-        std::memcpy(&word, p, 4);
-        return word & m_threeBytes;
-    }
-    static constexpr std::uint32_t kAnyLine = ~std::uint32_t{0};
+    std::uint32_t threeByteLine(const char* p) const { return ThreeByteWord(p, m_threeBytes); }
 
     void moveTo(size_t position) {
         m_position = position;
