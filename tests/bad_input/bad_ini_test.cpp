@@ -1,8 +1,8 @@
 // velunt.ini files that are missing, empty, broken, huge or oddly encoded.
 #include <algorithm>
 
-#include "../core/scoped_environment.h"
 #include "bad_input.h"
+#include "scoped_environment.h"
 
 namespace velunt::testing {
 namespace {

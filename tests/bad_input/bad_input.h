@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "../cli/cli_process.h"
+#include "cli_process.h"
 
 namespace velunt::testing {
 

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "../core/scoped_environment.h"
 #include "cli_process.h"
+#include "scoped_environment.h"
 
 namespace velunt::testing {
 namespace {

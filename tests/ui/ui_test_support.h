@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "../core/test_files.h"
+#include "test_files.h"
 #include "ui/form1.h"
 #include "ui/window_platform.h"
 

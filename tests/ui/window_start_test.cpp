@@ -7,7 +7,7 @@
 #include <QLabel>
 #include <cstdlib>
 
-#include "../core/scoped_environment.h"
+#include "scoped_environment.h"
 #include "ui/start_up.h"
 #include "ui/window_options.h"
 #include "ui_test_support.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "../core/test_files.h"
+#include "test_files.h"
 
 #ifndef _WIN32
 #include <sys/wait.h>

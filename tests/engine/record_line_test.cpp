@@ -142,11 +142,5 @@ TEST(WritePaddedRecordLine, WritesWhatThePlainWriterWrites) {
     }
 }
 
-TEST(TrimSpaces, RemovesOnlySpaces) {
-    EXPECT_EQ(TrimSpaces("  a b  "), "a b");
-    EXPECT_EQ(TrimSpaces("\ta\t"), "\ta\t");
-    EXPECT_EQ(TrimSpaces("   "), "");
-}
-
 }  // namespace
 }  // namespace velunt
