@@ -147,7 +147,8 @@ private:
     int m_fd = -1;
 };
 
-class Fault : public BadInputTest {
+// A second run on the same table, or a signal, reaching a run under way.
+class Interference : public BadInputTest {
 protected:
     // A reader that went away must not end the test with SIGPIPE.
     void SetUp() override {
@@ -173,7 +174,7 @@ constexpr int kObjectsAfter = 50000;
 
 // Two runs on one table: the second stops with 70 before it empties
 // anything, the first finishes its table undisturbed.
-TEST_F(Fault, ASecondRunOnTheSameTableIsRefused) {
+TEST_F(Interference, ASecondRunOnTheSameTableIsRefused) {
     FifoDrawing fifo(path("lang.dxf"));
     CliChild first(m_dir.path(), {"--dxf", "lang.dxf"});
     ASSERT_TRUE(fifo.open(first)) << first.err();
@@ -200,7 +201,7 @@ TEST_F(Fault, ASecondRunOnTheSameTableIsRefused) {
 // Ctrl+C or SIGTERM in the middle of a run: it stops at the next block,
 // writes the lines complete by then, reports 18 and ends with 128 + the
 // signal's number.
-TEST_F(Fault, ASignalEndsTheRunOnALineBoundary) {
+TEST_F(Interference, ASignalEndsTheRunOnALineBoundary) {
     const std::string whole = tableOf(kObjectsBefore + kObjectsAfter);
     for (const auto& [number, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}}) {
         WriteFile(path("out.txt"), kOldOutput);
@@ -228,12 +229,12 @@ TEST_F(Fault, ASignalEndsTheRunOnALineBoundary) {
 
 // A table that does not fit: the error is 61 and the file holds the whole
 // lines that did fit, never a cut-off number.
-class FullDisk : public Fault {
+class FullDisk : public Interference {
 protected:
     static constexpr int kObjects = 20000;  // a table of about 700 KB
 
     void SetUp() override {
-        Fault::SetUp();
+        Interference::SetUp();
         writeDrawing(kSectionStart + textObjects(0, kObjects) + kSectionEnd);
     }
     void expectWholeLinesAndError61(const CliResult& r, const std::string& table) {

@@ -1,4 +1,4 @@
-// Faults the system causes rather than the input: limits on threads and
+// SystemFault the system causes rather than the input: limits on threads and
 // memory, a drawing that changes while it is read, a line longer than the
 // memory allowed.
 #include <sys/stat.h>
@@ -20,7 +20,7 @@ namespace {
 const std::string kObject = "  0\r\nTEXT\r\n 10\r\n1.5\r\n 20\r\n2.5\r\n  1\r\nA\r\n";
 const std::string kTable = "RW;HW;Text;Index\r\n1.5;2.5;A;1\r\n";
 
-class Faults : public BadInputTest {
+class SystemFault : public BadInputTest {
 protected:
     // Runs `script` with bash (for `ulimit -u`) in the test's folder, `$CLI` naming
     // velunt-cli; stderr comes back in `err`.
@@ -54,7 +54,7 @@ protected:
 
 // Under a limit on threads or memory a batch runs with the workers it could
 // start; an item whose memory ran out fails with 7, never the whole batch.
-TEST_F(Faults, BatchAtThreadAndMemoryLimitsDegrades) {
+TEST_F(SystemFault, BatchAtThreadAndMemoryLimitsDegrades) {
     struct Case {
         const char* what;
         std::string prefix;  // sets the limit for velunt-cli
@@ -136,7 +136,7 @@ public:
 
 // A drawing appended to or cut while it is read: error 57, and the table
 // holds the whole lines of what was read.
-TEST_F(Faults, DrawingChangedDuringTheRunIs57) {
+TEST_F(SystemFault, DrawingChangedDuringTheRunIs57) {
     std::string drawing;
     for (int i = 0; i < 2000; ++i) drawing += kObject;  // 70 KB, in 4 KB blocks
     const Configuration config = ConfigLoader(path("velunt.ini"));
@@ -178,7 +178,7 @@ TEST_F(Faults, DrawingChangedDuringTheRunIs57) {
 }
 
 // A sparse 512 MB line outside every object is passed over in little memory.
-TEST_F(Faults, LongLineOutsideObjectsRunsInLittleMemory) {
+TEST_F(SystemFault, LongLineOutsideObjectsRunsInLittleMemory) {
     if (!startsUnder(300000)) GTEST_SKIP() << "velunt-cli does not start under ulimit -v";
     const std::string head = "  0\r\nLINE\r\n  8\r\n";
     const std::uintmax_t lineBytes = std::uintmax_t{512} << 20;

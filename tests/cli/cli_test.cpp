@@ -17,7 +17,7 @@ const char* const kDrawing =
     "  0\nTEXT\n 10\n12.345\n 20\n3.5\n  1\n%%c12\n  0\nTEXT\n 10\n1\n 20\n2.000\n  1\nx\n  "
     "0\nEOF\n";
 
-class CliTest : public ::testing::Test {
+class Cli : public ::testing::Test {
 protected:
     void SetUp() override {
         WriteFile(m_dir / "velunt.ini", kIni);
@@ -28,14 +28,14 @@ protected:
     TempDir m_dir;
 };
 
-TEST_F(CliTest, RunsWithWhatAFreshWindowHolds) {
+TEST_F(Cli, RunsWithWhatAFreshWindowHolds) {
     const CliResult r = run({});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(output(), "RW;HW;Text;Index\r\n12.345;3.5;012;1\r\n1;2.000;x;2\r\n");
 }
 
-TEST_F(CliTest, OptionsOverrideTheWindowFields) {
+TEST_F(Cli, OptionsOverrideTheWindowFields) {
     struct Case {
         std::vector<std::string> args;
         std::string table;
@@ -61,7 +61,7 @@ TEST_F(CliTest, OptionsOverrideTheWindowFields) {
     }
 }
 
-TEST_F(CliTest, FallbacksOfTheTextBoxes) {
+TEST_F(Cli, FallbacksOfTheTextBoxes) {
     // "trennzeich=" empty shows ";", an absent key leaves the box empty.
     WriteFile(m_dir / "velunt.ini",
               "dxfpath=in.dxf\r\ntxtpath=out.txt\r\nmasterkey=TEXT\r\ntrennzeich=\r\n"
@@ -78,7 +78,7 @@ TEST_F(CliTest, FallbacksOfTheTextBoxes) {
 // Each situation a user can cause: the exit status, the start of the first
 // line on stderr (its number), and the words its description must contain
 // (what failed, where, and what to do).
-TEST_F(CliTest, ExitStatusesAndMessages) {
+TEST_F(Cli, ExitStatusesAndMessages) {
     struct Case {
         std::vector<std::string> args;
         int status;
@@ -171,7 +171,7 @@ TEST_F(CliTest, ExitStatusesAndMessages) {
 
 // -v names each drawing's table and count; a batch of several ends with a
 // summary; a missing --out-dir is created with its parents.
-TEST_F(CliTest, VerboseLinesSummaryAndOutDirCreated) {
+TEST_F(Cli, VerboseLinesSummaryAndOutDirCreated) {
     WriteFile(m_dir / "b.dxf", kDrawing);
     const CliResult r = run({"-v", "--out-dir", "neu/tab", "in.dxf", "b.dxf"});
     EXPECT_EQ(r.status, 0);
@@ -183,7 +183,7 @@ TEST_F(CliTest, VerboseLinesSummaryAndOutDirCreated) {
     EXPECT_EQ(run({"--verbose"}).err, "in.dxf → out.txt: 2 Objekte (TEXT)\n");
 }
 
-TEST_F(CliTest, HelpAndVersionExitZero) {
+TEST_F(Cli, HelpAndVersionExitZero) {
     const CliResult help = run({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--separator"), std::string::npos);
@@ -194,7 +194,7 @@ TEST_F(CliTest, HelpAndVersionExitZero) {
     EXPECT_EQ(version.out.rfind("velunt-cli ", 0), 0u);
 }
 
-TEST_F(CliTest, OpensUmlautPathsFromAWindows1252Ini) {
+TEST_F(Cli, OpensUmlautPathsFromAWindows1252Ini) {
     WriteFile(m_dir / std::filesystem::path(u8"Pläne.dxf"), kDrawing);
     WriteFile(m_dir / "velunt.ini",
               "dxfpath=Pl\xE4ne.dxf\r\ntxtpath=Ausgabe \xFC.txt\r\nmasterkey=TEXT\r\n"
@@ -213,10 +213,10 @@ namespace velunt::testing {
 namespace {
 
 // Several drawings, each into its own table.
-class BatchTest : public CliTest {
+class Batch : public Cli {
 protected:
     void SetUp() override {
-        CliTest::SetUp();
+        Cli::SetUp();
         std::filesystem::create_directories(m_dir / "a");
         std::filesystem::create_directories(m_dir / "b");
         WriteFile(m_dir / "a" / "x.dxf", kDrawing);
@@ -225,7 +225,7 @@ protected:
     }
 };
 
-TEST_F(BatchTest, EachDrawingGetsItsOwnTableAndFailuresAreReportedInOrder) {
+TEST_F(Batch, EachDrawingGetsItsOwnTableAndFailuresAreReportedInOrder) {
     WriteFile(m_dir / "missing.txt", "kept");
     for (const char* jobs : {"1", "3"}) {
         const CliResult r = run({"--jobs", jobs, "a/x.dxf", "missing.dxf", "b/cut.dxf", "b/x.dxf"});
@@ -250,7 +250,7 @@ TEST_F(BatchTest, EachDrawingGetsItsOwnTableAndFailuresAreReportedInOrder) {
     EXPECT_EQ(run({"a/x.dxf", "b/x.dxf"}).status, 0);
 }
 
-TEST_F(BatchTest, ATableIsNeverWrittenTwiceNorOverADrawing) {
+TEST_F(Batch, ATableIsNeverWrittenTwiceNorOverADrawing) {
     std::filesystem::create_directories(m_dir / "out");
     const CliResult r = run({"--out-dir", "out", "a/x.dxf", "b/x.dxf"});
     EXPECT_EQ(r.status, 1);
@@ -266,7 +266,7 @@ TEST_F(BatchTest, ATableIsNeverWrittenTwiceNorOverADrawing) {
     EXPECT_EQ(output("a/x.txt"), kDrawing);
 }
 
-TEST(Batch, SeveralJobsWriteWhatOneJobWrites) {
+TEST_F(Batch, SeveralJobsWriteWhatOneJobWrites) {
     const std::filesystem::path samples = std::filesystem::path(VELUNT_SHARED_DIR) / "samples";
     if (!std::filesystem::exists(samples)) GTEST_SKIP() << "no samples";
     TempDir dir;
@@ -304,7 +304,7 @@ namespace {
 // Without velunt.ini in the working directory, the one in the user's
 // configuration folder is read; its relative paths still mean the working
 // directory. Without either, every place looked at is named.
-TEST_F(CliTest, ReadsVeluntIniFromTheConfigurationFolderOrNamesWhereItLooked) {
+TEST_F(Cli, ReadsVeluntIniFromTheConfigurationFolderOrNamesWhereItLooked) {
     TempDir home;
     ScopedEnvironment environment;
     environment.set("HOME", home.path().string());
