@@ -18,8 +18,10 @@ std::string utf8(const std::filesystem::path& path) {
 
 }  // namespace
 
-OutputFile::OutputFile(std::filesystem::path path)
-    : m_path(std::move(path)), m_file(OpenForWriting(m_path, "ab", FileRole::Output)) {
+OutputFile::OutputFile(std::filesystem::path path, Clock clock)
+    : m_path(std::move(path)),
+      m_file(OpenForWriting(m_path, "ab", FileRole::Output)),
+      m_now(clock) {
     // Our own buffer decides where writes end; the C library's would split
     // lines at arbitrary bytes.
     std::setvbuf(m_file.get(), nullptr, _IONBF, 0);
@@ -48,7 +50,7 @@ void OutputFile::appendLine(std::span<const std::string_view> fields, std::strin
         m_wholeLines += needed;
         return;
     }
-    if (m_used == 0) m_waitingSince = std::chrono::steady_clock::now();
+    if (m_used == 0) m_waitingSince = m_now();
     char* out = m_buffer + m_used;
     for (size_t i = 0; i < fields.size(); ++i) {
         if (i > 0) {
@@ -66,7 +68,7 @@ void OutputFile::appendLine(std::span<const std::string_view> fields, std::strin
 char* OutputFile::lineRoomAfterFlush(size_t size) {
     if (m_used + size > kBufferSize) flush();
     if (size > kBufferSize) return nullptr;
-    if (m_used == 0) m_waitingSince = std::chrono::steady_clock::now();
+    if (m_used == 0) m_waitingSince = m_now();
     return m_buffer + m_used;
 }
 
@@ -77,7 +79,7 @@ void OutputFile::append(std::string_view bytes) {
         write(bytes, false);
         return;
     }
-    if (m_used == 0) m_waitingSince = std::chrono::steady_clock::now();
+    if (m_used == 0) m_waitingSince = m_now();
     std::memcpy(m_buffer + m_used, bytes.data(), bytes.size());
     m_used += bytes.size();
 }

@@ -25,9 +25,11 @@ class OutputFile {
 public:
     static constexpr size_t kBufferSize = size_t{1} << 20;
     static constexpr std::chrono::milliseconds kMaxDelay{100};
+    // The clock a line's wait is measured on; a test passes one it sets.
+    using Clock = std::chrono::steady_clock::time_point (*)();
 
     // Creates `path`, or empties it once no other run holds its lock.
-    explicit OutputFile(std::filesystem::path path);
+    explicit OutputFile(std::filesystem::path path, Clock clock = std::chrono::steady_clock::now);
 
     // Room for up to `size` bytes of whole lines right in the buffer, for a
     // caller that writes a line in place and then calls lineWritten() with
@@ -49,7 +51,7 @@ public:
 
     // Writes what waits when the oldest waiting line is older than kMaxDelay.
     void flushIfDue() {
-        if (m_used != 0 && std::chrono::steady_clock::now() - m_waitingSince >= kMaxDelay) flush();
+        if (m_used != 0 && m_now() - m_waitingSince >= kMaxDelay) flush();
     }
 
     // Writes every waiting line.
@@ -70,6 +72,7 @@ private:
     char* m_buffer = nullptr;  // kBufferSize bytes, m_used of them taken
     size_t m_used = 0;
     std::uint64_t m_wholeLines = 0;  // bytes in the file up to its last whole line
+    Clock m_now;
     std::chrono::steady_clock::time_point m_waitingSince;
 };
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
+#include <chrono>
 
 #include "base/runtime_error.h"
 #include "test_files.h"
@@ -18,16 +18,21 @@ std::vector<std::string_view> pieces(std::initializer_list<std::string_view> lis
     return std::vector<std::string_view>(list);
 }
 
+// A clock that moves only when a test moves it.
+std::chrono::steady_clock::time_point g_fakeNow;
+std::chrono::steady_clock::time_point fakeNow() { return g_fakeNow; }
+
 TEST(OutputFile, EmptiesTheFileAndHandsOverWholeLinesInBatches) {
     TempDir dir;
     const auto path = dir / "out.txt";
     WriteFile(path, "old contents\r\n");
-    OutputFile output(path);
+    OutputFile output(path, fakeNow);
     EXPECT_EQ(ReadFile(path), "");
     output.appendLine(pieces({"a", ";", "b"}));
+    g_fakeNow += OutputFile::kMaxDelay - std::chrono::milliseconds(1);
     output.flushIfDue();
     EXPECT_EQ(ReadFile(path), "");  // not yet due
-    std::this_thread::sleep_for(OutputFile::kMaxDelay + std::chrono::milliseconds(20));
+    g_fakeNow += std::chrono::milliseconds(1);
     output.flushIfDue();
     EXPECT_EQ(ReadFile(path), "a;b\r\n");
     output.appendLine(pieces({"", "c"}));
