@@ -5,17 +5,29 @@
 
 namespace velunt::ui {
 
-RunProgress::RunProgress(QWidget* parent, std::chrono::milliseconds showAfter)
-    : m_parent(parent), m_showAfter(showAfter) {
-    m_clock.start();
+namespace {
+
+std::int64_t steadyMilliseconds() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
+
+RunProgress::Clock g_clock = steadyMilliseconds;
+
+}  // namespace
+
+void RunProgress::useClock(Clock clock) { g_clock = clock ? clock : steadyMilliseconds; }
+
+RunProgress::RunProgress(QWidget* parent, std::chrono::milliseconds showAfter)
+    : m_parent(parent), m_showAfter(showAfter), m_now(g_clock), m_start(m_now()) {}
 
 RunProgress::~RunProgress() { close(); }
 
 bool RunProgress::progress(std::uint64_t bytesRead, std::uint64_t totalBytes) {
     if (m_isCancelled) return false;
     if (!m_dialog) {
-        if (m_wasShown || m_clock.elapsed() < m_showAfter.count()) return true;
+        if (m_wasShown || m_now() - m_start < m_showAfter.count()) return true;
         m_dialog = new QProgressDialog(QStringLiteral("Auslesen …"), QStringLiteral("Abbrechen"), 0,
                                        100, m_parent);
         m_dialog->setObjectName(QStringLiteral("RunProgress"));

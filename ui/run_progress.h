@@ -6,7 +6,6 @@
 // "Abbrechen"; from then on each call lets the window repaint. The dialog
 // blocks the window's input, so the values the run took stay as they were.
 // A shorter run shows nothing and lets no event through.
-#include <QElapsedTimer>
 #include <QPointer>
 #include <chrono>
 #include <cstdint>
@@ -21,6 +20,12 @@ namespace velunt::ui {
 class RunProgress : public RunObserver {
 public:
     static constexpr std::chrono::milliseconds kShowAfter{500};
+
+    // Milliseconds on a steady clock, from any fixed start.
+    using Clock = std::int64_t (*)();
+    // The clock every RunProgress made from now on times its run with; a
+    // test puts in one it advances itself, nullptr the real one again.
+    static void useClock(Clock clock);
 
     // Starts the clock. `parent` is the window the dialog is modal over; it
     // must outlive this object.
@@ -45,7 +50,8 @@ public:
 private:
     QWidget* m_parent;
     std::chrono::milliseconds m_showAfter;
-    QElapsedTimer m_clock;
+    Clock m_now;
+    std::int64_t m_start;
     QPointer<QProgressDialog> m_dialog;
     bool m_wasShown = false;
     bool m_isCancelled = false;
