@@ -81,18 +81,31 @@ if [[ "$MODE" == big ]]; then
     command -v mawk >/dev/null || need_package mawk mawk
 fi
 
-# Compiles a helper when its binary is missing or older than its source.
+# Compiles a helper when its binary is missing or older than any of its
+# sources: the file compiled, then the headers it includes.
+#   build_helper SOURCE [HEADER...] -- BINARY COMMAND...
 build_helper() {
-    local src=$1 bin=$2
+    local src=$1 sources=() file bin stale=false
+    while [[ "$1" != -- ]]; do
+        sources+=("$1")
+        shift
+    done
+    bin=$2
     shift 2
-    if [[ ! -x "$bin" || "$src" -nt "$bin" ]]; then
+    [[ -x "$bin" ]] || stale=true
+    for file in "${sources[@]}"; do
+        if [[ "$file" -nt "$bin" ]]; then stale=true; fi
+    done
+    if $stale; then
         echo "bench: compiling $src" >&2
         "$@" -o "$bin" "$src"
     fi
 }
 
-build_helper "$BENCH/gen_drawing.cpp" "$OUT/gen_drawing" g++ -std=c++20 -O2
-build_helper "$BENCH/ref_scanner.c" "$OUT/ref_scanner" gcc -std=c11 -O2
+# The drawing generator's sources: its id (below) changes with any of them.
+GENERATOR_SOURCES=("$BENCH/gen_drawing.cpp" "$BENCH/dxf_writer.h")
+build_helper "${GENERATOR_SOURCES[@]}" -- "$OUT/gen_drawing" g++ -std=c++20 -O2
+build_helper "$BENCH/ref_scanner.c" -- "$OUT/ref_scanner" gcc -std=c11 -O2
 
 CLI=""
 find_cli() {
@@ -208,7 +221,7 @@ UNPADDED_STATS=$OUT/unpadded.dxf.stats
 #   generate_drawing MODE FILE
 generate_drawing() {
     local mode=$1 file=$2 stats=$2.stats want_id have_id="" t0 t1 seconds
-    want_id="mb=$BENCH_MB generator=$(sha256sum "$BENCH/gen_drawing.cpp" | cut -c1-16)"
+    want_id="mb=$BENCH_MB generator=$(cat "${GENERATOR_SOURCES[@]}" | sha256sum | cut -c1-16)"
     [[ "$mode" == big ]] || want_id="$want_id mode=$mode"
     [[ -f "$stats" ]] && have_id=$(head -n 1 "$stats")
     if [[ -f "$file" && "$have_id" == "$want_id" &&
