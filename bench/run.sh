@@ -81,31 +81,21 @@ if [[ "$MODE" == big ]]; then
     command -v mawk >/dev/null || need_package mawk mawk
 fi
 
-# Compiles a helper when its binary is missing or older than any of its
-# sources: the file compiled, then the headers it includes.
-#   build_helper SOURCE [HEADER...] -- BINARY COMMAND...
+# Compiles a helper when its binary is missing or older than its source.
 build_helper() {
-    local src=$1 sources=() file bin stale=false
-    while [[ "$1" != -- ]]; do
-        sources+=("$1")
-        shift
-    done
-    bin=$2
+    local src=$1 bin=$2
     shift 2
-    [[ -x "$bin" ]] || stale=true
-    for file in "${sources[@]}"; do
-        if [[ "$file" -nt "$bin" ]]; then stale=true; fi
-    done
-    if $stale; then
+    if [[ ! -x "$bin" || "$src" -nt "$bin" ]]; then
         echo "bench: compiling $src" >&2
         "$@" -o "$bin" "$src"
     fi
 }
 
-# The drawing generator's sources: its id (below) changes with any of them.
+# The drawing generator is gen_drawing.cpp and the writer it includes; the id below hashes both.
 GENERATOR_SOURCES=("$BENCH/gen_drawing.cpp" "$BENCH/dxf_writer.h")
-build_helper "${GENERATOR_SOURCES[@]}" -- "$OUT/gen_drawing" g++ -std=c++20 -O2
-build_helper "$BENCH/ref_scanner.c" -- "$OUT/ref_scanner" gcc -std=c11 -O2
+if [[ "$BENCH/dxf_writer.h" -nt "$OUT/gen_drawing" ]]; then rm -f "$OUT/gen_drawing"; fi
+build_helper "$BENCH/gen_drawing.cpp" "$OUT/gen_drawing" g++ -std=c++20 -O2
+build_helper "$BENCH/ref_scanner.c" "$OUT/ref_scanner" gcc -std=c11 -O2
 
 CLI=""
 find_cli() {
