@@ -100,8 +100,9 @@ TEST_F(SystemFault, BatchAtThreadAndMemoryLimitsDegrades) {
         EXPECT_LT(failed.size(), static_cast<size_t>(c.count)) << c.what;
         for (int i = 0; i < c.count; ++i) {
             const std::string name = "d" + std::to_string(i);
-            if (!failed.count(name + ".dxf"))
+            if (!failed.count(name + ".dxf")) {
                 EXPECT_EQ(output(name + ".txt"), kTable) << c.what << ": " << name;
+            }
         }
     }
 }

@@ -25,7 +25,9 @@ TEST(ZeroedRegion, HandsOutZeroedAlignedSpansOneAfterAnotherUntilItIsFull) {
         const auto span = region.take<char>(c.count * c.size);
         const auto start = reinterpret_cast<std::uintptr_t>(span.data());
         EXPECT_EQ(start % 64, 0u);
-        if (endBefore) EXPECT_GE(span.data(), endBefore);
+        if (endBefore) {
+            EXPECT_GE(span.data(), endBefore);
+        }
         EXPECT_TRUE(std::all_of(span.begin(), span.end(), [](char b) { return b == 0; }));
         std::fill(span.begin(), span.end(), '\xff');  // the next span must not see this
         endBefore = span.data() + span.size();

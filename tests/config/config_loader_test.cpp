@@ -20,7 +20,7 @@ struct Loaded {
 Loaded load(const std::string& ini) {
     TempDir dir;
     WriteFile(dir / "velunt.ini", ini);
-    Loaded loaded{ConfigLoader(dir / "velunt.ini")};
+    Loaded loaded{ConfigLoader(dir / "velunt.ini"), {}, {}};
     loaded.text1 = InitialDecimalMark(loaded.config.settings);
     loaded.text2 = InitialSeparator(loaded.config.settings);
     return loaded;
