@@ -28,8 +28,9 @@ if ! command -v clang++ >/dev/null; then
     exit 0
 fi
 
+# Every warning is an error here as in the main build.
 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-    -DVELUNT_FUZZ=ON -DVELUNT_BUILD_UI=OFF -DVELUNT_BUILD_TESTS=OFF
+    -DCMAKE_CXX_FLAGS=-Werror -DVELUNT_FUZZ=ON -DVELUNT_BUILD_UI=OFF -DVELUNT_BUILD_TESTS=OFF
 cmake --build build-fuzz -j2 --target $(printf "fuzz_%s " $FUZZ_TARGETS)
 
 # Seeds. Drawings get the option bytes the targets read first: the run target
