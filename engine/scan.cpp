@@ -42,11 +42,13 @@ Scan::Scan(const RunSettings& settings, const Configuration& config, LineReader&
         m_shifts.push_back(m_transform.shiftFor(key));
     }
     m_reader.setBlockListener(this);
-    // Only captured values are kept; every other line is only compared
-    // with "  0", the master key and the keys.
-    size_t longest = std::string_view("  0").size();
+    // Only captured values are kept whole in any case; every other line is
+    // compared with "  0", the master key, the keys or the section's lines,
+    // or counted as a type.
+    size_t longest = std::max(std::string_view("  0").size(), TypeCounter::kMaxTypeLength);
     longest = std::max(longest, m_masterkey.text().size());
     for (const LineMatcher& key : m_keys) longest = std::max(longest, key.text().size());
+    if (m_section) longest = std::max(longest, m_section->longestLineCompared());
     m_reader.setLineLimit(longest);
     m_inBlockWalk = !m_section && !m_tableText && config.columnCount > 0 &&
                     m_keys.front().text() != m_masterkey.text();
