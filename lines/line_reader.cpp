@@ -139,12 +139,9 @@ bool LineReader::refill() {
     m_length = n;
     m_windowCount = (n + 63) / 64;
     m_position = 0;
-    if (m_pendingCr) {
-        m_pendingCr = false;
-        if (m_data[0] == '\n') {  // the LF of a CR LF pair split between blocks
-            m_position = 1;
-            m_masks[0] &= ~std::uint64_t{1};
-        }
+    if (block.afterCr && m_data[0] == '\n') {  // the LF of a CR LF pair split between blocks
+        m_position = 1;
+        m_masks[0] &= ~std::uint64_t{1};
     }
     if (m_listener) m_listener->blockRead(m_bytesRead);
     return true;

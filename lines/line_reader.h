@@ -31,7 +31,8 @@
 // stepped over in stepOverLineEnd(). When the CR is a block's last byte, the
 // LF is the next block's first byte, which the masks (they see one block)
 // mark as a line end of its own: refill() clears that bit and starts the
-// block after the LF.
+// block after the LF. Whether the block before ended with a CR is kept in
+// one place, BlockSource, which tells it with each block (Block::afterCr).
 //
 // The last window. A window's masks also look at the first bytes of the
 // window after it (an LF after a CR, the line end after a three-byte line).
@@ -321,16 +322,10 @@ private:
     std::string_view relaidSpill(std::string_view line);
 
     // Moves past the line end at `end`, and past the LF of a CR LF pair
-    // (CR LF, above).
+    // (CR LF, above; refill() steps over an LF in the next block).
     void stepOverLineEnd(size_t end) {
         m_position = end + 1;
-        if (m_data[end] == '\r') {
-            if (end + 1 < m_length) {
-                m_position += m_data[end + 1] == '\n';
-            } else {
-                m_pendingCr = true;
-            }
-        }
+        if (m_data[end] == '\r' && end + 1 < m_length) m_position += m_data[end + 1] == '\n';
     }
 
     // The spilled line, padded so that the slack after it is readable.
@@ -373,7 +368,6 @@ private:
     std::string m_spill;                    // a line that spans blocks
     bool m_spillInUse = false;              // the last line returned is in m_spill
     bool m_spillActive = false;             // m_spill holds a line or a part of one
-    bool m_pendingCr = false;               // the previous block ended with a CR
     bool m_eof = false;
     size_t m_lineLimit = kNoLimit;  // see setLineLimit()
     std::uint64_t m_bytesRead = 0;
