@@ -87,22 +87,9 @@ std::uint32_t LineReader::relaidBlockCandidate(size_t start) const {
     return line;
 }
 
-void LineReader::skipBeyondWindow(const std::uint64_t* marks, std::uint32_t awaited) {
-    if (m_position >= m_length) return;
-    size_t w = m_position / 64 + 1;
-    if (awaited == kAnyLine) {  // the common skip to object starts: every mark counts
-        while (w < m_windowCount && marks[w] == 0) ++w;
-    } else {
-        while (w < m_windowCount && firstWorthStopping(w, marks[w], awaited) == 0) ++w;
-    }
-    if (w < m_windowCount) {
-        moveTo(w * 64 +
-               static_cast<size_t>(std::countr_zero(firstWorthStopping(w, marks[w], awaited))));
-        return;
-    }
-    // No mark in the rest of the block: stop before the last window (the
-    // last-window rule, line_reader.h).
-    if (m_windowCount < 2) return;
+void LineReader::stopBeforeLastWindow() {
+    // At the line after the last line end in the windows before the last.
+    if (m_position >= m_length || m_windowCount < 2) return;
     for (size_t w = m_windowCount - 1; w-- > m_position / 64;) {
         std::uint64_t ends = m_masks[w];
         if (w == m_position / 64) ends &= ~std::uint64_t{0} << (m_position % 64);

@@ -132,15 +132,10 @@ public:
     void skipToObjectStart() { skipTo(m_objectStarts, kAnyLine); }
 
     // Tells the reader the key lines awaited inside objects (key shape,
-    // above). When it returns true, skipToKeyOrObjectStart() passes over
-    // lines that can be neither a key nor "  0"; it may stop at other lines
-    // too.
+    // above). When it returns true, skipToKeyOrObjectStart(index) passes
+    // over lines that can be neither keys[index] nor "  0"; it may stop at
+    // other lines too (other keys among them).
     bool setKeys(std::span<const std::string> keys);
-    void skipToKeyOrObjectStart() {
-        if (m_keysShaped) skipTo(m_keyCandidates, kAnyLine);
-    }
-    // The same for a caller that awaits only keys[index] (of the keys given
-    // to setKeys()): it passes over the other keys too.
     void skipToKeyOrObjectStart(size_t index) {
         if (m_keysShaped) skipTo(m_keyCandidates, m_keyLines[index]);
     }
@@ -190,10 +185,15 @@ public:
 
     // Lines that are only compared need not be held whole: from now on a
     // line that spans blocks and is longer than `limit` bytes may come out
-    // of next() cut, as a view of more than `limit` bytes that equals no text
-    // of up to `limit` bytes unless the whole line does (a group-code line
-    // keeps its standard layout), so memory stays bounded by `limit` however
-    // long the line. nextWhole() hands out the next line whole all the same.
+    // of next() cut, as a view of more than `limit` bytes whose first
+    // `limit` + 1 bytes are the line's, and that equals no text of up to
+    // `limit` bytes unless the whole line does (a group-code line keeps its
+    // standard layout), so memory stays bounded by `limit` however long the
+    // line. nextWhole() hands out the next line whole all the same. A caller
+    // sets a limit no shorter than every line it reads with next(): each
+    // text it compares lines with, and each line it keeps a part of (a
+    // run: "  0", the master key, the keys, the section's lines and name,
+    // and the type lines it counts).
     void setLineLimit(size_t limit) { m_lineLimit = limit; }
     bool nextWhole(std::string_view& line) {
         const LimitLifted lifted(m_lineLimit);
@@ -224,28 +224,23 @@ private:
     bool refill();
     // Moves to the first line at or after the position whose bit is set in
     // `marks` and, unless `awaited` is kAnyLine, whose three bytes are
-    // `awaited` or "  0" (as threeByteLine() reads them); the common case, a
-    // hit in the current window, inline.
+    // `awaited` or "  0" (as threeByteLine() reads them); the same skip as
+    // the cursor's (SkipToStop()).
     void skipTo(const std::uint64_t* marks, std::uint32_t awaited) {
         if (m_spillActive) return;
-        size_t w = m_position / 64;
-        if (w < m_windowCount) {
-            std::uint64_t hits =
-                firstWorthStopping(w, marks[w] & (~std::uint64_t{0} << (m_position % 64)), awaited);
-            // Objects are a few windows long: the window after is looked at
-            // here too.
-            if (hits == 0 && w + 1 < m_windowCount) {
-                ++w;
-                hits = firstWorthStopping(w, marks[w], awaited);
-            }
-            if (hits != 0) {
-                moveTo(w * 64 + static_cast<size_t>(std::countr_zero(hits)));
-                return;
-            }
+        const auto worth = [&](size_t w, std::uint64_t hits) {
+            return firstWorthStopping(w, hits, awaited);
+        };
+        size_t stop = m_position;
+        if (SkipToStop(marks, m_windowCount, worth, stop)) [[likely]] {
+            moveTo(stop);
+        } else {
+            stopBeforeLastWindow();
         }
-        skipBeyondWindow(marks, awaited);
     }
-    void skipBeyondWindow(const std::uint64_t* marks, std::uint32_t awaited);
+    // Where a skip that found no mark in the rest of the block stops (the
+    // last-window rule, above).
+    void stopBeforeLastWindow();
 
     // `hits` (marks of window `w`) from the first line worth stopping at on.
     // Every marked line has its line end in the block, so four bytes are
@@ -355,7 +350,9 @@ private:
     bool m_blockRelaid = false;
     bool m_lastLineRelaid = false;
     std::string m_relaidLine;  // a relaid group-code line, plus the readable slack
-    char m_relaidCode[3 + kReadableSlack] = {};  // the same for the usual short codes
+    // The same for a relaid code of up to three digits that kShortCodes does
+    // not hold (one with spaces, or of three digits, or spilled).
+    char m_relaidCode[3 + kReadableSlack] = {};
     bool m_keysShaped = false;
     std::vector<std::uint32_t> m_keyLines;  // per key, as threeByteLine() reads it
     std::uint32_t m_threeBytes = 0;         // the first three bytes of a word
