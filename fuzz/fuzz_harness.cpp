@@ -614,9 +614,9 @@ std::string FuzzLineReader(const std::uint8_t* data, std::size_t size) {
             }
         }
         if (!reader.next(line)) break;
-        // Every view promises readable bytes past its start (under
+        // Every view promises readable bytes past its end (under
         // AddressSanitizer, reading them proves it).
-        for (size_t k = 0; k < LineReader::kReadableSlack; ++k) sink = sink ^ line.data()[k];
+        for (size_t k = 0; k < kReadableSlack; ++k) sink = sink ^ line.data()[line.size() + k];
         after.clear();
         if (!skippedLast) {
             for (const size_t j : next)

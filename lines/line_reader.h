@@ -69,10 +69,15 @@
 //
 // Views. A line from next() stays valid until the next call of next() or,
 // for a spilled line, moveLastLineInto(); skipping and peek() leave it
-// valid. At least kReadableSlack bytes are readable from the start of every
-// view (for word-wise compares, LineMatcher). peek()'s view lies in the first
-// block and stays valid until next() reads on past that block; callers rely
-// on it only until the first next().
+// valid. peek()'s view lies in the first block and stays valid until next()
+// reads on past that block; callers rely on it only until the first next().
+//
+// Slack. Past the end of every line handed out (by next(), peek() or a
+// BlockCursor), kReadableSlack bytes are readable: the blocks have room for
+// them after their last byte, and the reader's own copies (a spilled line, a
+// relaid group code) add them. Word-wise compares read past a short line
+// (LineMatcher, TypeCounter), and the run copies short values as one
+// fixed-size piece and writes its table with the same slack (kTextPadding).
 #include <array>
 #include <bit>
 #include <cstdint>
@@ -90,6 +95,9 @@
 
 namespace velunt {
 
+// See "Slack" above.
+inline constexpr size_t kReadableSlack = 16;
+
 // Told after every block read, before its lines are handed out.
 class BlockListener {
 public:
@@ -102,7 +110,6 @@ public:
     // Large enough that handing blocks between the threads costs little,
     // small enough that the three in flight take little memory.
     static constexpr size_t kDefaultBlockSize = size_t{512} << 10;
-    static constexpr size_t kReadableSlack = 8;
 
     // `path` only names the file in read errors. With `prefetch`, the next
     // blocks are read and scanned on a second thread. `masks` picks how the
@@ -296,7 +303,7 @@ private:
         return std::string_view(kShortCodes[index].data(), 3);
     }
     static constexpr auto kShortCodes = [] {
-        std::array<std::array<char, 16>, 110> codes{};
+        std::array<std::array<char, 3 + kReadableSlack>, 110> codes{};
         for (unsigned i = 0; i < 110; ++i) {
             codes[i][0] = codes[i][1] = ' ';
             if (i < 10) {
