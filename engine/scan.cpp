@@ -56,41 +56,67 @@ Scan::Scan(const RunSettings& settings, const Configuration& config, LineReader&
 
 double Scan::run() {
     const int columnCount = m_config.columnCount;
-    const LineMatcher objectStart("  0");
-    std::string_view line;
-    // Reading a line succeeds exactly when the file is not at its end.
+    // The state lives in local variables, which may stay in registers (this
+    // object's members are reloaded after every store through a char
+    // pointer, a value copied, which may alias them).
+    bool inObject = false;
+    int keyIndex = 0;
     for (;;) {
-        if (m_inBlockWalk && m_reader.canLendCursor()) walkBlock();
+        // Within the block, on a cursor whose place stays in registers too:
+        // each step (a skip, then an object start and its type line, or the
+        // awaited key and its value) is taken whole or left to the reader.
+        BlockCursor cursor;
+        if (m_inBlockWalk && m_reader.lendCursor(cursor)) {
+            for (;;) {
+                // After the last key no key is awaited until the next object.
+                const std::uint32_t awaited =
+                    m_reader.keyLine(static_cast<size_t>(keyIndex == columnCount ? 0 : keyIndex));
+                bool atObjectStart = true;
+                std::string_view line;  // the type line, or the awaited key's value
+                if (!(inObject ? cursor.skipToKeyOrObjectStart(awaited, atObjectStart)
+                               : cursor.skipToObjectStart()) ||
+                    !cursor.takeLineAfterStop(line))
+                    break;
+                if (atObjectStart) {
+                    if (m_objectCounter == 0) m_types.add(line);
+                    inObject = m_masterkey.matches(line);
+                    if (inObject) objectBoundary();
+                    keyIndex = 0;
+                } else {
+                    captureLine(line, keyIndex);
+                    if (++keyIndex == columnCount) inObject = false;
+                }
+            }
+            m_reader.takeBackCursor(cursor);
+        }
+        // The same step on the reader, for what the cursor cannot take.
         // Outside an object of the master type only object starts matter;
         // inside one, object starts and key lines.
-        if (!m_inObject) {
+        if (!inObject) {
             m_reader.skipToObjectStart();
         } else {
-            m_reader.skipToKeyOrObjectStart(static_cast<size_t>(m_nextKeyIndex));
+            m_reader.skipToKeyOrObjectStart(static_cast<size_t>(keyIndex));
         }
+        // Reading a line succeeds exactly when the file is not at its end.
+        std::string_view line;
         if (!m_reader.next(line)) break;
-        if (objectStart.matches(line)) {
+        if (m_objectStart.matches(line)) {
             readRequired(line);
-            // Only a run without objects needs the types (for its
-            // warning); the first object ends the counting.
+            // Only a run without objects needs the types (for its warning);
+            // the first object ends the counting.
             if (m_objectCounter == 0) m_types.add(line);
-            if (m_section) [[unlikely]] {
-                if (m_section->inside(line, m_reader) && m_masterkey.matches(line)) {
-                    objectBoundary();
-                } else {
-                    m_inObject = false;
-                }
-            } else if (m_masterkey.matches(line)) {
+            inObject =
+                (!m_section || m_section->inside(line, m_reader)) && m_masterkey.matches(line);
+            if (inObject) {
                 objectBoundary();
-            } else {
-                m_inObject = false;
+                keyIndex = 0;
             }
         }
         // With an empty table there is no key to await.
-        if (m_inObject && columnCount > 0 && m_keys[m_nextKeyIndex].matches(line)) {
+        if (inObject && columnCount > 0 && m_keys[keyIndex].matches(line)) {
             if (!m_reader.nextWhole(line)) throwCutDrawing();
-            capture(line, m_nextKeyIndex);
-            if (++m_nextKeyIndex == columnCount) m_inObject = false;
+            capture(line, keyIndex);
+            if (++keyIndex == columnCount) inObject = false;
         }
     }
     writeLine(false);
@@ -100,40 +126,6 @@ double Scan::run() {
 void Scan::results(RunResult& result) const {
     if (m_objectCounter == 0) result.typeCounts = m_types.counts();
     result.columnFilled.assign(m_filled.begin(), m_filled.end());
-}
-
-void Scan::walkBlock() {
-    BlockCursor cursor;
-    if (!m_reader.lendCursor(cursor)) return;
-    const int columnCount = m_config.columnCount;
-    bool inObject = m_inObject;
-    int keyIndex = m_nextKeyIndex;
-    // After the last key no key is awaited until the next object.
-    const auto awaitedKey = [&] {
-        return m_reader.keyLine(static_cast<size_t>(keyIndex == columnCount ? 0 : keyIndex));
-    };
-    std::uint32_t awaited = awaitedKey();
-    for (;;) {
-        bool atObjectStart = true;
-        if (!(inObject ? cursor.skipToKeyOrObjectStart(awaited, atObjectStart)
-                       : cursor.skipToObjectStart()))
-            break;
-        std::string_view line;  // the type line, or the awaited key's value
-        if (!cursor.takeLineAfterStop(line)) break;
-        if (atObjectStart) {
-            if (m_objectCounter == 0) m_types.add(line);
-            inObject = m_masterkey.matches(line);
-            if (inObject) objectBoundary();
-            keyIndex = 0;
-        } else {
-            captureLine(line, keyIndex);
-            if (++keyIndex == columnCount) inObject = false;
-        }
-        awaited = awaitedKey();
-    }
-    m_reader.takeBackCursor(cursor);
-    m_inObject = inObject;
-    m_nextKeyIndex = keyIndex;
 }
 
 inline void Scan::readRequired(std::string_view& line) {
@@ -224,7 +216,6 @@ void Scan::captureConverted(std::string_view value, std::string& slot, Shift shi
 }
 
 inline void Scan::objectBoundary() {
-    m_inObject = true;
     writeLine(true);
     m_objectCounter += 1;
     m_current = &m_views;
@@ -235,7 +226,6 @@ inline void Scan::objectBoundary() {
             if (value.capacity() > kKeptValueCapacity) std::string().swap(value);
         m_largeSlot = false;
     }
-    m_nextKeyIndex = 0;
 }
 
 void Scan::writeLine(bool atObjectStart) {

@@ -8,7 +8,6 @@
 #include <string_view>
 #include <vector>
 
-#include "base/always_inline.h"
 #include "config/configuration.h"
 #include "engine/extraction_run.h"
 #include "engine/output_file.h"
@@ -39,13 +38,6 @@ public:
     void results(RunResult& result) const;
 
 private:
-    // The loop of run() within the current block, on a cursor whose place
-    // stays in registers; every step (a skip, then an object start and its
-    // type line, or the awaited key and its value) is taken whole or left to
-    // run(). Only for runs where each stop of a skip is "  0" or the awaited
-    // key, and the type line can be no key.
-    VELUNT_NEVER_INLINE void walkBlock();
-
     void readRequired(std::string_view& line);
 
     [[noreturn]] void throwCutDrawing() const;
@@ -86,6 +78,7 @@ private:
     std::uint64_t m_totalBytes;
     std::vector<int> m_fieldOrder;
     LineMatcher m_masterkey;
+    LineMatcher m_objectStart{"  0"};
     std::vector<LineMatcher> m_keys;
     std::vector<std::string> m_values;            // room for the current object's values
     std::vector<std::string_view> m_views;        // the values themselves (in m_values)
@@ -100,10 +93,10 @@ private:
     const std::vector<std::string_view>* m_current;  // the header, then m_views
     size_t m_textBytes = 0;                          // in all texts of *m_current
     RecordLine m_line;
-    bool m_inObject = false;
-    bool m_inBlockWalk = false;  // walkBlock() may take steps
-    bool m_largeSlot = false;    // a slot of m_values holds a very long value's room
-    int m_nextKeyIndex = 0;
+    // Each stop of a skip is "  0" or the awaited key, and a type line can be
+    // no key: run() may take its steps on a cursor.
+    bool m_inBlockWalk = false;
+    bool m_largeSlot = false;  // a slot of m_values holds a very long value's room
     double m_objectCounter = 0;
 };
 
