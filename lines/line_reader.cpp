@@ -39,17 +39,11 @@ bool LineReader::setKeys(std::span<const std::string> keys) {
     // order, the same on every byte order.
     const char mask[4] = {'\xff', '\xff', '\xff', '\0'};
     std::memcpy(&m_threeBytes, mask, 4);
-    const auto word = [](std::string_view line) {
-        char bytes[4] = {};
-        std::memcpy(bytes, line.data(), 3);
-        std::uint32_t w;
-        std::memcpy(&w, bytes, 4);
-        return w;
-    };
-    m_objectStartLine = word("  0");
+    // Each text has a fourth byte to read: its terminating NUL.
+    m_objectStartLine = threeByteLine("  0");
     m_keyLines.clear();
     if (m_keysShaped)
-        for (const std::string& key : keys) m_keyLines.push_back(word(key));
+        for (const std::string& key : keys) m_keyLines.push_back(threeByteLine(key.c_str()));
     return m_keysShaped;
 }
 
