@@ -159,15 +159,8 @@ public:
     }
     bool lendCursor(BlockCursor& cursor) const {
         if (!canLendCursor()) return false;
-        cursor.data = m_data;
-        cursor.lineEnds = m_masks;
-        cursor.objectStarts = m_objectStarts;
-        cursor.keyCandidates = m_keyCandidates;
-        cursor.length = m_length;
-        cursor.windowCount = m_windowCount;
-        cursor.position = cursor.from = m_position;
-        cursor.threeBytes = m_threeBytes;
-        cursor.objectStartLine = m_objectStartLine;
+        cursor = {m_data,        m_masks,    m_objectStarts, m_keyCandidates, m_length,
+                  m_windowCount, m_position, m_position,     m_threeBytes,    m_objectStartLine};
         return true;
     }
     void takeBackCursor(const BlockCursor& cursor) {
