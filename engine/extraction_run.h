@@ -33,6 +33,13 @@ struct RunResult {
 // `report` after the lines written so far are in the file and every file is
 // closed. `config` is left as it was. `observer`, when given, is told of the
 // progress after each block and may stop the run.
+//
+// Runs on different drawings, into different output files, may go on at the
+// same time, each on a thread of its own and all with the same `config`: a
+// run only reads `config` and `settings`, keeps its reader, buffers and
+// output to itself, and the code it calls holds no shared state that
+// changes (the batch mode relies on it). `report` and `observer` are called
+// on the run's own thread.
 RunResult ExtractionRun(const RunSettings& settings, const Configuration& config,
                         ErrorReport& report, RunObserver* observer = nullptr);
 

@@ -10,6 +10,7 @@
 #include "base/copy_bytes.h"
 #include "base/trim_spaces.h"
 #include "config/configuration.h"
+#include "lines/line_reader.h"
 
 namespace velunt {
 
@@ -78,8 +79,9 @@ char* WriteRecordLine(std::span<const std::string_view> texts, const std::vector
                       char* out);
 
 // Bytes that may be read past the end of each short text handed to
-// WritePaddedRecordLine(), and that it may write past the end of its line.
-inline constexpr size_t kTextPadding = 16;
+// WritePaddedRecordLine(), and that it may write past the end of its line:
+// the slack the line reader leaves after every line.
+inline constexpr size_t kTextPadding = kReadableSlack;
 
 // WriteRecordLine() for texts that, when of up to kTextPadding bytes, are
 // followed by kTextPadding readable bytes (an empty text too: its data()

@@ -12,7 +12,7 @@ void readRequired(LineReader& reader, std::string_view& line) {
 }  // namespace
 
 bool SectionFilter::inside(std::string_view& type, LineReader& reader) {
-    while (type == "SECTION") {
+    while (type == kSectionStart) {
         m_inside = false;
         std::string_view code;
         for (;;) {

@@ -3,6 +3,7 @@
 // at an object start whose type line is "SECTION" and whose next "  2" key
 // line's value equals the name exactly (so "entities" is not "ENTITIES"); it
 // ends at the next object start whose type line is "ENDSEC".
+#include <algorithm>
 #include <string>
 #include <string_view>
 
@@ -23,7 +24,13 @@ public:
     // line of the file.
     bool inside(std::string_view& type, LineReader& reader);
 
+    // The longest line inside() compares: the reader must hand out lines of
+    // up to this length whole (LineReader::setLineLimit()).
+    size_t longestLineCompared() const { return std::max(m_name.size(), kSectionStart.size()); }
+
 private:
+    static constexpr std::string_view kSectionStart = "SECTION";  // longer than "ENDSEC"
+
     std::string m_name;
     bool m_inside = false;
     LineMatcher m_objectStart{"  0"};

@@ -27,7 +27,7 @@ public:
     TypeCounter() : m_slots(kSlots) {}
 
     // At least eight bytes must be readable from type.data(), as for every
-    // line the reader hands out (LineReader::kReadableSlack).
+    // line the reader hands out (kReadableSlack).
     void add(std::string_view type) {
         const std::uint64_t head = headOf(type);
         ObjectTypeCount& home = m_slots[homeSlot(head, type.size())];

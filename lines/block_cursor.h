@@ -40,6 +40,24 @@ inline std::uint64_t FirstAwaitedOrObjectStart(const char* window, std::uint64_t
     return hits;
 }
 
+// The one skip of the line reader and its cursor: moves `at` on to the
+// start of the first line at or after it whose bit is set in `marks` and
+// that `worth` keeps, looked for in the windows up to `windowCount`; false
+// (`at` as it was) when there is none. `worth(w, hits)` is `hits`, marks of
+// window w, from the first line worth stopping at on.
+template <class Worth>
+inline bool SkipToStop(const std::uint64_t* marks, size_t windowCount, Worth worth, size_t& at) {
+    size_t w = at / 64;
+    if (w >= windowCount) return false;
+    std::uint64_t hits = worth(w, marks[w] & (~std::uint64_t{0} << (at % 64)));
+    while (hits == 0) {
+        if (++w >= windowCount) return false;
+        hits = worth(w, marks[w]);
+    }
+    at = w * 64 + static_cast<size_t>(std::countr_zero(hits));
+    return true;
+}
+
 struct BlockCursor {
     // Moves on to the next line that reads "  0" (an object start).
     bool skipToObjectStart() { return skipTo(objectStarts, kAnyLine); }
@@ -92,20 +110,13 @@ private:
     // `marks` and, unless `awaited` is kAnyLine, whose three bytes are
     // `awaited` or "  0". No line starts between `from` and `position`.
     bool skipTo(const std::uint64_t* marks, std::uint32_t awaited) {
-        size_t w = from / 64;
-        if (w >= windowCount) return false;
-        std::uint64_t hits =
-            firstWorthStopping(w, marks[w] & (~std::uint64_t{0} << (from % 64)), awaited);
-        while (hits == 0) {
-            if (++w >= windowCount) return false;
-            hits = firstWorthStopping(w, marks[w], awaited);
-        }
-        position = from = w * 64 + static_cast<size_t>(std::countr_zero(hits));
+        const auto worth = [&](size_t w, std::uint64_t hits) {
+            return FirstAwaitedOrObjectStart(data + w * 64, hits, awaited, threeBytes,
+                                             objectStartLine);
+        };
+        if (!SkipToStop(marks, windowCount, worth, from)) return false;
+        position = from;
         return true;
-    }
-
-    std::uint64_t firstWorthStopping(size_t w, std::uint64_t hits, std::uint32_t awaited) const {
-        return FirstAwaitedOrObjectStart(data + w * 64, hits, awaited, threeBytes, objectStartLine);
     }
 
     // The start of the line after the line end at `end`, which is not the

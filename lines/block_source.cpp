@@ -101,17 +101,17 @@ void BlockSource::fill(Block& block) {
         block.lastLineRelaid = m_pairing && m_pairing->lastLineNeedsLayout();
         return;
     }
-    ComputeWindowMasks(m_variant, block.data.data(), n, m_lineStartsAtBlock, m_shape,
-                       block.lineEnds.data(), block.objectStarts.data(), block.keyCandidates.data(),
-                       m_pairing ? m_codeLines.data() : nullptr);
+    block.afterCr = m_lastByte == '\r';
+    ComputeWindowMasks(m_variant, block.data.data(), n, block.afterCr || m_lastByte == '\n',
+                       m_shape, block.lineEnds.data(), block.objectStarts.data(),
+                       block.keyCandidates.data(), m_pairing ? m_codeLines.data() : nullptr);
     if (m_pairing) {
         if (block.hasRelaid) std::fill(block.relaid.begin(), block.relaid.end(), 0);
         block.hasRelaid = m_pairing->scanBlock(block.data.data(), n, block.lineEnds.data(),
                                                m_codeLines.data(), block.objectStarts.data(),
                                                block.keyCandidates.data(), block.relaid.data());
     }
-    const char last = block.data[n - 1];
-    m_lineStartsAtBlock = last == '\r' || last == '\n';
+    m_lastByte = block.data[n - 1];
 }
 
 void BlockSource::produce() {

@@ -30,6 +30,7 @@ struct Block {
     std::span<std::uint64_t> relaid;
     bool hasRelaid = false;       // any bit of `relaid` is set
     bool lastLineRelaid = false;  // at the end of the file: the last line, which has no line end
+    bool afterCr = false;         // the block before ended with a CR (maybe half a CR LF pair)
     size_t length = 0;            // 0 at the end of the file
     std::optional<RuntimeError> error;  // reading failed
 };
@@ -69,8 +70,8 @@ private:
     std::span<CodeLineMasks> m_codeLines;
     MaskVariant m_variant;
     bool m_started = false;
-    bool m_lineStartsAtBlock = true;  // the block before ended with a line end
-    ZeroedRegion m_memory;            // every block's buffers, and m_codeLines
+    char m_lastByte = '\n';  // of the block before: a line starts at the next block
+    ZeroedRegion m_memory;   // every block's buffers, and m_codeLines
     std::vector<std::unique_ptr<Block>> m_blocks;
     Block* m_current = nullptr;
 

@@ -13,14 +13,13 @@ class LineMatcher {
 public:
     explicit LineMatcher(std::string_view text)
         : m_text(text), m_size(text.size()), m_isLong(text.size() > 8) {
-        if (m_text.size() <= 8) {
-            char bytes[8] = {};
-            std::memcpy(bytes, m_text.data(), m_text.size());
-            std::memcpy(&m_word, bytes, 8);
-            m_mask = m_text.size() == 8 ? ~std::uint64_t{0}
-                                        : ~(~std::uint64_t{0} << (8 * m_text.size()));
-            if (!isLittleEndian()) m_mask = byteSwap(m_mask);
-        }
+        if (m_isLong) return;
+        // The text and its mask in memory order, the same on every byte order.
+        char bytes[8] = {}, mask[8] = {};
+        std::memcpy(bytes, text.data(), text.size());
+        std::memset(mask, 0xFF, text.size());
+        std::memcpy(&m_word, bytes, 8);
+        std::memcpy(&m_mask, mask, 8);
     }
 
     // `line` must have at least eight readable bytes from its start (the
@@ -36,18 +35,6 @@ public:
     const std::string& text() const { return m_text; }
 
 private:
-    static bool isLittleEndian() {
-        const std::uint16_t one = 1;
-        unsigned char first;
-        std::memcpy(&first, &one, 1);
-        return first == 1;
-    }
-    static std::uint64_t byteSwap(std::uint64_t v) {
-        std::uint64_t r = 0;
-        for (int i = 0; i < 8; ++i) r = (r << 8) | ((v >> (8 * i)) & 0xFF);
-        return r;
-    }
-
     std::string m_text;
     size_t m_size;
     bool m_isLong;

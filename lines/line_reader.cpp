@@ -39,17 +39,11 @@ bool LineReader::setKeys(std::span<const std::string> keys) {
     // order, the same on every byte order.
     const char mask[4] = {'\xff', '\xff', '\xff', '\0'};
     std::memcpy(&m_threeBytes, mask, 4);
-    const auto word = [](std::string_view line) {
-        char bytes[4] = {};
-        std::memcpy(bytes, line.data(), 3);
-        std::uint32_t w;
-        std::memcpy(&w, bytes, 4);
-        return w;
-    };
-    m_objectStartLine = word("  0");
+    // Each text has a fourth byte to read: its terminating NUL.
+    m_objectStartLine = threeByteLine("  0");
     m_keyLines.clear();
     if (m_keysShaped)
-        for (const std::string& key : keys) m_keyLines.push_back(word(key));
+        for (const std::string& key : keys) m_keyLines.push_back(threeByteLine(key.c_str()));
     return m_keysShaped;
 }
 
@@ -87,22 +81,9 @@ std::uint32_t LineReader::relaidBlockCandidate(size_t start) const {
     return line;
 }
 
-void LineReader::skipBeyondWindow(const std::uint64_t* marks, std::uint32_t awaited) {
-    if (m_position >= m_length) return;
-    size_t w = m_position / 64 + 1;
-    if (awaited == kAnyLine) {  // the common skip to object starts: every mark counts
-        while (w < m_windowCount && marks[w] == 0) ++w;
-    } else {
-        while (w < m_windowCount && firstWorthStopping(w, marks[w], awaited) == 0) ++w;
-    }
-    if (w < m_windowCount) {
-        moveTo(w * 64 +
-               static_cast<size_t>(std::countr_zero(firstWorthStopping(w, marks[w], awaited))));
-        return;
-    }
-    // No mark in the rest of the block: stop before the last window (the
-    // last-window rule, line_reader.h).
-    if (m_windowCount < 2) return;
+void LineReader::stopBeforeLastWindow() {
+    // At the line after the last line end in the windows before the last.
+    if (m_position >= m_length || m_windowCount < 2) return;
     for (size_t w = m_windowCount - 1; w-- > m_position / 64;) {
         std::uint64_t ends = m_masks[w];
         if (w == m_position / 64) ends &= ~std::uint64_t{0} << (m_position % 64);
@@ -139,12 +120,9 @@ bool LineReader::refill() {
     m_length = n;
     m_windowCount = (n + 63) / 64;
     m_position = 0;
-    if (m_pendingCr) {
-        m_pendingCr = false;
-        if (m_data[0] == '\n') {  // the LF of a CR LF pair split between blocks
-            m_position = 1;
-            m_masks[0] &= ~std::uint64_t{1};
-        }
+    if (block.afterCr && m_data[0] == '\n') {  // the LF of a CR LF pair split between blocks
+        m_position = 1;
+        m_masks[0] &= ~std::uint64_t{1};
     }
     if (m_listener) m_listener->blockRead(m_bytesRead);
     return true;

@@ -31,7 +31,8 @@
 // stepped over in stepOverLineEnd(). When the CR is a block's last byte, the
 // LF is the next block's first byte, which the masks (they see one block)
 // mark as a line end of its own: refill() clears that bit and starts the
-// block after the LF.
+// block after the LF. Whether the block before ended with a CR is kept in
+// one place, BlockSource, which tells it with each block (Block::afterCr).
 //
 // The last window. A window's masks also look at the first bytes of the
 // window after it (an LF after a CR, the line end after a three-byte line).
@@ -68,10 +69,15 @@
 //
 // Views. A line from next() stays valid until the next call of next() or,
 // for a spilled line, moveLastLineInto(); skipping and peek() leave it
-// valid. At least kReadableSlack bytes are readable from the start of every
-// view (for word-wise compares, LineMatcher). peek()'s view lies in the first
-// block and stays valid until next() reads on past that block; callers rely
-// on it only until the first next().
+// valid. peek()'s view lies in the first block and stays valid until next()
+// reads on past that block; callers rely on it only until the first next().
+//
+// Slack. Past the end of every line handed out (by next(), peek() or a
+// BlockCursor), kReadableSlack bytes are readable: the blocks have room for
+// them after their last byte, and the reader's own copies (a spilled line, a
+// relaid group code) add them. Word-wise compares read past a short line
+// (LineMatcher, TypeCounter), and the run copies short values as one
+// fixed-size piece and writes its table with the same slack (kTextPadding).
 #include <array>
 #include <bit>
 #include <cstdint>
@@ -89,6 +95,9 @@
 
 namespace velunt {
 
+// See "Slack" above.
+inline constexpr size_t kReadableSlack = 16;
+
 // Told after every block read, before its lines are handed out.
 class BlockListener {
 public:
@@ -101,7 +110,6 @@ public:
     // Large enough that handing blocks between the threads costs little,
     // small enough that the three in flight take little memory.
     static constexpr size_t kDefaultBlockSize = size_t{512} << 10;
-    static constexpr size_t kReadableSlack = 8;
 
     // `path` only names the file in read errors. With `prefetch`, the next
     // blocks are read and scanned on a second thread. `masks` picks how the
@@ -131,15 +139,10 @@ public:
     void skipToObjectStart() { skipTo(m_objectStarts, kAnyLine); }
 
     // Tells the reader the key lines awaited inside objects (key shape,
-    // above). When it returns true, skipToKeyOrObjectStart() passes over
-    // lines that can be neither a key nor "  0"; it may stop at other lines
-    // too.
+    // above). When it returns true, skipToKeyOrObjectStart(index) passes
+    // over lines that can be neither keys[index] nor "  0"; it may stop at
+    // other lines too (other keys among them).
     bool setKeys(std::span<const std::string> keys);
-    void skipToKeyOrObjectStart() {
-        if (m_keysShaped) skipTo(m_keyCandidates, kAnyLine);
-    }
-    // The same for a caller that awaits only keys[index] (of the keys given
-    // to setKeys()): it passes over the other keys too.
     void skipToKeyOrObjectStart(size_t index) {
         if (m_keysShaped) skipTo(m_keyCandidates, m_keyLines[index]);
     }
@@ -156,15 +159,8 @@ public:
     }
     bool lendCursor(BlockCursor& cursor) const {
         if (!canLendCursor()) return false;
-        cursor.data = m_data;
-        cursor.lineEnds = m_masks;
-        cursor.objectStarts = m_objectStarts;
-        cursor.keyCandidates = m_keyCandidates;
-        cursor.length = m_length;
-        cursor.windowCount = m_windowCount;
-        cursor.position = cursor.from = m_position;
-        cursor.threeBytes = m_threeBytes;
-        cursor.objectStartLine = m_objectStartLine;
+        cursor = {m_data,        m_masks,    m_objectStarts, m_keyCandidates, m_length,
+                  m_windowCount, m_position, m_position,     m_threeBytes,    m_objectStartLine};
         return true;
     }
     void takeBackCursor(const BlockCursor& cursor) {
@@ -189,10 +185,15 @@ public:
 
     // Lines that are only compared need not be held whole: from now on a
     // line that spans blocks and is longer than `limit` bytes may come out
-    // of next() cut, as a view of more than `limit` bytes that equals no text
-    // of up to `limit` bytes unless the whole line does (a group-code line
-    // keeps its standard layout), so memory stays bounded by `limit` however
-    // long the line. nextWhole() hands out the next line whole all the same.
+    // of next() cut, as a view of more than `limit` bytes whose first
+    // `limit` + 1 bytes are the line's, and that equals no text of up to
+    // `limit` bytes unless the whole line does (a group-code line keeps its
+    // standard layout), so memory stays bounded by `limit` however long the
+    // line. nextWhole() hands out the next line whole all the same. A caller
+    // sets a limit no shorter than every line it reads with next(): each
+    // text it compares lines with, and each line it keeps a part of (a
+    // run: "  0", the master key, the keys, the section's lines and name,
+    // and the type lines it counts).
     void setLineLimit(size_t limit) { m_lineLimit = limit; }
     bool nextWhole(std::string_view& line) {
         const LimitLifted lifted(m_lineLimit);
@@ -223,28 +224,23 @@ private:
     bool refill();
     // Moves to the first line at or after the position whose bit is set in
     // `marks` and, unless `awaited` is kAnyLine, whose three bytes are
-    // `awaited` or "  0" (as threeByteLine() reads them); the common case, a
-    // hit in the current window, inline.
+    // `awaited` or "  0" (as threeByteLine() reads them); the same skip as
+    // the cursor's (SkipToStop()).
     void skipTo(const std::uint64_t* marks, std::uint32_t awaited) {
         if (m_spillActive) return;
-        size_t w = m_position / 64;
-        if (w < m_windowCount) {
-            std::uint64_t hits =
-                firstWorthStopping(w, marks[w] & (~std::uint64_t{0} << (m_position % 64)), awaited);
-            // Objects are a few windows long: the window after is looked at
-            // here too.
-            if (hits == 0 && w + 1 < m_windowCount) {
-                ++w;
-                hits = firstWorthStopping(w, marks[w], awaited);
-            }
-            if (hits != 0) {
-                moveTo(w * 64 + static_cast<size_t>(std::countr_zero(hits)));
-                return;
-            }
+        const auto worth = [&](size_t w, std::uint64_t hits) {
+            return firstWorthStopping(w, hits, awaited);
+        };
+        size_t stop = m_position;
+        if (SkipToStop(marks, m_windowCount, worth, stop)) [[likely]] {
+            moveTo(stop);
+        } else {
+            stopBeforeLastWindow();
         }
-        skipBeyondWindow(marks, awaited);
     }
-    void skipBeyondWindow(const std::uint64_t* marks, std::uint32_t awaited);
+    // Where a skip that found no mark in the rest of the block stops (the
+    // last-window rule, above).
+    void stopBeforeLastWindow();
 
     // `hits` (marks of window `w`) from the first line worth stopping at on.
     // Every marked line has its line end in the block, so four bytes are
@@ -300,7 +296,7 @@ private:
         return std::string_view(kShortCodes[index].data(), 3);
     }
     static constexpr auto kShortCodes = [] {
-        std::array<std::array<char, 16>, 110> codes{};
+        std::array<std::array<char, 3 + kReadableSlack>, 110> codes{};
         for (unsigned i = 0; i < 110; ++i) {
             codes[i][0] = codes[i][1] = ' ';
             if (i < 10) {
@@ -321,16 +317,10 @@ private:
     std::string_view relaidSpill(std::string_view line);
 
     // Moves past the line end at `end`, and past the LF of a CR LF pair
-    // (CR LF, above).
+    // (CR LF, above; refill() steps over an LF in the next block).
     void stepOverLineEnd(size_t end) {
         m_position = end + 1;
-        if (m_data[end] == '\r') {
-            if (end + 1 < m_length) {
-                m_position += m_data[end + 1] == '\n';
-            } else {
-                m_pendingCr = true;
-            }
-        }
+        if (m_data[end] == '\r' && end + 1 < m_length) m_position += m_data[end + 1] == '\n';
     }
 
     // The spilled line, padded so that the slack after it is readable.
@@ -360,7 +350,9 @@ private:
     bool m_blockRelaid = false;
     bool m_lastLineRelaid = false;
     std::string m_relaidLine;  // a relaid group-code line, plus the readable slack
-    char m_relaidCode[3 + kReadableSlack] = {};  // the same for the usual short codes
+    // The same for a relaid code of up to three digits that kShortCodes does
+    // not hold (one with spaces, or of three digits, or spilled).
+    char m_relaidCode[3 + kReadableSlack] = {};
     bool m_keysShaped = false;
     std::vector<std::uint32_t> m_keyLines;  // per key, as threeByteLine() reads it
     std::uint32_t m_threeBytes = 0;         // the first three bytes of a word
@@ -373,7 +365,6 @@ private:
     std::string m_spill;                    // a line that spans blocks
     bool m_spillInUse = false;              // the last line returned is in m_spill
     bool m_spillActive = false;             // m_spill holds a line or a part of one
-    bool m_pendingCr = false;               // the previous block ended with a CR
     bool m_eof = false;
     size_t m_lineLimit = kNoLimit;  // see setLineLimit()
     std::uint64_t m_bytesRead = 0;

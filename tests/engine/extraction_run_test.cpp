@@ -457,3 +457,54 @@ TEST_F(ExtractionRunTest, ReadsTheSameTableInBlocksOfAnySize) {
 
 }  // namespace
 }  // namespace velunt
+
+namespace velunt {
+namespace {
+
+// Lines the run reads besides the keys (a section's name, the type lines
+// counted for the warning after a run without objects) are held whole even
+// where they cross a block edge and are longer than every key: the table and
+// the warnings read in small blocks, with each edge somewhere else, are those
+// read in one block.
+TEST_F(ExtractionRunTest, SectionNamesAndTypesCrossingABlockEdgeAreReadWhole) {
+    const std::string name = "A_SECTION_NAME_OF_26_BYTES";
+    const auto drawing = [&](size_t offset) {
+        std::string bytes = dxf({"999", std::string(offset, 'x').c_str()});
+        bytes += dxf({"  0", "SECTION", "  2", name.c_str(), "  0", "TEXT",   " 10", "1",
+                      " 20", "2",       "  1", "inside",     "  0", "ENDSEC", "  0", "SECTION",
+                      "  2", "OTHER",   "  0", "TEXT",       " 10", "3",      "  0", "ENDSEC"});
+        for (int i = 0; i < 15; ++i) bytes += dxf({"  0", "ACAD_PROXY_ENTITY", "  5", "1F"});
+        return bytes + dxf({"  0", "EOF"});
+    };
+    const auto tableAndWarnings = [&](const std::string& ini, size_t offset) {
+        std::string seen = run(ini, drawing(offset));
+        for (const std::string& warning : RunWarnings(m_result, m_config, "in.dxf"))
+            seen += warning + "\n";
+        return seen;
+    };
+    struct Case {
+        const char* ini;
+        std::string section;
+        const char* seen;  // in the table or the warnings read in one block
+    };
+    const Case cases[] = {
+        {kTextIni, name, "1;2;inside;1\r\n"},
+        {"masterkey=CIRCLE\r\n[Spalten]\r\n 10|1|RW\r\n", "", "ACAD_PROXY_ENTITY 15"}};
+    for (const Case& c : cases) {
+        m_settings.section = c.section;
+        m_settings.readBlockSize = 0;
+        const std::string expected = tableAndWarnings(c.ini, 0);
+        ASSERT_NE(expected.find(c.seen), std::string::npos) << expected;
+        for (const bool readAhead : {false, true})
+            for (size_t offset = 0; offset < 48; ++offset) {
+                m_settings.readBlockSize = 48;
+                m_settings.readAhead = readAhead;
+                EXPECT_EQ(tableAndWarnings(c.ini, offset), expected)
+                    << "section \"" << c.section << "\", offset " << offset;
+            }
+        m_settings.readAhead = true;
+    }
+}
+
+}  // namespace
+}  // namespace velunt

@@ -106,7 +106,7 @@ std::array<std::vector<std::uint64_t>, 7> masksOf(MaskVariant variant, const std
 }
 
 // The lines a reader hands out; with `skip`, after skipping to object starts
-// and to keys in turn before each line.
+// and to the first key in turn before each line.
 std::vector<std::string> readerLines(const std::filesystem::path& path, size_t blockSize,
                                      MaskVariant variant, bool skip) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
@@ -116,7 +116,7 @@ std::vector<std::string> readerLines(const std::filesystem::path& path, size_t b
     std::vector<std::string> lines;
     std::string_view line;
     for (bool toKeys = false;; toKeys = !toKeys) {
-        if (skip && toKeys) reader.skipToKeyOrObjectStart();
+        if (skip && toKeys) reader.skipToKeyOrObjectStart(0);
         if (skip && !toKeys) reader.skipToObjectStart();
         if (!reader.next(line)) break;
         lines.emplace_back(line);
