@@ -5,14 +5,56 @@
 #include <cmath>
 #include <cstring>
 
-#include "base/copy_bytes.h"
-#include "base/decimal_scan.h"
-#include "base/digit_text.h"
 #include "base/read_number.h"
-#include "base/read_number_general.h"
 
 namespace velunt {
 namespace {
+
+// 10^0 to 10^18, the powers of ten below 2^63.
+constexpr std::uint64_t kPowersOfTen[] = {1ull,
+                                          10ull,
+                                          100ull,
+                                          1000ull,
+                                          10000ull,
+                                          100000ull,
+                                          1000000ull,
+                                          10000000ull,
+                                          100000000ull,
+                                          1000000000ull,
+                                          10000000000ull,
+                                          100000000000ull,
+                                          1000000000000ull,
+                                          10000000000000ull,
+                                          100000000000000ull,
+                                          1000000000000000ull,
+                                          10000000000000000ull,
+                                          100000000000000000ull,
+                                          1000000000000000000ull};
+
+// "00" to "99".
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// The `pairs` * 2 decimal digits of `value` (below 100^pairs), two at a
+// time, into out[0, 2 * pairs).
+void writeDigitPairs(std::uint32_t value, int pairs, char* out) {
+    for (int i = pairs - 1; i >= 0; --i) {
+        const std::uint32_t rest = value / 100;
+        std::memcpy(out + 2 * i, kDigitPairs + 2 * (value - rest * 100), 2);
+        value = rest;
+    }
+}
+
+// The 15 decimal digits of `value` (below 1E15), leading zeros included.
+void writeFifteenDigits(std::uint64_t value, char* out) {
+    const auto high = static_cast<std::uint32_t>(value / 100000000);  // 7 digits
+    const auto low = static_cast<std::uint32_t>(value % 100000000);   // 8 digits
+    out[0] = static_cast<char>('0' + high / 1000000);
+    writeDigitPairs(high % 1000000, 3, out + 1);
+    writeDigitPairs(low, 4, out + 7);
+}
 
 // 10^-n, near enough for an error bound.
 constexpr double kInversePowersOfTen[] = {1e0,   1e-1,  1e-2,  1e-3,  1e-4,  1e-5,  1e-6,
@@ -51,24 +93,17 @@ inline char* writeMark(char* out, std::string_view mark) {
     return out + mark.size();
 }
 
-// The byte loop: any length up to 17 and any byte order.
-bool readShortDecimalBytes(std::string_view text, ShortDecimal& number) {
-    if (text.size() > 17) return false;  // a sign, 15 digits and the point
-    const char* const end = text.data() + text.size();
-    DecimalScan scan;
-    if (!ScanDecimal(text.data(), end, scan) || scan.digits > 15) return false;
-    number.text = text;
-    number.scaled = scan.negative ? -static_cast<std::int64_t>(scan.mantissa)
-                                  : static_cast<std::int64_t>(scan.mantissa);
-    number.whole = scan.whole;
-    number.fractionDigits = scan.fractionDigits;
-    number.fractionZeros = 0;
-    while (number.fractionZeros < scan.fractionDigits && end[-1 - number.fractionZeros] == '0')
-        ++number.fractionZeros;
-    number.digits = scan.digits;
-    number.point =
-        scan.point ? static_cast<std::size_t>(scan.point - text.data()) : std::string_view::npos;
-    return true;
+// The eight decimal digits of `value` (below 1E8), leading zeros included,
+// as the bytes of a word in memory order (the first digit in the lowest
+// byte), computed in a register: four-digit halves, then two-digit
+// quarters, then digits, each split by a multiplication.
+std::uint64_t eightDigitWord(std::uint32_t value) {
+    std::uint64_t lanes = value / 10000 | static_cast<std::uint64_t>(value % 10000) << 32;
+    const std::uint64_t hundreds = ((lanes * 10486) >> 20) & 0x0000007F0000007Fu;
+    lanes = hundreds | (lanes - hundreds * 100) << 16;
+    const std::uint64_t tens = ((lanes * 103) >> 10) & 0x000F000F000F000Fu;
+    lanes = tens | (lanes - tens * 10) << 8;
+    return lanes | 0x3030303030303030u;
 }
 
 constexpr std::uint64_t kEveryByte(unsigned char c) { return 0x0101010101010101u * c; }
@@ -98,66 +133,41 @@ inline std::uint64_t topBytes(std::uint64_t word, int count) {
     return count == 0 ? 0 : word & (~std::uint64_t{0} << (8 * (8 - count)));
 }
 
-// Texts of 8 to 16 bytes with at most 8 digits on each side of the point,
-// as whole words: two loads cover the text, its non-digits are found all
-// at once, and each side's digits are read eight at a time.
-bool readShortDecimalWords(std::string_view text, ShortDecimal& number) {
-    const char* const p = text.data();
-    const int size = static_cast<int>(text.size());
-    std::uint64_t head, tail;
-    std::memcpy(&head, p, 8);
-    std::memcpy(&tail, p + size - 8, 8);
-    unsigned others = byteBits(nonDigits(head)) | byteBits(nonDigits(tail)) << (size - 8);
-    const bool negative = p[0] == '-';
-    const int sign = negative || p[0] == '+';
-    others &= ~static_cast<unsigned>(sign);
-    int point = size;
-    if (others != 0) {
-        point = std::countr_zero(others);
-        if (p[point] != '.' || (others & (others - 1)) != 0) return false;
-    }
-    const int wholeDigits = point - sign;
-    const int fractionDigits = point == size ? 0 : size - point - 1;
-    if (wholeDigits > 8 || fractionDigits > 8 || wholeDigits + fractionDigits == 0) return false;
-    // The digits before the point, at the top of a word.
-    std::uint64_t whole = 0;
-    if (wholeDigits > 0) {
-        std::uint64_t word;
-        if (point >= 8) {
-            std::memcpy(&word, p + point - 8, 8);
-        } else {
-            word = head << (8 * (8 - point));
-        }
-        whole = eightDigits(topBytes(word ^ kEveryByte('0'), wholeDigits));
-    }
-    const std::uint64_t fraction = topBytes(tail ^ kEveryByte('0'), fractionDigits);
-    const std::uint64_t scaled = whole * kPowersOfTen[fractionDigits] + eightDigits(fraction);
-    number.text = text;
-    number.scaled =
-        negative ? -static_cast<std::int64_t>(scaled) : static_cast<std::int64_t>(scaled);
-    number.whole = whole;
-    number.fractionDigits = fractionDigits;
-    // The fraction's last digits are the top bytes of `tail`.
-    number.fractionZeros = fraction == 0 ? fractionDigits : std::countl_zero(fraction) / 8;
-    number.digits = wholeDigits + fractionDigits;
-    number.point = point == size ? std::string_view::npos : static_cast<std::size_t>(point);
-    return true;
-}
-
 }  // namespace
 
 bool ReadShortDecimal(std::string_view text, ShortDecimal& number) {
-    if (std::endian::native == std::endian::little && text.size() >= 8 && text.size() <= 16 &&
-        readShortDecimalWords(text, number))
-        return true;
-    return readShortDecimalBytes(text, number);
+    if (text.size() > 17) return false;  // a sign, 15 digits and the point
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    const bool negative = p < end && *p == '-';
+    if (p < end && (*p == '-' || *p == '+')) ++p;
+    std::uint64_t scaled = 0;
+    const char* point = nullptr;
+    int digits = 0;
+    for (; p < end; ++p) {
+        const unsigned digit = static_cast<unsigned char>(*p) - '0';
+        if (digit < 10) {
+            scaled = scaled * 10 + digit;
+            ++digits;
+        } else if (*p == '.' && !point) {
+            point = p;
+        } else {
+            return false;
+        }
+    }
+    if (digits == 0 || digits > 15) return false;
+    number.scaled =
+        negative ? -static_cast<std::int64_t>(scaled) : static_cast<std::int64_t>(scaled);
+    number.fractionDigits = point ? static_cast<int>(end - point - 1) : 0;
+    number.digits = digits;
+    number.point = point ? static_cast<std::size_t>(point - text.data()) : std::string_view::npos;
+    return true;
 }
 
 DecimalShift::DecimalShift(double amount) : m_amount(amount) {
 #if FLT_EVAL_METHOD == 0
     if (!std::isfinite(amount)) return;
-    char text[kNumberTextCapacity];
-    const std::string_view written(text, WriteNumberText(amount, text));
+    const std::string written = NumberToText(amount);
     ShortDecimal decimal;
     if (!ReadShortDecimal(written, decimal) || ReadNumber(written) != amount) return;
     m_scaled = decimal.scaled;
@@ -207,7 +217,7 @@ std::size_t DecimalShift::writeWholeShift(std::string_view text, char mark, char
     *q = '-';
     q += negative;
     const std::uint64_t digits =
-        EightDigitWord(static_cast<std::uint32_t>(whole)) >> (8 * (8 - count));
+        eightDigitWord(static_cast<std::uint32_t>(whole)) >> (8 * (8 - count));
     std::memcpy(q, &digits, 8);
     q += count;
     if (kept > 0) {
@@ -219,41 +229,9 @@ std::size_t DecimalShift::writeWholeShift(std::string_view text, char mark, char
     return static_cast<std::size_t>(q - out);
 }
 
-std::size_t DecimalShift::writeWholeSum(const ShortDecimal& number, std::string_view mark,
-                                        char* out) const {
-    // A whole amount and a number of the same sign: the sum keeps the
-    // number's fraction, and its whole part is a sum of whole numbers. Terms
-    // of one sign need no error check (see write()), and a whole sum, a power
-    // of ten included, is exact in doubles too.
-    if (std::endian::native != std::endian::little || m_fractionDigits != 0 ||
-        (m_scaled != 0 && (m_scaled < 0) != (number.scaled < 0)))
-        return 0;
-    const std::uint64_t whole =
-        number.whole + static_cast<std::uint64_t>(m_scaled < 0 ? -m_scaled : m_scaled);
-    const int fractionDigits = number.fractionDigits - number.fractionZeros;
-    if (whole == 0 || whole >= 100000000) return 0;
-    const int count = digitCount(whole);
-    if (count + fractionDigits > 15) return 0;
-    char* q = out;
-    *q = '-';
-    q += number.scaled < 0;
-    const std::uint64_t digits =
-        EightDigitWord(static_cast<std::uint32_t>(whole)) >> (8 * (8 - count));
-    std::memcpy(q, &digits, 8);
-    q += count;
-    if (fractionDigits > 0) {
-        q = writeMark(q, mark);
-        CopyBytes(q, number.text.data() + number.point + 1,
-                  static_cast<std::size_t>(fractionDigits));
-        q += fractionDigits;
-    }
-    return static_cast<std::size_t>(q - out);
-}
-
 std::size_t DecimalShift::write(const ShortDecimal& number, std::string_view mark,
                                 char* out) const {
     if (!m_usable || mark.size() > 8) return 0;
-    if (const std::size_t size = writeWholeSum(number, mark, out)) return size;
     // The exact sum as a whole number of units of the finer fraction; both
     // terms stay below 10^18.
     const int fraction = std::max(number.fractionDigits, m_fractionDigits);
@@ -288,7 +266,7 @@ std::size_t DecimalShift::write(const ShortDecimal& number, std::string_view mar
     // The digits, right-aligned in 15 places; fixed-size copies past them
     // stay inside `text` and `out`.
     char text[32];
-    WriteFifteenDigitText(magnitude, text);
+    writeFifteenDigits(magnitude, text);
     int fractionDigits = fraction;
     while (fractionDigits > 0 && text[14 - (fraction - fractionDigits)] == '0') --fractionDigits;
     const char* const digits = text + 15 - count;

@@ -12,11 +12,8 @@ namespace velunt {
 // "[sign]digits[.digits]" with at most 15 digits and nothing else around
 // it ("12.", ".5" and "-0.0" included), read as `scaled` / 10^fractionDigits.
 struct ShortDecimal {
-    std::string_view text;
     std::int64_t scaled = 0;  // signed
-    std::uint64_t whole = 0;  // the digits before the point, unsigned
     int fractionDigits = 0;
-    int fractionZeros = 0;                       // of those, the zeros at the end
     int digits = 0;                              // before and after the point
     std::size_t point = std::string_view::npos;  // position of the ".", if any
 };
@@ -49,8 +46,6 @@ public:
     std::size_t writeWholeShift(std::string_view text, char mark, char* out) const;
 
 private:
-    std::size_t writeWholeSum(const ShortDecimal& number, std::string_view mark, char* out) const;
-
     double m_amount;
     std::int64_t m_scaled = 0;
     int m_fractionDigits = 0;

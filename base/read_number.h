@@ -40,8 +40,7 @@ bool HasNonZeroDecimals(std::string_view text);
 // none), for a caller that has found it already.
 bool HasNonZeroDecimals(std::string_view text, size_t point);
 
-// IsPlainNumber(text), and when true, `value` = ReadNumber(text); one pass
-// for the common numbers.
+// IsPlainNumber(text), and when true, `value` = ReadNumber(text).
 bool ReadPlainNumber(std::string_view text, double& value);
 
 }  // namespace velunt

@@ -11,8 +11,8 @@ namespace {
 
 // Texts of up to 18 bytes, mostly digits, with the bytes next to the digits
 // ("/" and ":"), points, signs, blanks and a byte above 127 mixed in: the
-// word-wise reader must accept exactly "[sign]digits[.digits]" with 1 to 15
-// digits and read it as the plain reading does.
+// reader must accept exactly "[sign]digits[.digits]" with 1 to 15 digits and
+// read it as the plain reading does.
 TEST(ReadShortDecimal, AcceptsExactlyShortPlainDecimals) {
     const std::regex plain(R"(([+-]?)(\d*)(\.(\d*))?)");
     const std::string alphabet = "0123456789012345678901234567890123456789..-+ /:e\xB0";
