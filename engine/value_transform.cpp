@@ -149,9 +149,4 @@ void TransformValue(std::string_view value, std::string_view key, const RunSetti
     transform.apply(value, transform.shiftFor(key), stored);
 }
 
-void TransformValueInPlace(std::string& stored, std::string_view key, const RunSettings& settings) {
-    ValueTransform transform(settings);
-    transform.applyInPlace(stored, transform.shiftFor(key));
-}
-
 }  // namespace velunt

@@ -26,9 +26,6 @@ namespace velunt {
 void TransformValue(std::string_view value, std::string_view key, const RunSettings& settings,
                     std::string& stored);
 
-// The same steps on a value already in `value`, changed in place.
-void TransformValueInPlace(std::string& value, std::string_view key, const RunSettings& settings);
-
 // Which shift amount a column's key selects ("10"/"11": RW, "20"/"21": HW,
 // the latter wins).
 enum class Shift : unsigned char { None, Rw, Hw };
