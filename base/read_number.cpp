@@ -173,9 +173,8 @@ bool ReadPlainNumber(std::string_view text, double& value) {
     return true;
 }
 
-bool HasNonZeroDecimals(std::string_view text) { return HasNonZeroDecimals(text, text.find('.')); }
-
-bool HasNonZeroDecimals(std::string_view text, size_t point) {
+bool HasNonZeroDecimals(std::string_view text) {
+    const size_t point = text.find('.');
     if (point == std::string_view::npos) return false;
     if (point + 1 >= 32767) throw MakeError(kOverflow);
     return ReadNumber(text.substr(point + 1, 3)) != 0.0;

@@ -44,7 +44,7 @@ void replacePercentC(std::string& text) {
 // "." of `value`.
 bool isMarked(std::string_view value, size_t point) {
     if (point == std::string_view::npos) return false;
-    return HasNonZeroDecimals(value, point) || IsPlainNumber(value);
+    return HasNonZeroDecimals(value) || IsPlainNumber(value);
 }
 
 }  // namespace
@@ -123,7 +123,7 @@ void ValueTransform::applyInPlace(std::string& stored, Shift shift) {
         // Texts with a "." followed closely by a digit other than 0
         // ("12.345 m"), and every plain number but zero, which is how
         // drawings write unused points.
-        const bool nonZeroDecimals = HasNonZeroDecimals(stored, FindByte(stored, '.'));
+        const bool nonZeroDecimals = HasNonZeroDecimals(stored);
         double number;
         if (ReadPlainNumber(stored, number)) {
             if (nonZeroDecimals || number != 0.0) AssignNumberText(number + amount(hw), stored);
