@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "base/copy_bytes.h"
 #include "base/find_byte.h"
 #include "base/read_number.h"
 #include "base/runtime_error.h"
@@ -65,38 +64,11 @@ Shift ValueTransform::shiftFor(std::string_view key) const {
 
 double ValueTransform::amount(bool hw) {
     std::optional<double>& amount = m_amounts[hw];
-    if (!amount) amount = ReadNumber(hw ? m_settings.hwShift : m_settings.rwShift);
-    return *amount;
-}
-
-const DecimalShift& ValueTransform::decimalShift(bool hw) {
-    std::optional<DecimalShift>& shift = m_decimalShifts[hw];
-    if (!shift) shift.emplace(amount(hw));
-    return *shift;
-}
-
-size_t ValueTransform::writeShortNumber(std::string_view value, Shift shift, char* out) {
-    ShortDecimal number;
-    if (!ReadShortDecimal(value, number)) return 0;
-    const std::string_view mark = m_settings.replaceDecimalPoint
-                                      ? std::string_view(m_settings.decimalMark)
-                                      : std::string_view(".");
-    if (mark.size() > 8) return 0;
-    // Zero stays as it is: that is how drawings write unused points.
-    if (shift != Shift::None && number.scaled != 0)
-        return decimalShift(shift == Shift::Hw).write(number, mark, out);
-    // Only the point changes, if there is one.
-    CopyBytes(out, value.data(), value.size());
-    if (number.point == std::string_view::npos || !m_settings.replaceDecimalPoint)
-        return value.size();
-    if (mark.size() == 1) {
-        out[number.point] = mark[0];
-        return value.size();
+    if (!amount) {
+        amount = ReadNumber(hw ? m_settings.hwShift : m_settings.rwShift);
+        m_decimalShifts[hw].emplace(*amount);
     }
-    const size_t after = number.point + 1;
-    std::memcpy(out + number.point, mark.data(), mark.size());
-    std::memcpy(out + number.point + mark.size(), value.data() + after, value.size() - after);
-    return value.size() - 1 + mark.size();
+    return *amount;
 }
 
 void ValueTransform::apply(std::string_view value, Shift shift, std::string& stored) {
