@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "base/find_byte.h"
 #include "base/read_number.h"
 #include "base/runtime_error.h"
 
@@ -13,9 +12,6 @@ constexpr std::string_view kPercentC = "%%c";
 
 // The first "%%c" at or after `from`.
 size_t findPercentC(const std::string& text, size_t from) {
-    if (from >= text.size() ||
-        FindByte(std::string_view(text).substr(from), '%') == std::string_view::npos)
-        return std::string::npos;
     const char* const begin = text.data();
     const char* const end = begin + text.size();
     for (const char* p = begin + from; p + 2 < end;) {
@@ -105,7 +101,7 @@ void ValueTransform::applyInPlace(std::string& stored, Shift shift) {
     }
 
     if (!m_settings.replaceDecimalPoint) return;
-    const size_t point = FindByte(stored, '.');
+    const size_t point = stored.find('.');
     if (isMarked(stored, point)) {
         if (m_settings.decimalMark.size() == 1) {
             stored[point] = m_settings.decimalMark[0];
