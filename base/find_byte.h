@@ -1,7 +1,7 @@
 #pragma once
-// Finding one byte in a value. Values are mostly a few bytes long: eight
-// bytes at a time find it sooner than a library call; longer texts use
-// memchr.
+// Looking for one byte in a value. Values are mostly a few bytes long: one
+// or two eight-byte loads answer sooner than a library call; other lengths
+// use memchr.
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -18,35 +18,12 @@ inline std::uint64_t BytesEqualTo(std::uint64_t word, char c) {
     return (word - kOnes) & ~word & kHighs;
 }
 
-// The position of the first `c` in `text`, or npos.
-inline std::size_t FindByte(std::string_view text, char c) {
-    constexpr std::size_t kShort = 32;
-    const std::size_t n = text.size();
-    if (n > kShort) return text.find(c);
-    const char* const p = text.data();
-    if (n < 8 || std::endian::native != std::endian::little) {
-        for (std::size_t i = 0; i < n; ++i)
-            if (p[i] == c) return i;
-        return std::string_view::npos;
-    }
-    // Whole words, then the last eight bytes (overlapping the words before,
-    // which held no hit).
-    for (std::size_t i = 0;; i += 8) {
-        if (i + 8 > n) i = n - 8;
-        std::uint64_t word;
-        std::memcpy(&word, p + i, 8);
-        const std::uint64_t hits = BytesEqualTo(word, c);
-        if (hits != 0) return i + static_cast<std::size_t>(std::countr_zero(hits)) / 8;
-        if (i + 8 == n) return std::string_view::npos;
-    }
-}
-
 // True when `text` holds `c`; for short texts with a few fixed-size loads
 // and no loop.
 inline bool ContainsByte(std::string_view text, char c) {
     const std::size_t n = text.size();
     const char* const p = text.data();
-    if (n > 16 || n < 8) return FindByte(text, c) != std::string_view::npos;
+    if (n > 16 || n < 8) return text.find(c) != std::string_view::npos;
     // The first and the last eight bytes, which may overlap, cover the text.
     std::uint64_t head, tail;
     std::memcpy(&head, p, 8);

@@ -5,11 +5,13 @@
 #include <cstdint>
 #include <limits>
 
-#include "base/read_number_general.h"
 #include "base/runtime_error.h"
 
 namespace velunt {
 namespace {
+
+// Room for any text NumberToText writes ("-1.23456789012345E-308" and less).
+constexpr size_t kNumberTextCapacity = 48;
 
 bool isSkipped(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
@@ -47,9 +49,25 @@ double readRadixInteger(std::string_view text, size_t pos, int base) {
     return value;
 }
 
+// Writes the text of `value` to `out` (kNumberTextCapacity bytes) and returns
+// its length.
+size_t writeNumberText(double value, char* out) {
+    if (!std::isfinite(value)) throw MakeError(kOverflow);
+    if (value == 0.0) {  // also for -0
+        out[0] = '0';
+        return 1;
+    }
+    const auto result =
+        std::to_chars(out, out + kNumberTextCapacity, value, std::chars_format::general, 15);
+    const size_t size = static_cast<size_t>(result.ptr - out);
+    for (size_t i = 0; i < size; ++i)
+        if (out[i] == 'e') out[i] = 'E';
+    return size;
+}
+
 }  // namespace
 
-double ReadNumberGeneral(std::string_view text) {
+double ReadNumber(std::string_view text) {
     size_t pos = 0;
     while (pos < text.size() && isSkipped(text[pos])) ++pos;
     if (pos + 1 < text.size() && text[pos] == '&') {
@@ -118,33 +136,14 @@ double ReadNumberGeneral(std::string_view text) {
     return value;
 }
 
-size_t WriteNumberTextGeneral(double value, char* out) {
-    if (!std::isfinite(value)) throw MakeError(kOverflow);
-    if (value == 0.0) {  // also for -0
-        out[0] = '0';
-        return 1;
-    }
-    const auto result =
-        std::to_chars(out, out + kNumberTextCapacity, value, std::chars_format::general, 15);
-    const size_t size = static_cast<size_t>(result.ptr - out);
-    for (size_t i = 0; i < size; ++i)
-        if (out[i] == 'e') out[i] = 'E';
-    return size;
-}
-
-std::string NumberToTextGeneral(double value) {
-    char buffer[kNumberTextCapacity];
-    return std::string(buffer, WriteNumberTextGeneral(value, buffer));
-}
-
 std::string NumberToText(double value) {
     char buffer[kNumberTextCapacity];
-    return std::string(buffer, WriteNumberText(value, buffer));
+    return std::string(buffer, writeNumberText(value, buffer));
 }
 
 void AssignNumberText(double value, std::string& out) {
     char buffer[kNumberTextCapacity];
-    out.assign(buffer, WriteNumberText(value, buffer));
+    out.assign(buffer, writeNumberText(value, buffer));
 }
 
 bool IsPlainNumber(std::string_view text) {
@@ -168,11 +167,17 @@ bool IsPlainNumber(std::string_view text) {
     return hasDigits;
 }
 
-bool HasNonZeroDecimalsGeneral(std::string_view text) {
+bool ReadPlainNumber(std::string_view text, double& value) {
+    if (!IsPlainNumber(text)) return false;
+    value = ReadNumber(text);
+    return true;
+}
+
+bool HasNonZeroDecimals(std::string_view text) {
     const size_t point = text.find('.');
     if (point == std::string_view::npos) return false;
     if (point + 1 >= 32767) throw MakeError(kOverflow);
-    return ReadNumberGeneral(text.substr(point + 1, 3)) != 0.0;
+    return ReadNumber(text.substr(point + 1, 3)) != 0.0;
 }
 
 }  // namespace velunt

@@ -36,12 +36,7 @@ bool IsPlainNumber(std::string_view text);
 // position 32767 or later (positions are 16-bit).
 bool HasNonZeroDecimals(std::string_view text);
 
-// The same, with `point` the position of the first "." in `text` (npos:
-// none), for a caller that has found it already.
-bool HasNonZeroDecimals(std::string_view text, size_t point);
-
-// IsPlainNumber(text), and when true, `value` = ReadNumber(text); one pass
-// for the common numbers.
+// IsPlainNumber(text), and when true, `value` = ReadNumber(text).
 bool ReadPlainNumber(std::string_view text, double& value);
 
 }  // namespace velunt

@@ -1,6 +1,7 @@
 #include "base/runtime_error.h"
 
 #include <cerrno>
+#include <new>
 
 namespace velunt {
 
@@ -40,6 +41,12 @@ std::string StandardDescription(int number) {
 }
 
 RuntimeError MakeError(int number) { return {number, StandardDescription(number)}; }
+
+RuntimeError CaughtError(const std::exception& caught) {
+    if (const auto* error = dynamic_cast<const RuntimeError*>(&caught)) return *error;
+    if (dynamic_cast<const std::bad_alloc*>(&caught)) return MakeError(kOutOfMemory);
+    return RuntimeError{kInternalError, std::string("Interner Fehler: ") + caught.what()};
+}
 
 const char* FileRoleName(FileRole role) {
     switch (role) {

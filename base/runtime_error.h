@@ -2,14 +2,21 @@
 // The one error type of the core: a standard runtime error number as the user
 // sees it (53 "Datei nicht gefunden", 62 "Eingabe nach Dateiende" ...) and a
 // German description. Thrown by the loader and the run; the front ends decide
-// how to show it.
+// how to show it. It is a std::exception, so that one catch of those in a
+// front end handles it and every failure of a library alike (CaughtError).
+#include <exception>
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <utility>
 
 namespace velunt {
 
-struct RuntimeError {
+struct RuntimeError : std::exception {
+    RuntimeError(int number, std::string description)
+        : number(number), description(std::move(description)) {}
+    const char* what() const noexcept override { return description.c_str(); }
+
     int number = 0;
     std::string description;  // German, UTF-8
 };
@@ -42,6 +49,11 @@ std::string StandardDescription(int number);
 
 // An error carrying its number's standard description.
 RuntimeError MakeError(int number);
+
+// What a front end shows for anything it caught: a RuntimeError as it is,
+// memory running out as error 7, any other failure of a library as error 51
+// "Interner Fehler: " and its what().
+RuntimeError CaughtError(const std::exception& caught);
 
 // What a file is to the user; a file error names it with its role
 // ("Zeichnung „/home/a/plan.dxf“") so that the message says which file failed.

@@ -16,8 +16,8 @@ bool LoadConfiguration(const std::optional<std::string>& given, Configuration& c
     }
     try {
         config = ConfigLoader(*search.found);
-    } catch (const RuntimeError& error) {
-        PrintError(search.found->string(), error);
+    } catch (const std::exception& caught) {
+        PrintError(search.found->string(), CaughtError(caught));
         return false;
     }
     return true;

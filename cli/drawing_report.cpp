@@ -192,8 +192,8 @@ int RunInspection(const Options& o) {
         for (const std::string& note : draft.notes)
             std::fprintf(stderr, "Hinweis: %s\n", note.c_str());
         return 0;
-    } catch (const RuntimeError& error) {
-        PrintError(drawing, error);
+    } catch (const std::exception& caught) {
+        PrintError(drawing, CaughtError(caught));
         return 1;
     }
 }

@@ -2,6 +2,7 @@
 // just loaded velunt.ini and "Auslesen" were clicked; with drawings named,
 // extracts each into its own table.
 #include <cstdio>
+#include <exception>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -36,30 +37,9 @@ public:
     int number = 0;  // of the error shown
 };
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    const std::vector<std::string> args(argv + 1, argv + argc);
-    const cli::ParseResult parsed = cli::ParseOptions(args);
-    const cli::Options& options = parsed.options;
-    const std::string error = !parsed.error.empty() || options.help || options.version
-                                  ? parsed.error
-                                  : cli::InspectUsageError(options);
-    if (!error.empty()) {
-        std::fprintf(stderr, "velunt-cli: %s\nMehr mit: velunt-cli --help\n", error.c_str());
-        return kExitUsage;
-    }
-    if (options.help) {
-        std::fputs(cli::kUsage, stdout);
-        return 0;
-    }
-    if (options.version) {
-        std::puts("velunt-cli " VELUNT_VERSION);
-        return 0;
-    }
-
-    if (options.inspect || options.makeIni) return cli::RunInspection(options);
-
+// Loads velunt.ini and extracts the drawing, or each drawing named; returns
+// the exit status.
+int extract(const cli::Options& options) {
     Configuration config;
     if (!cli::LoadConfiguration(options.ini, config)) return kExitConfigError;
     for (const std::string& warning : config.warnings) cli::PrintWarning("", warning);
@@ -90,10 +70,7 @@ int main(int argc, char** argv) {
 
     if (!options.drawings.empty()) {
         if (options.outDir) {
-            if (const auto error = cli::PrepareOutDir(*options.outDir)) {
-                cli::PrintError("", *error);
-                return kExitRunError;
-            }
+            cli::PrepareOutDir(*options.outDir);
         }
         const auto items = cli::PlanBatch(options.drawings, options.outDir.value_or(""));
         const int jobs =
@@ -127,4 +104,37 @@ int main(int argc, char** argv) {
                      progress.secondsElapsed());
     std::fputs(cli::WarningLines("", result, config, settings.dxfpath).c_str(), stderr);
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const cli::ParseResult parsed = cli::ParseOptions(args);
+    const cli::Options& options = parsed.options;
+    const std::string error = !parsed.error.empty() || options.help || options.version
+                                  ? parsed.error
+                                  : cli::InspectUsageError(options);
+    if (!error.empty()) {
+        std::fprintf(stderr, "velunt-cli: %s\nMehr mit: velunt-cli --help\n", error.c_str());
+        return kExitUsage;
+    }
+    if (options.help) {
+        std::fputs(cli::kUsage, stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::puts("velunt-cli " VELUNT_VERSION);
+        return 0;
+    }
+
+    try {
+        if (options.inspect || options.makeIni) return cli::RunInspection(options);
+        return extract(options);
+    } catch (const std::exception& caught) {
+        // The run reports its own errors; one from the steps around it
+        // (the output folder, planning a batch) ends the same way.
+        cli::PrintError("", CaughtError(caught));
+        return kExitRunError;
+    }
 }

@@ -33,6 +33,8 @@ const char* const kUsage =
     "  --jobs N                  bis zu N Zeichnungen zugleich (Vorgabe: je Kern eine)\n"
     "  -v, --verbose             je Zeichnung eine Zeile: Tabelle und Zahl der Objekte\n"
     "  -h, --help, --version\n"
+    "  --                        Ende der Optionen: was folgt, sind Zeichnungen,\n"
+    "                            auch wenn sie mit - beginnen\n"
     "\n"
     "Aufruf: velunt-cli --inspect [--masterkey TYP] [--format tsv] ZEICHNUNG\n"
     "  Objekttypen der Zeichnung mit ihrer Anzahl; mit --masterkey die\n"
@@ -87,10 +89,15 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
         {"--inspect", &o.inspect, true},
     };
 
+    bool onlyDrawings = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (arg.size() < 2 || arg[0] != '-') {
+        if (onlyDrawings || arg.size() < 2 || arg[0] != '-') {
             o.drawings.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            onlyDrawings = true;
             continue;
         }
         const size_t eq = arg.find('=');

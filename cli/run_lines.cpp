@@ -29,19 +29,19 @@ std::string BatchSummary(size_t drawings, size_t failed) {
            " fertig, " + std::to_string(failed) + " Fehler\n";
 }
 
-std::optional<RuntimeError> PrepareOutDir(const std::filesystem::path& outDir) {
+void PrepareOutDir(const std::filesystem::path& outDir) {
     std::error_code ec;
-    if (std::filesystem::is_directory(outDir, ec)) return std::nullopt;
+    if (std::filesystem::is_directory(outDir, ec)) return;
     if (std::filesystem::exists(outDir, ec))
-        return RuntimeError{kPathNotFound, StandardDescription(kPathNotFound) + ": " +
-                                               NamedFile(FileRole::Folder, outDir) +
-                                               " (--out-dir) ist eine Datei, kein Ordner"};
+        throw RuntimeError{kPathNotFound, StandardDescription(kPathNotFound) + ": " +
+                                              NamedFile(FileRole::Folder, outDir) +
+                                              " (--out-dir) ist eine Datei, kein Ordner"};
     ec.clear();
     std::filesystem::create_directories(outDir, ec);
-    if (!ec) return std::nullopt;
+    if (!ec) return;
     RuntimeError error = FileError(ec, outDir, FileRole::Folder);
     error.description += " (--out-dir)";
-    return error;
+    throw error;
 }
 
 }  // namespace velunt::cli

@@ -23,8 +23,8 @@ std::string VerboseLine(const std::filesystem::path& drawing, const std::filesys
 // "31 Zeichnungen: 30 fertig, 1 Fehler\n".
 std::string BatchSummary(size_t drawings, size_t failed);
 
-// Creates `outDir` with its parents when missing; the error names it as the
-// folder of --out-dir.
-std::optional<RuntimeError> PrepareOutDir(const std::filesystem::path& outDir);
+// Creates `outDir` with its parents when missing; the RuntimeError it
+// throws names it as the folder of --out-dir.
+void PrepareOutDir(const std::filesystem::path& outDir);
 
 }  // namespace velunt::cli

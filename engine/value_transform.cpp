@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include "base/copy_bytes.h"
-#include "base/find_byte.h"
 #include "base/read_number.h"
 #include "base/runtime_error.h"
 
@@ -14,9 +12,6 @@ constexpr std::string_view kPercentC = "%%c";
 
 // The first "%%c" at or after `from`.
 size_t findPercentC(const std::string& text, size_t from) {
-    if (from >= text.size() ||
-        FindByte(std::string_view(text).substr(from), '%') == std::string_view::npos)
-        return std::string::npos;
     const char* const begin = text.data();
     const char* const end = begin + text.size();
     for (const char* p = begin + from; p + 2 < end;) {
@@ -44,7 +39,7 @@ void replacePercentC(std::string& text) {
 // "." of `value`.
 bool isMarked(std::string_view value, size_t point) {
     if (point == std::string_view::npos) return false;
-    return HasNonZeroDecimals(value, point) || IsPlainNumber(value);
+    return HasNonZeroDecimals(value) || IsPlainNumber(value);
 }
 
 }  // namespace
@@ -65,38 +60,11 @@ Shift ValueTransform::shiftFor(std::string_view key) const {
 
 double ValueTransform::amount(bool hw) {
     std::optional<double>& amount = m_amounts[hw];
-    if (!amount) amount = ReadNumber(hw ? m_settings.hwShift : m_settings.rwShift);
-    return *amount;
-}
-
-const DecimalShift& ValueTransform::decimalShift(bool hw) {
-    std::optional<DecimalShift>& shift = m_decimalShifts[hw];
-    if (!shift) shift.emplace(amount(hw));
-    return *shift;
-}
-
-size_t ValueTransform::writeShortNumber(std::string_view value, Shift shift, char* out) {
-    ShortDecimal number;
-    if (!ReadShortDecimal(value, number)) return 0;
-    const std::string_view mark = m_settings.replaceDecimalPoint
-                                      ? std::string_view(m_settings.decimalMark)
-                                      : std::string_view(".");
-    if (mark.size() > 8) return 0;
-    // Zero stays as it is: that is how drawings write unused points.
-    if (shift != Shift::None && number.scaled != 0)
-        return decimalShift(shift == Shift::Hw).write(number, mark, out);
-    // Only the point changes, if there is one.
-    CopyBytes(out, value.data(), value.size());
-    if (number.point == std::string_view::npos || !m_settings.replaceDecimalPoint)
-        return value.size();
-    if (mark.size() == 1) {
-        out[number.point] = mark[0];
-        return value.size();
+    if (!amount) {
+        amount = ReadNumber(hw ? m_settings.hwShift : m_settings.rwShift);
+        m_decimalShifts[hw].emplace(*amount);
     }
-    const size_t after = number.point + 1;
-    std::memcpy(out + number.point, mark.data(), mark.size());
-    std::memcpy(out + number.point + mark.size(), value.data() + after, value.size() - after);
-    return value.size() - 1 + mark.size();
+    return *amount;
 }
 
 void ValueTransform::apply(std::string_view value, Shift shift, std::string& stored) {
@@ -123,7 +91,7 @@ void ValueTransform::applyInPlace(std::string& stored, Shift shift) {
         // Texts with a "." followed closely by a digit other than 0
         // ("12.345 m"), and every plain number but zero, which is how
         // drawings write unused points.
-        const bool nonZeroDecimals = HasNonZeroDecimals(stored, FindByte(stored, '.'));
+        const bool nonZeroDecimals = HasNonZeroDecimals(stored);
         double number;
         if (ReadPlainNumber(stored, number)) {
             if (nonZeroDecimals || number != 0.0) AssignNumberText(number + amount(hw), stored);
@@ -133,7 +101,7 @@ void ValueTransform::applyInPlace(std::string& stored, Shift shift) {
     }
 
     if (!m_settings.replaceDecimalPoint) return;
-    const size_t point = FindByte(stored, '.');
+    const size_t point = stored.find('.');
     if (isMarked(stored, point)) {
         if (m_settings.decimalMark.size() == 1) {
             stored[point] = m_settings.decimalMark[0];
@@ -147,11 +115,6 @@ void TransformValue(std::string_view value, std::string_view key, const RunSetti
                     std::string& stored) {
     ValueTransform transform(settings);
     transform.apply(value, transform.shiftFor(key), stored);
-}
-
-void TransformValueInPlace(std::string& stored, std::string_view key, const RunSettings& settings) {
-    ValueTransform transform(settings);
-    transform.applyInPlace(stored, transform.shiftFor(key));
 }
 
 }  // namespace velunt

@@ -26,9 +26,6 @@ namespace velunt {
 void TransformValue(std::string_view value, std::string_view key, const RunSettings& settings,
                     std::string& stored);
 
-// The same steps on a value already in `value`, changed in place.
-void TransformValueInPlace(std::string& value, std::string_view key, const RunSettings& settings);
-
 // Which shift amount a column's key selects ("10"/"11": RW, "20"/"21": HW,
 // the latter wins).
 enum class Shift : unsigned char { None, Rw, Hw };
@@ -67,27 +64,22 @@ public:
                (m_settings.replacePercentC && ContainsBytePadded(value, '%'));
     }
 
-    // What apply() makes of a short plain number ("4415041.844", "-0.5"),
-    // written into `out` (kShortTransformRoom bytes) without a detour
-    // through a double; returns its size, or 0 for any other value, and
-    // where the result is not certain, which apply() then handles.
-    size_t writeShort(std::string_view value, Shift shift, char* out) {
-        // Coordinates shifted by a whole amount take the shortest way.
+    // What apply() makes of a coordinate shifted by a whole amount
+    // ("4415041.844"), written into `out` (kShortTransformRoom bytes) on its
+    // digits; returns its size, or 0 for any other value and until apply()
+    // has read the shift's amount, which apply() then handles.
+    size_t writeShort(std::string_view value, Shift shift, char* out) const {
+        if (shift == Shift::None || !m_oneByteMark) return 0;
         const std::optional<DecimalShift>& decimal = m_decimalShifts[shift == Shift::Hw];
-        if (shift != Shift::None && m_oneByteMark && decimal) {
-            if (const size_t size = decimal->writeWholeShift(value, m_mark, out)) return size;
-        }
-        return writeShortNumber(value, shift, out);
+        return decimal ? decimal->write(value, m_mark, out) : 0;
     }
 
 private:
-    size_t writeShortNumber(std::string_view value, Shift shift, char* out);
     double amount(bool hw);
-    const DecimalShift& decimalShift(bool hw);
 
     const RunSettings& m_settings;
     std::optional<double> m_amounts[2];              // RW, HW
-    std::optional<DecimalShift> m_decimalShifts[2];  // made when first needed
+    std::optional<DecimalShift> m_decimalShifts[2];  // made with the amount
     bool m_oneByteMark;                              // the decimal mark, if one is set, is one byte
     char m_mark;                                     // that byte, or "."
 };

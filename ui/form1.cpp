@@ -14,7 +14,6 @@
 #include <QScopeGuard>
 #include <QUrl>
 #include <exception>
-#include <new>
 #include <optional>
 #include <string>
 
@@ -319,15 +318,10 @@ void Form1::showDrawingObjects() {
     try {
         inventory = TakeInventory(PathFromCaption(Label2->text()),
                                   BytesFromText(Label7->text(), m_config.encoding));
-    } catch (const RuntimeError& error) {
+    } catch (const std::exception& caught) {
         setCursor(Qt::ArrowCursor);
         m_platform.beep();
-        ShowRunErrorBox(this, error);
-        return;
-    } catch (const std::bad_alloc&) {
-        setCursor(Qt::ArrowCursor);
-        m_platform.beep();
-        ShowRunErrorBox(this, MakeError(kOutOfMemory));
+        ShowRunErrorBox(this, CaughtError(caught));
         return;
     }
     setCursor(Qt::ArrowCursor);
@@ -367,10 +361,11 @@ std::vector<std::string> Form1::run() {
         const RunResult result =
             ExtractionRun(settings, m_config, report, wrapped ? wrapped.get() : &progress);
         return RunWarnings(result, m_config, settings.dxfpath);
-    } catch (const std::exception& error) {
-        // The core reports its own errors; a library failure that escapes it
-        // is reported the same way instead of ending the program.
-        report.show(RuntimeError{kInternalError, std::string("Interner Fehler: ") + error.what()});
+    } catch (const std::exception& caught) {
+        // The core reports the run's own errors; one from reading the
+        // settings, or a library failure, is reported the same way instead
+        // of ending the program.
+        report.show(CaughtError(caught));
     }
     return {};
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The window's view of a running extraction. The run stays on the window's
 // thread; the core calls progress() after each block of the drawing it has
-// read (about every MiB). Once the run has lasted kShowAfter, a modal
+// read (LineReader::kDefaultBlockSize, 512 KiB). Once the run has lasted
+// kShowAfter, a modal
 // progress dialog over the window shows the share read and offers
 // "Abbrechen"; from then on each call lets the window repaint. The dialog
 // blocks the window's input, so the values the run took stay as they were.

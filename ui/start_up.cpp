@@ -32,9 +32,9 @@ std::unique_ptr<Form1> StartUp(const std::filesystem::path& iniPath, WindowPlatf
     auto form = std::make_unique<Form1>(platform);
     try {
         form->load(iniPath);
-    } catch (const RuntimeError& error) {
+    } catch (const std::exception& caught) {
         form.reset();
-        report.fatal(StartUpMessage(iniPath, error));
+        report.fatal(StartUpMessage(iniPath, CaughtError(caught)));
         return nullptr;
     }
     return form;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <map>
 #include <sstream>
 
@@ -173,6 +174,34 @@ TEST(Inspect, RefusesWhatItCannotDo) {
         EXPECT_EQ(result.status, c.status) << c.args.front() << " " << result.err;
         EXPECT_EQ(result.out, "") << c.args.front();
         EXPECT_NE(result.err, "") << c.args.front();
+    }
+}
+
+// A value too large for the memory allowed: --inspect and --make-ini end with
+// error 7 on stderr and status 1, as a run does, not with an abort.
+TEST(Inspect, ReportsMemoryRunningOutAsError7) {
+#ifdef VELUNT_SANITIZED
+    GTEST_SKIP() << "a sanitizer build does not start under ulimit -v";
+#endif
+    TempDir dir;
+    const std::string limit = "ulimit -v 300000 && ";
+    if (RunCli(dir.path(), {"--version"}, "/dev/null", limit).status != 0)
+        GTEST_SKIP() << "velunt-cli does not start under ulimit -v";
+    // A sparse 512 MiB value of the only TEXT object's code 1.
+    const std::string head = "  0\r\nSECTION\r\n  2\r\nENTITIES\r\n  0\r\nTEXT\r\n  1\r\n";
+    const std::uintmax_t valueBytes = std::uintmax_t{512} << 20;
+    WriteFile(dir / "big.dxf", head);
+    std::filesystem::resize_file(dir / "big.dxf", head.size() + valueBytes);
+    std::ofstream(dir / "big.dxf", std::ios::binary | std::ios::app)
+        << "\r\n  0\r\nENDSEC\r\n  0\r\nEOF\r\n";
+    const std::vector<std::string> kCalls[] = {
+        {"--inspect", "--masterkey", "TEXT", "big.dxf"},
+        {"--make-ini", "TEXT", "big.dxf"},
+    };
+    for (const auto& args : kCalls) {
+        const CliResult result = RunCli(dir.path(), args, "/dev/null", limit);
+        EXPECT_EQ(result.status, 1) << args.front() << " " << result.err;
+        EXPECT_EQ(result.err, "big.dxf: Fehler: 7: Nicht genügend Speicher\n") << args.front();
     }
 }
 

@@ -30,6 +30,28 @@ TEST(ParseOptions, SectionAndEncodingOverrideOnlyWhenGiven) {
     EXPECT_FALSE(none.options.encoding.has_value());
 }
 
+// After "--" every argument is a drawing, even one that looks like an
+// option; before it, "-" alone is a drawing too.
+TEST(ParseOptions, TakesEverythingAfterTheEndOfOptionsAsDrawings) {
+    struct Case {
+        std::vector<std::string> args;
+        std::vector<std::string> drawings;
+        bool shift;
+    };
+    const Case kCases[] = {
+        {{"--", "--shift", "-v.dxf"}, {"--shift", "-v.dxf"}, false},
+        {{"--shift", "--", "--", "a.dxf"}, {"--", "a.dxf"}, true},
+        {{"-", "--"}, {"-"}, false},
+    };
+    for (const Case& c : kCases) {
+        const ParseResult r = ParseOptions(c.args);
+        ASSERT_EQ(r.error, "") << c.args.front();
+        EXPECT_EQ(r.options.drawings, c.drawings) << c.args.front();
+        EXPECT_EQ(r.options.shift, c.shift) << c.args.front();
+        EXPECT_FALSE(r.options.verbose);
+    }
+}
+
 TEST(ParseOptions, RejectsWhatItDoesNotKnow) {
     const std::vector<std::vector<std::string>> kBad = {
         {"--bogus"},

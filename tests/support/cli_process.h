@@ -26,9 +26,12 @@ inline std::string ShellQuote(const std::string& arg) {
     return quoted + "'";
 }
 
+// `before`: shell commands run first in the same shell ("ulimit -v 1000 && ").
 inline CliResult RunCli(const std::filesystem::path& folder, const std::vector<std::string>& args,
-                        const std::string& stdinFile = "/dev/null") {
-    std::string command = "cd " + ShellQuote(folder.string()) + " && " + ShellQuote(VELUNT_CLI);
+                        const std::string& stdinFile = "/dev/null",
+                        const std::string& before = "") {
+    std::string command =
+        "cd " + ShellQuote(folder.string()) + " && " + before + ShellQuote(VELUNT_CLI);
     for (const std::string& arg : args) command += " " + ShellQuote(arg);
     const auto err = folder / ".cli-stderr";
     const auto out = folder / ".cli-stdout";
