@@ -13,12 +13,13 @@
 namespace velunt {
 
 BlockSource::BlockSource(std::FILE* file, std::filesystem::path path, size_t blockSize,
-                         bool prefetch, MaskVariant variant)
+                         bool prefetch, MaskVariant variant, PairingVariant pairing)
     : m_file(file),
       m_path(std::move(path)),
       m_blockSize(blockSize),
       m_prefetch(prefetch),
-      m_variant(variant) {
+      m_variant(variant),
+      m_pairingVariant(pairing) {
     const size_t windows = (blockSize + 63) / 64;
     const size_t blocks = prefetch ? 3 : 1;
     // One region for all buffers, so that a few large pages can hold them.
@@ -41,7 +42,7 @@ BlockSource::BlockSource(std::FILE* file, std::filesystem::path path, size_t blo
     m_codeLines = m_memory.take<CodeLineMasks>(windows);
 }
 
-void BlockSource::pairGroupCodes() { m_pairing.emplace(); }
+void BlockSource::pairGroupCodes() { m_pairing.emplace(m_pairingVariant); }
 
 BlockSource::~BlockSource() {
     if (!m_thread.joinable()) return;
@@ -106,12 +107,13 @@ void BlockSource::fill(Block& block) {
                        m_pairing ? m_codeLines.data() : nullptr);
     if (m_pairing) {
         if (block.hasRelaid) std::fill(block.relaid.begin(), block.relaid.end(), 0);
-        block.hasRelaid = m_pairing->scanBlock(block.data.data(), n, block.lineEnds.data(),
-                                               m_codeLines.data(), block.objectStarts.data(),
-                                               block.keyCandidates.data(), block.relaid.data());
+        block.hasRelaid = m_pairing->scanBlock(
+            block.data.data(), n, m_afterCr, block.lineEnds.data(), m_codeLines.data(),
+            block.objectStarts.data(), block.keyCandidates.data(), block.relaid.data());
     }
     const char last = block.data[n - 1];
     m_lineStartsAtBlock = last == '\r' || last == '\n';
+    m_afterCr = last == '\r';
 }
 
 void BlockSource::produce() {

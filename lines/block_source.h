@@ -37,9 +37,10 @@ struct Block {
 class BlockSource {
 public:
     // Borrows `file`. `path` only names the file in read errors. `variant`
-    // computes the masks (one of AvailableMaskVariants()).
+    // computes the masks (one of AvailableMaskVariants()), `pairing` pairs
+    // the group codes (one of AvailablePairingVariants()).
     BlockSource(std::FILE* file, std::filesystem::path path, size_t blockSize, bool prefetch,
-                MaskVariant variant);
+                MaskVariant variant, PairingVariant pairing);
     ~BlockSource();
     BlockSource(const BlockSource&) = delete;
     BlockSource& operator=(const BlockSource&) = delete;
@@ -68,8 +69,10 @@ private:
     // from its masks to its pairing (one buffer, so it stays in cache).
     std::span<CodeLineMasks> m_codeLines;
     MaskVariant m_variant;
+    PairingVariant m_pairingVariant;
     bool m_started = false;
     bool m_lineStartsAtBlock = true;  // the block before ended with a line end
+    bool m_afterCr = false;           // the block before ended with a CR
     ZeroedRegion m_memory;            // every block's buffers, and m_codeLines
     std::vector<std::unique_ptr<Block>> m_blocks;
     Block* m_current = nullptr;

@@ -1,9 +1,11 @@
 #include "lines/group_code_pairing.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
 #include "base/always_inline.h"
+#include "lines/instruction_sets.h"
 #include "lines/prefix_xor.h"
 
 namespace velunt {
@@ -61,14 +63,7 @@ VELUNT_ALWAYS_INLINE bool settleWindow(size_t w, std::uint64_t ends, std::uint64
     return true;
 }
 
-#ifdef VELUNT_HAVE_CARRYLESS_PREFIX_XOR
-#define VELUNT_HAVE_EIGHT_WINDOWS 1
-
-bool hasAvx512() {
-    static const bool has = __builtin_cpu_supports("avx512f");
-    return has;
-}
-
+#ifdef VELUNT_HAVE_WIDE_VARIANTS
 // settleWindow() for the eight windows from `ends` on at once, when each of
 // them settles the common way (every line at a group-code position in the
 // standard layout); false, with nothing changed, when one does not. Kept
@@ -76,8 +71,6 @@ bool hasAvx512() {
 // instruction set. The arithmetic is on GCC's vector types, whose AVX-512
 // code GCC 12 builds without the false uninitialised-value warnings of the
 // shift and logic intrinsics.
-using EightWords = std::uint64_t __attribute__((vector_size(64)));
-
 __attribute__((target("avx512f"), noinline)) bool settleEight(const std::uint64_t* ends,
                                                               const CodeLineMasks* codes,
                                                               bool& atCode) {
@@ -143,35 +136,39 @@ bool GroupCodePairing::Shape::needsLayout() const {
     return trailing != 0 || leading + digits != 3;
 }
 
-void GroupCodePairing::endLine(const char* data, size_t start, size_t end, bool continued,
-                               std::uint64_t* objectStarts, std::uint64_t* keyCandidates,
-                               std::uint64_t* relaid, bool& marked) {
+void GroupCodePairing::endLine(const BlockMasks& block, size_t start, size_t end, bool continued,
+                               bool& marked) {
     if (!m_atCode) {
         m_atCode = true;
         return;
     }
     // The common case, a line in the block in the standard layout.
-    if (!continued && end - start == 3 && isStandardThreeBytes(data + start)) {
+    if (!continued && end - start == 3 && isStandardThreeBytes(block.data + start)) {
         m_atCode = false;
         return;
     }
     Shape shape = continued ? m_carried : Shape();
-    shape.feed(data + start, end - start);
+    shape.feed(block.data + start, end - start);
     // A whole number is followed by its value; anything else counts as a
     // value line itself, and the next line is a group-code position again.
     m_atCode = !(shape.isWholeNumber && shape.digits > 0);
     if (!shape.needsLayout()) return;
-    setBit(relaid, end);
+    setBit(block.relaid, end);
     marked = true;
     if (continued) return;  // the reader does not skip over lines from earlier blocks
-    setBit(keyCandidates, start);
-    if (shape.isZero && shape.digits == 1) setBit(objectStarts, start);
+    setBit(block.keyCandidates, start);
+    if (shape.isZero && shape.digits == 1) setBit(block.objectStarts, start);
 }
 
 template <std::uint64_t (*kPrefixXor)(std::uint64_t), bool kEight>
-VELUNT_ALWAYS_INLINE bool GroupCodePairing::scanWindows(
-    const char* data, size_t length, const std::uint64_t* lineEnds, const CodeLineMasks* codeLines,
-    std::uint64_t* objectStarts, std::uint64_t* keyCandidates, std::uint64_t* relaid) {
+VELUNT_ALWAYS_INLINE bool GroupCodePairing::scanWindows(const BlockMasks& block) {
+    const char* const data = block.data;
+    const size_t length = block.length;
+    // Locals, so that no store through the masks makes the compiler load them again.
+    const std::uint64_t* const lineEnds = block.lineEnds;
+    const CodeLineMasks* const codeLines = block.codeLines;
+    std::uint64_t *const objectStarts = block.objectStarts,
+                         *const keyCandidates = block.keyCandidates, *const relaid = block.relaid;
     bool marked = false;
     bool atCode = m_atCode;
     size_t start = 0;
@@ -179,7 +176,7 @@ VELUNT_ALWAYS_INLINE bool GroupCodePairing::scanWindows(
     const size_t windows = (length + 63) / 64;
     // The LF of a CR LF pair split between blocks ends no line.
     std::uint64_t firstEnds = windows > 0 ? lineEnds[0] : 0;
-    if (windows > 0 && m_pendingCr && data[0] == '\n') {
+    if (windows > 0 && block.afterCr && data[0] == '\n') {
         firstEnds &= ~std::uint64_t{1};
         start = 1;
     }
@@ -200,7 +197,7 @@ VELUNT_ALWAYS_INLINE bool GroupCodePairing::scanWindows(
     };
     size_t eightFrom = 1;  // window 0 may have its line ends corrected (above)
     for (size_t w = 0; w < windows; ++w) {
-#ifdef VELUNT_HAVE_EIGHT_WINDOWS
+#ifdef VELUNT_HAVE_WIDE_VARIANTS
         if constexpr (kEight) {
             if (!continued && w >= eightFrom) {
                 while (w + 8 <= windows && settleEight(lineEnds + w, codeLines + w, atCode)) w += 8;
@@ -221,8 +218,7 @@ VELUNT_ALWAYS_INLINE bool GroupCodePairing::scanWindows(
         while (ends != 0) {
             const size_t end = w * 64 + static_cast<size_t>(std::countr_zero(ends));
             ends &= ends - 1;
-            endLine(data, continued ? 0 : start, end, continued, objectStarts, keyCandidates,
-                    relaid, marked);
+            endLine(block, continued ? 0 : start, end, continued, marked);
             continued = false;
             start = end + 1;
             if (data[end] == '\r' && end + 1 < length && data[end + 1] == '\n') ++start;
@@ -231,8 +227,8 @@ VELUNT_ALWAYS_INLINE bool GroupCodePairing::scanWindows(
     }
     startAfterSettled(windows);
     m_atCode = atCode;
-    m_pendingCr = length > 0 && data[length - 1] == '\r';
-    if (m_pendingCr) start = length;  // a CR at the end ends its line; an LF may follow
+    if (length > 0 && data[length - 1] == '\r')
+        start = length;  // a CR at the end ends its line; an LF may follow
     // The rest of the block begins a line that goes on in the next block.
     if (start < length || (continued && length > 0)) {
         if (!continued) m_carried = Shape();
@@ -244,42 +240,53 @@ VELUNT_ALWAYS_INLINE bool GroupCodePairing::scanWindows(
     return marked;
 }
 
-bool GroupCodePairing::scanBlock(const char* data, size_t length, const std::uint64_t* lineEnds,
-                                 const CodeLineMasks* codeLines, std::uint64_t* objectStarts,
-                                 std::uint64_t* keyCandidates, std::uint64_t* relaid) {
-#ifdef VELUNT_HAVE_EIGHT_WINDOWS
-    if (HasCarrylessMultiply() && hasAvx512())
-        return scanWindowsEight(data, length, lineEnds, codeLines, objectStarts, keyCandidates,
-                                relaid);
+bool GroupCodePairing::scanBlock(const char* data, size_t length, bool afterCr,
+                                 const std::uint64_t* lineEnds, const CodeLineMasks* codeLines,
+                                 std::uint64_t* objectStarts, std::uint64_t* keyCandidates,
+                                 std::uint64_t* relaid) {
+    const BlockMasks block{data,      length,       afterCr,       lineEnds,
+                           codeLines, objectStarts, keyCandidates, relaid};
+    switch (m_variant) {
+#ifdef VELUNT_HAVE_WIDE_VARIANTS
+        case PairingVariant::Avx512:
+            return scanEight(*this, block);
+        case PairingVariant::Carryless:
+            return scanCarryless(*this, block);
 #endif
-#ifdef VELUNT_HAVE_CARRYLESS_PREFIX_XOR
-    if (HasCarrylessMultiply())
-        return scanWindowsCarryless(data, length, lineEnds, codeLines, objectStarts, keyCandidates,
-                                    relaid);
-#endif
-    return scanWindows<PrefixXor, false>(data, length, lineEnds, codeLines, objectStarts,
-                                         keyCandidates, relaid);
+        default:  // Plain, the only variant every build has
+            return scanWindows<PrefixXor, false>(block);
+    }
 }
 
-// The variants built for an instruction set; only scanBlock() calls them,
-// and only where the build has them.
-#ifdef VELUNT_HAVE_EIGHT_WINDOWS
-__attribute__((target("pclmul,avx512f"))) bool GroupCodePairing::scanWindowsEight(
-    const char* data, size_t length, const std::uint64_t* lineEnds, const CodeLineMasks* codeLines,
-    std::uint64_t* objectStarts, std::uint64_t* keyCandidates, std::uint64_t* relaid) {
-    return scanWindows<CarrylessPrefixXor, true>(data, length, lineEnds, codeLines, objectStarts,
-                                                 keyCandidates, relaid);
+// The variants built for an instruction set.
+#ifdef VELUNT_HAVE_WIDE_VARIANTS
+__attribute__((target("pclmul"))) bool GroupCodePairing::scanCarryless(GroupCodePairing& pairing,
+                                                                       const BlockMasks& block) {
+    return pairing.scanWindows<CarrylessPrefixXor, false>(block);
+}
+__attribute__((target("pclmul,avx512f"))) bool GroupCodePairing::scanEight(
+    GroupCodePairing& pairing, const BlockMasks& block) {
+    return pairing.scanWindows<CarrylessPrefixXor, true>(block);
 }
 #endif
 
-#ifdef VELUNT_HAVE_CARRYLESS_PREFIX_XOR
-__attribute__((target("pclmul"))) bool GroupCodePairing::scanWindowsCarryless(
-    const char* data, size_t length, const std::uint64_t* lineEnds, const CodeLineMasks* codeLines,
-    std::uint64_t* objectStarts, std::uint64_t* keyCandidates, std::uint64_t* relaid) {
-    return scanWindows<CarrylessPrefixXor, false>(data, length, lineEnds, codeLines, objectStarts,
-                                                  keyCandidates, relaid);
-}
+std::vector<PairingVariant> AvailablePairingVariants() {
+    std::vector<PairingVariant> variants = {PairingVariant::Plain};
+#ifdef VELUNT_HAVE_WIDE_VARIANTS
+    if (HasCarrylessMultiply()) variants.push_back(PairingVariant::Carryless);
+    if (HasCarrylessMultiply() && HasAvx512()) variants.push_back(PairingVariant::Avx512);
 #endif
+    return variants;
+}
+
+PairingVariant BestPairingVariant() {
+    const PairingVariant best = AvailablePairingVariants().back();
+#ifdef VELUNT_CAP_PAIRING_VARIANT  // bench builds that measure a plainer variant
+    return std::min(best, PairingVariant::VELUNT_CAP_PAIRING_VARIANT);
+#else
+    return best;
+#endif
+}
 
 bool GroupCodePairing::lastLineNeedsLayout() const {
     return m_continued && m_atCode && m_carried.needsLayout();

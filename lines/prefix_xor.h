@@ -4,10 +4,7 @@
 // one multiplication by all ones gives it.
 #include <cstdint>
 
-#if defined(__GNUC__) && defined(__x86_64__)
-#include <immintrin.h>
-#define VELUNT_HAVE_CARRYLESS_PREFIX_XOR 1
-#endif
+#include "lines/instruction_sets.h"
 
 namespace velunt {
 
@@ -16,17 +13,12 @@ inline std::uint64_t PrefixXor(std::uint64_t bits) {
     return bits;
 }
 
-#ifdef VELUNT_HAVE_CARRYLESS_PREFIX_XOR
+#ifdef VELUNT_HAVE_WIDE_VARIANTS
 // Only where HasCarrylessMultiply().
 __attribute__((target("pclmul"))) inline std::uint64_t CarrylessPrefixXor(std::uint64_t bits) {
     const __m128i product =
         _mm_clmulepi64_si128(_mm_cvtsi64_si128(static_cast<long long>(bits)), _mm_set1_epi8(-1), 0);
     return static_cast<std::uint64_t>(_mm_cvtsi128_si64(product));
-}
-
-inline bool HasCarrylessMultiply() {
-    static const bool has = __builtin_cpu_supports("pclmul");
-    return has;
 }
 #endif
 

@@ -8,11 +8,13 @@
 #include <cstdio>
 #include <filesystem>
 #include <initializer_list>
+#include <optional>
 #include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "lines/group_code_pairing.h"
 #include "lines/line_reader.h"
 #include "lines/prefix_xor.h"
 #include "test_files.h"
@@ -57,6 +59,24 @@ std::string randomLines(size_t size) {
         bytes += ends[random() % 3];
     }
     bytes.resize(size);
+    return bytes;
+}
+
+// Group-code/value pairs with codes in the standard layout and bare ("0",
+// "10", "330"), stretches of each long enough to fill runs of windows, and
+// values that read like codes; line ends of every kind, from a fixed seed.
+std::string codePairs(size_t size) {
+    const char* codes[] = {"  0", " 10", "100", "330", "0", "10", "8", " 8 ", "1071"};
+    const char* values[] = {"TEXT", "1.5", " 10", "  0", "", "7", "AB"};
+    const char* ends[] = {"\r\n", "\n", "\r"};
+    std::mt19937 random(11);
+    std::string bytes;
+    for (int pair = 0; bytes.size() < size; ++pair) {
+        const bool bare = pair / 150 % 2 == 1;
+        const char* end = ends[pair / 300 % 3 == 2 ? random() % 3 : pair / 300 % 2];
+        bytes += std::string(codes[bare ? random() % 9 : random() % 4]) + end;
+        bytes += std::string(values[random() % 7]) + end;
+    }
     return bytes;
 }
 
@@ -105,12 +125,16 @@ std::array<std::vector<std::uint64_t>, 7> masksOf(MaskVariant variant, const std
     return all;
 }
 
-// The lines a reader hands out; with `skip`, after skipping to object starts
-// and to keys in turn before each line.
+// The lines a reader hands out, group codes read in pairs with `pairing`
+// unless it is empty; with `skip`, after skipping to object starts and to
+// keys in turn before each line.
 std::vector<std::string> readerLines(const std::filesystem::path& path, size_t blockSize,
-                                     MaskVariant variant, bool skip) {
+                                     MaskVariant variant, std::optional<PairingVariant> pairing,
+                                     bool skip) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
-    LineReader reader(file, path, blockSize, false, variant);
+    LineReader reader(file, path, blockSize, false, variant,
+                      pairing.value_or(PairingVariant::Plain));
+    if (pairing) reader.readGroupCodesInPairs();
     const std::string keys[] = {" 10", " 20", "  1"};
     EXPECT_TRUE(reader.setKeys(keys));
     std::vector<std::string> lines;
@@ -125,8 +149,10 @@ std::vector<std::string> readerLines(const std::filesystem::path& path, size_t b
     return lines;
 }
 
-// Every variant this machine can run, on inputs whose line ends, object
-// starts and three-byte lines sit on window and block edges.
+// Every mask and pairing variant this machine can run, on inputs whose line
+// ends, object starts, three-byte lines and group codes sit on window and
+// block edges: the same masks as the plain one, and the same lines, read
+// plainly or in pairs, as the plain ones.
 TEST(WindowMasks, EveryVariantGivesTheSameMasksAndLines) {
     const std::pair<const char*, std::string> kInputs[] = {
         // The CR of a CR LF pair as the last byte of blocks of 64, 100 and 128.
@@ -150,6 +176,15 @@ TEST(WindowMasks, EveryVariantGivesTheSameMasksAndLines) {
         // A line with no line end after whole windows: the bytes after the
         // block must not end it.
         {"open last line", placed({{4092, "\n  0"}})},
+        // Codes and values that end in the last bytes of windows and blocks,
+        // split CR LF pairs after them; a bare "0" last, with no line end.
+        {"bare codes at edges", placed({{0, "0\nTEXT\r\n"},
+                                        {60, "\r\n10\r"},
+                                        {98, "\n7\r\n330\r"},
+                                        {126, "\n1.5\n0"},
+                                        {191, "\n8\n\n  1\r\n"}}) +
+                                    "x\r\n0"},
+        {"code pairs", codePairs(20000)},
     };
     const KeyShape kShapes[] = {
         {},                                           // every three-byte line
@@ -175,13 +210,30 @@ TEST(WindowMasks, EveryVariantGivesTheSameMasksAndLines) {
                             << "variant " << static_cast<int>(variant);
                 }
             }
+            // Read plainly (no pairing), then in pairs with each variant.
+            std::vector<std::optional<PairingVariant>> pairings = {std::nullopt};
+            for (const PairingVariant pairing : AvailablePairingVariants())
+                pairings.push_back(pairing);
             for (const bool skip : {false, true}) {
-                const auto expected =
-                    skip ? readerLines(dir / "lines.txt", blockSize, variants.front(), true)
-                         : plainLines(bytes);
-                for (const MaskVariant variant : variants)
-                    EXPECT_EQ(readerLines(dir / "lines.txt", blockSize, variant, skip), expected)
-                        << "variant " << static_cast<int>(variant) << (skip ? ", skipping" : "");
+                for (const bool inPairs : {false, true}) {
+                    const std::optional<PairingVariant> plainest =
+                        inPairs ? pairings[1] : pairings[0];
+                    const auto expected = skip || inPairs
+                                              ? readerLines(dir / "lines.txt", blockSize,
+                                                            variants.front(), plainest, skip)
+                                              : plainLines(bytes);
+                    for (const MaskVariant variant : variants) {
+                        for (const auto& pairing : pairings) {
+                            if (pairing.has_value() != inPairs) continue;
+                            EXPECT_EQ(
+                                readerLines(dir / "lines.txt", blockSize, variant, pairing, skip),
+                                expected)
+                                << "variant " << static_cast<int>(variant) << ", pairing "
+                                << (pairing ? static_cast<int>(*pairing) : -1)
+                                << (skip ? ", skipping" : "");
+                        }
+                    }
+                }
             }
         }
     }
@@ -202,7 +254,7 @@ TEST(PrefixXor, GivesTheParityOfTheBitsUpToEachBit) {
             expected |= std::uint64_t{odd} << bit;
         }
         ASSERT_EQ(PrefixXor(word), expected) << std::hex << word;
-#ifdef VELUNT_HAVE_CARRYLESS_PREFIX_XOR
+#ifdef VELUNT_HAVE_WIDE_VARIANTS
         if (HasCarrylessMultiply()) {
             ASSERT_EQ(CarrylessPrefixXor(word), expected) << std::hex << word;
         }
