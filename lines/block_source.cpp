@@ -13,13 +13,12 @@
 namespace velunt {
 
 BlockSource::BlockSource(std::FILE* file, std::filesystem::path path, size_t blockSize,
-                         bool prefetch, MaskVariant variant, PairingVariant pairing)
+                         bool prefetch, MaskVariant variant)
     : m_file(file),
       m_path(std::move(path)),
       m_blockSize(blockSize),
       m_prefetch(prefetch),
-      m_variant(variant),
-      m_pairingVariant(pairing) {
+      m_variant(variant) {
     const size_t windows = (blockSize + 63) / 64;
     const size_t blocks = prefetch ? 3 : 1;
     // One region for all buffers, so that a few large pages can hold them.
@@ -42,7 +41,7 @@ BlockSource::BlockSource(std::FILE* file, std::filesystem::path path, size_t blo
     m_codeLines = m_memory.take<CodeLineMasks>(windows);
 }
 
-void BlockSource::pairGroupCodes() { m_pairing.emplace(m_pairingVariant); }
+void BlockSource::pairGroupCodes() { m_pairing.emplace(); }
 
 BlockSource::~BlockSource() {
     if (!m_thread.joinable()) return;

@@ -37,10 +37,9 @@ struct Block {
 class BlockSource {
 public:
     // Borrows `file`. `path` only names the file in read errors. `variant`
-    // computes the masks (one of AvailableMaskVariants()), `pairing` pairs
-    // the group codes (one of AvailablePairingVariants()).
+    // computes the masks (one of AvailableMaskVariants()).
     BlockSource(std::FILE* file, std::filesystem::path path, size_t blockSize, bool prefetch,
-                MaskVariant variant, PairingVariant pairing);
+                MaskVariant variant);
     ~BlockSource();
     BlockSource(const BlockSource&) = delete;
     BlockSource& operator=(const BlockSource&) = delete;
@@ -69,7 +68,6 @@ private:
     // from its masks to its pairing (one buffer, so it stays in cache).
     std::span<CodeLineMasks> m_codeLines;
     MaskVariant m_variant;
-    PairingVariant m_pairingVariant;
     bool m_started = false;
     bool m_lineStartsAtBlock = true;  // the block before ended with a line end
     bool m_afterCr = false;           // the block before ended with a CR

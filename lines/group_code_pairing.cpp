@@ -1,11 +1,8 @@
 #include "lines/group_code_pairing.h"
 
-#include <algorithm>
 #include <bit>
-#include <cstring>
 
 #include "base/always_inline.h"
-#include "lines/instruction_sets.h"
 #include "lines/prefix_xor.h"
 
 namespace velunt {
@@ -63,53 +60,6 @@ VELUNT_ALWAYS_INLINE bool settleWindow(size_t w, std::uint64_t ends, std::uint64
     return true;
 }
 
-#ifdef VELUNT_HAVE_WIDE_VARIANTS
-// settleWindow() for the eight windows from `ends` on at once, when each of
-// them settles the common way (every line at a group-code position in the
-// standard layout); false, with nothing changed, when one does not. Kept
-// out of line: the window loop that calls it is one template for every
-// instruction set. The arithmetic is on GCC's vector types, whose AVX-512
-// code GCC 12 builds without the false uninitialised-value warnings of the
-// shift and logic intrinsics.
-__attribute__((target("avx512f"), noinline)) bool settleEight(const std::uint64_t* ends,
-                                                              const CodeLineMasks* codes,
-                                                              bool& atCode) {
-    EightWords lineEnds;
-    std::memcpy(&lineEnds, ends, sizeof lineEnds);
-    EightWords odd = lineEnds;  // the prefix XOR of each window, as in PrefixXor()
-    for (int shift = 1; shift < 64; shift *= 2) odd ^= odd << shift;
-    // Bit i: window i has an odd number of line ends; then the same summed
-    // over the windows up to i.
-    const EightWords topBit = EightWords{} + (std::uint64_t{1} << 63);
-    unsigned parity =
-        _mm512_test_epi64_mask(reinterpret_cast<__m512i>(odd), reinterpret_cast<__m512i>(topBit));
-    parity ^= parity << 1;
-    parity ^= parity << 2;
-    parity ^= parity << 4;
-    // The windows whose first line to end is at a group-code position.
-    const unsigned before = (parity << 1) & 0xFF;
-    const auto atCodeFirst = static_cast<__mmask8>(atCode ? ~before : before);
-    const EightWords codeEnds = lineEnds & reinterpret_cast<EightWords>(_mm512_mask_blend_epi64(
-                                               atCodeFirst, reinterpret_cast<__m512i>(~odd),
-                                               reinterpret_cast<__m512i>(odd)));
-    // The standard masks of the eight windows, the first word of each
-    // CodeLineMasks (two to a vector).
-    const __m512i firsts = _mm512_set_epi64(0, 0, 0, 0, 12, 8, 4, 0);
-    const __m512i low = _mm512_maskz_permutex2var_epi64(0xFF, _mm512_loadu_si512(codes), firsts,
-                                                        _mm512_loadu_si512(codes + 2));
-    const __m512i high = _mm512_maskz_permutex2var_epi64(0xFF, _mm512_loadu_si512(codes + 4),
-                                                         firsts, _mm512_loadu_si512(codes + 6));
-    const auto standard =
-        reinterpret_cast<EightWords>(_mm512_maskz_shuffle_i64x2(0xFF, low, high, 0x44));
-    const EightWords stray = codeEnds & ~standard;
-    if (_mm512_test_epi64_mask(reinterpret_cast<__m512i>(stray),
-                               reinterpret_cast<__m512i>(stray)) != 0)
-        return false;
-    atCode = atCode != (((parity >> 7) & 1) != 0);
-    return true;
-}
-#endif
-
 }  // namespace
 
 void GroupCodePairing::Shape::feed(const char* bytes, size_t count) {
@@ -136,39 +86,35 @@ bool GroupCodePairing::Shape::needsLayout() const {
     return trailing != 0 || leading + digits != 3;
 }
 
-void GroupCodePairing::endLine(const BlockMasks& block, size_t start, size_t end, bool continued,
-                               bool& marked) {
+void GroupCodePairing::endLine(const char* data, size_t start, size_t end, bool continued,
+                               std::uint64_t* objectStarts, std::uint64_t* keyCandidates,
+                               std::uint64_t* relaid, bool& marked) {
     if (!m_atCode) {
         m_atCode = true;
         return;
     }
     // The common case, a line in the block in the standard layout.
-    if (!continued && end - start == 3 && isStandardThreeBytes(block.data + start)) {
+    if (!continued && end - start == 3 && isStandardThreeBytes(data + start)) {
         m_atCode = false;
         return;
     }
     Shape shape = continued ? m_carried : Shape();
-    shape.feed(block.data + start, end - start);
+    shape.feed(data + start, end - start);
     // A whole number is followed by its value; anything else counts as a
     // value line itself, and the next line is a group-code position again.
     m_atCode = !(shape.isWholeNumber && shape.digits > 0);
     if (!shape.needsLayout()) return;
-    setBit(block.relaid, end);
+    setBit(relaid, end);
     marked = true;
     if (continued) return;  // the reader does not skip over lines from earlier blocks
-    setBit(block.keyCandidates, start);
-    if (shape.isZero && shape.digits == 1) setBit(block.objectStarts, start);
+    setBit(keyCandidates, start);
+    if (shape.isZero && shape.digits == 1) setBit(objectStarts, start);
 }
 
-template <std::uint64_t (*kPrefixXor)(std::uint64_t), bool kEight>
-VELUNT_ALWAYS_INLINE bool GroupCodePairing::scanWindows(const BlockMasks& block) {
-    const char* const data = block.data;
-    const size_t length = block.length;
-    // Locals, so that no store through the masks makes the compiler load them again.
-    const std::uint64_t* const lineEnds = block.lineEnds;
-    const CodeLineMasks* const codeLines = block.codeLines;
-    std::uint64_t *const objectStarts = block.objectStarts,
-                         *const keyCandidates = block.keyCandidates, *const relaid = block.relaid;
+bool GroupCodePairing::scanBlock(const char* data, size_t length, bool afterCr,
+                                 const std::uint64_t* lineEnds, const CodeLineMasks* codeLines,
+                                 std::uint64_t* objectStarts, std::uint64_t* keyCandidates,
+                                 std::uint64_t* relaid) {
     bool marked = false;
     bool atCode = m_atCode;
     size_t start = 0;
@@ -176,7 +122,7 @@ VELUNT_ALWAYS_INLINE bool GroupCodePairing::scanWindows(const BlockMasks& block)
     const size_t windows = (length + 63) / 64;
     // The LF of a CR LF pair split between blocks ends no line.
     std::uint64_t firstEnds = windows > 0 ? lineEnds[0] : 0;
-    if (windows > 0 && block.afterCr && data[0] == '\n') {
+    if (windows > 0 && afterCr && data[0] == '\n') {
         firstEnds &= ~std::uint64_t{1};
         start = 1;
     }
@@ -195,22 +141,10 @@ VELUNT_ALWAYS_INLINE bool GroupCodePairing::scanWindows(const BlockMasks& block)
             return;
         }
     };
-    size_t eightFrom = 1;  // window 0 may have its line ends corrected (above)
     for (size_t w = 0; w < windows; ++w) {
-#ifdef VELUNT_HAVE_WIDE_VARIANTS
-        if constexpr (kEight) {
-            if (!continued && w >= eightFrom) {
-                while (w + 8 <= windows && settleEight(lineEnds + w, codeLines + w, atCode)) w += 8;
-                // Windows that did not settle so go one by one; the next
-                // eight are tried again only after them.
-                eightFrom = w + 8;
-                if (w == windows) break;
-            }
-        }
-#endif
         std::uint64_t ends = endsOf(w);
-        if (!continued && settleWindow(w, ends, kPrefixXor(ends), codeLines[w], atCode,
-                                       objectStarts, keyCandidates, relaid, marked))
+        if (!continued && settleWindow(w, ends, PrefixXor(ends), codeLines[w], atCode, objectStarts,
+                                       keyCandidates, relaid, marked))
             continue;
         startAfterSettled(w);
         settledFrom = w + 1;
@@ -218,7 +152,8 @@ VELUNT_ALWAYS_INLINE bool GroupCodePairing::scanWindows(const BlockMasks& block)
         while (ends != 0) {
             const size_t end = w * 64 + static_cast<size_t>(std::countr_zero(ends));
             ends &= ends - 1;
-            endLine(block, continued ? 0 : start, end, continued, marked);
+            endLine(data, continued ? 0 : start, end, continued, objectStarts, keyCandidates,
+                    relaid, marked);
             continued = false;
             start = end + 1;
             if (data[end] == '\r' && end + 1 < length && data[end + 1] == '\n') ++start;
@@ -227,8 +162,8 @@ VELUNT_ALWAYS_INLINE bool GroupCodePairing::scanWindows(const BlockMasks& block)
     }
     startAfterSettled(windows);
     m_atCode = atCode;
-    if (length > 0 && data[length - 1] == '\r')
-        start = length;  // a CR at the end ends its line; an LF may follow
+    // A CR at the end ends its line; an LF may follow.
+    if (length > 0 && data[length - 1] == '\r') start = length;
     // The rest of the block begins a line that goes on in the next block.
     if (start < length || (continued && length > 0)) {
         if (!continued) m_carried = Shape();
@@ -238,54 +173,6 @@ VELUNT_ALWAYS_INLINE bool GroupCodePairing::scanWindows(const BlockMasks& block)
         m_continued = false;
     }
     return marked;
-}
-
-bool GroupCodePairing::scanBlock(const char* data, size_t length, bool afterCr,
-                                 const std::uint64_t* lineEnds, const CodeLineMasks* codeLines,
-                                 std::uint64_t* objectStarts, std::uint64_t* keyCandidates,
-                                 std::uint64_t* relaid) {
-    const BlockMasks block{data,      length,       afterCr,       lineEnds,
-                           codeLines, objectStarts, keyCandidates, relaid};
-    switch (m_variant) {
-#ifdef VELUNT_HAVE_WIDE_VARIANTS
-        case PairingVariant::Avx512:
-            return scanEight(*this, block);
-        case PairingVariant::Carryless:
-            return scanCarryless(*this, block);
-#endif
-        default:  // Plain, the only variant every build has
-            return scanWindows<PrefixXor, false>(block);
-    }
-}
-
-// The variants built for an instruction set.
-#ifdef VELUNT_HAVE_WIDE_VARIANTS
-__attribute__((target("pclmul"))) bool GroupCodePairing::scanCarryless(GroupCodePairing& pairing,
-                                                                       const BlockMasks& block) {
-    return pairing.scanWindows<CarrylessPrefixXor, false>(block);
-}
-__attribute__((target("pclmul,avx512f"))) bool GroupCodePairing::scanEight(
-    GroupCodePairing& pairing, const BlockMasks& block) {
-    return pairing.scanWindows<CarrylessPrefixXor, true>(block);
-}
-#endif
-
-std::vector<PairingVariant> AvailablePairingVariants() {
-    std::vector<PairingVariant> variants = {PairingVariant::Plain};
-#ifdef VELUNT_HAVE_WIDE_VARIANTS
-    if (HasCarrylessMultiply()) variants.push_back(PairingVariant::Carryless);
-    if (HasCarrylessMultiply() && HasAvx512()) variants.push_back(PairingVariant::Avx512);
-#endif
-    return variants;
-}
-
-PairingVariant BestPairingVariant() {
-    const PairingVariant best = AvailablePairingVariants().back();
-#ifdef VELUNT_CAP_PAIRING_VARIANT  // bench builds that measure a plainer variant
-    return std::min(best, PairingVariant::VELUNT_CAP_PAIRING_VARIANT);
-#else
-    return best;
-#endif
 }
 
 bool GroupCodePairing::lastLineNeedsLayout() const {

@@ -15,28 +15,13 @@
 // block after another in file order; its state carries from block to block.
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 #include "lines/window_masks.h"
 
 namespace velunt {
 
-// How whole windows are settled: with the prefix XOR of their line ends in
-// plain C++ or by carry-less multiplication, or that with runs of eight
-// windows settled at once in AVX-512.
-enum class PairingVariant { Plain, Carryless, Avx512 };
-
-// The variants this build and this processor can run, plainest first.
-std::vector<PairingVariant> AvailablePairingVariants();
-
-// The fastest of them.
-PairingVariant BestPairingVariant();
-
 class GroupCodePairing {
 public:
-    // `variant` must be one of AvailablePairingVariants(); each gives the same marks.
-    explicit GroupCodePairing(PairingVariant variant = BestPairingVariant()) : m_variant(variant) {}
-
     // Looks at the lines of one block: `lineEnds` and `codeLines` as
     // ComputeWindowMasks() found them; `afterCr`: the block before ended with
     // a CR, so that an LF first in this block ends no line. For each line at
@@ -54,25 +39,6 @@ public:
     bool lastLineNeedsLayout() const;
 
 private:
-    // scanBlock()'s arguments.
-    struct BlockMasks {
-        const char* data;
-        size_t length;
-        bool afterCr;
-        const std::uint64_t* lineEnds;
-        const CodeLineMasks* codeLines;
-        std::uint64_t *objectStarts, *keyCandidates, *relaid;
-    };
-
-    // scanBlock() with the prefix XOR of each window's line ends made one
-    // way or the other, and with `kEight`, runs of eight windows settled at
-    // once where they can be. The variants built for an instruction set call
-    // it from functions built for that set (group_code_pairing.cpp).
-    template <std::uint64_t (*kPrefixXor)(std::uint64_t), bool kEight>
-    bool scanWindows(const BlockMasks& block);
-    static bool scanCarryless(GroupCodePairing& pairing, const BlockMasks& block);
-    static bool scanEight(GroupCodePairing& pairing, const BlockMasks& block);
-
     // The shape of a line read so far: spaces, digits, spaces.
     struct Shape {
         std::uint64_t leading = 0, digits = 0, trailing = 0;
@@ -85,9 +51,10 @@ private:
     // Ends the line [start, end) of the current block at a group-code
     // position, or the line carried over from earlier blocks when
     // `continued`; sets `marked` when it marks the line.
-    void endLine(const BlockMasks& block, size_t start, size_t end, bool continued, bool& marked);
+    void endLine(const char* data, size_t start, size_t end, bool continued,
+                 std::uint64_t* objectStarts, std::uint64_t* keyCandidates, std::uint64_t* relaid,
+                 bool& marked);
 
-    PairingVariant m_variant;
     bool m_atCode = true;      // the next line to end is at a group-code position
     bool m_continued = false;  // the current line began in an earlier block
     Shape m_carried;           // the shape of that line so far (at a code position)

@@ -13,9 +13,9 @@ constexpr size_t kNoWindow = ~size_t{0};  // one window before the first
 }  // namespace
 
 LineReader::LineReader(std::FILE* file, std::filesystem::path path, size_t blockSize, bool prefetch,
-                       MaskVariant masks, PairingVariant pairing)
+                       MaskVariant masks)
     : m_blockSize(blockSize),
-      m_source(file, std::move(path), blockSize, prefetch, masks, pairing),
+      m_source(file, std::move(path), blockSize, prefetch, masks),
       m_window(kNoWindow) {}
 
 bool LineReader::setKeys(std::span<const std::string> keys) {

@@ -104,12 +104,11 @@ public:
     static constexpr size_t kReadableSlack = 8;
 
     // `path` only names the file in read errors. With `prefetch`, the next
-    // blocks are read and scanned on a second thread. `masks` and `pairing`
-    // pick how the blocks are scanned (tests compare the variants); any of
-    // AvailableMaskVariants() and AvailablePairingVariants() give the same lines.
+    // blocks are read and scanned on a second thread. `masks` picks how the
+    // blocks are scanned (tests compare the variants); any of
+    // AvailableMaskVariants() gives the same lines.
     LineReader(std::FILE* file, std::filesystem::path path, size_t blockSize = kDefaultBlockSize,
-               bool prefetch = true, MaskVariant masks = BestMaskVariant(),
-               PairingVariant pairing = BestPairingVariant());
+               bool prefetch = true, MaskVariant masks = BestMaskVariant());
 
     // The next line without its line end; false when no line is left, that
     // is exactly when the file is at its end.

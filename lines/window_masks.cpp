@@ -3,14 +3,21 @@
 #include <algorithm>
 #include <cassert>
 #include <cstring>
-#include <utility>
 
 #include "base/always_inline.h"
-#include "lines/instruction_sets.h"
 
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #include <emmintrin.h>
 #define VELUNT_HAVE_SSE2 1
+#endif
+// With GCC or Clang on x86-64 an AVX2 variant is chosen at run time where
+// the processor has it; the build itself stays for any x86-64.
+#if defined(__GNUC__) && defined(__x86_64__)
+#include <immintrin.h>
+#define VELUNT_HAVE_AVX2_VARIANT 1
+// Vectors pass only between functions inlined into one another, so their
+// calling convention does not matter.
+#pragma GCC diagnostic ignored "-Wpsabi"
 #endif
 
 namespace velunt {
@@ -31,6 +38,19 @@ struct WindowWords {
         for (std::uint64_t* kind : {cr, lf, space, zero, digit}) kind[slot] &= keep;
     }
 };
+
+// W: the mask word of one window (std::uint64_t), or those of the windows
+// from a slot on, one per lane.
+template <typename W>
+VELUNT_ALWAYS_INLINE W lanes(const std::uint64_t* slot) {
+    W v;
+    std::memcpy(&v, slot, sizeof v);
+    return v;
+}
+template <typename W>
+VELUNT_ALWAYS_INLINE void store(std::uint64_t* to, const W& v) {
+    std::memcpy(to, &v, sizeof v);
+}
 
 // The masks of `windows` whole windows from `p` into the slots from `slot`
 // on, with one compare per kind of byte over each Chunk of a window. The
@@ -91,14 +111,18 @@ struct Sse2Chunk {
 };
 #endif
 
-#ifdef VELUNT_HAVE_WIDE_VARIANTS
-// The chunks' functions are built for their instruction set; each entry
-// point below is flattened, so they are inlined there, into code built for
-// the same set. Vector values pass only between functions so inlined, so
-// their calling convention does not matter.
+#ifdef VELUNT_HAVE_AVX2_VARIANT
+// The mask words of four windows, one per lane.
+using FourWords = std::uint64_t __attribute__((vector_size(32)));
+
+bool hasAvx2() {
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+
+// The chunk's functions are built for AVX2; the entry point below is
+// flattened, so they are inlined there, into code built for AVX2 too.
 #define VELUNT_AVX2 __attribute__((target("avx2")))
-#define VELUNT_AVX512 __attribute__((target("avx2,avx512f,avx512bw")))
-#pragma GCC diagnostic ignored "-Wpsabi"
 
 struct Avx2Chunk {
     static constexpr int kBytes = 32;
@@ -118,50 +142,18 @@ struct Avx2Chunk {
     }
 };
 
-// A compare of 64 bytes gives a window's mask word directly.
-struct Avx512Chunk {
-    static constexpr int kBytes = 64;
-    __m512i v;
-    VELUNT_AVX512 explicit Avx512Chunk(const char* p) : v(_mm512_loadu_si512(p)) {}
-    VELUNT_AVX512 std::uint64_t equal(char c) const {
-        return _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(c));
-    }
-    VELUNT_AVX512 std::uint64_t digits() const {
-        return _mm512_cmplt_epu8_mask(_mm512_sub_epi8(v, _mm512_set1_epi8('0')),
-                                      _mm512_set1_epi8(10));
-    }
-};
-
-// W: the mask word of one window (std::uint64_t), or those of the windows
-// from a slot on, one per lane.
-template <typename W>
-VELUNT_ALWAYS_INLINE W lanes(const std::uint64_t* slot) {
-    W v;
-    std::memcpy(&v, slot, sizeof v);
-    return v;
-}
-template <typename W>
-VELUNT_ALWAYS_INLINE void store(std::uint64_t* to, W v) {
-    std::memcpy(to, &v, sizeof v);
-}
-
 // Lane i is lane i - 1 of `v`, lane 0 the last lane of `before`.
-VELUNT_ALWAYS_INLINE FourWords lanesUp(FourWords v, FourWords before) {
+VELUNT_ALWAYS_INLINE FourWords lanesUp(const FourWords& v, const FourWords& before) {
     return __builtin_shufflevector(v, before, 7, 0, 1, 2);
 }
-VELUNT_ALWAYS_INLINE EightWords lanesUp(EightWords v, EightWords before) {
-    return __builtin_shufflevector(v, before, 15, 0, 1, 2, 3, 4, 5, 6);
-}
 
-template <typename W>
-VELUNT_ALWAYS_INLINE std::uint64_t lastLane(W v) {
-    return v[sizeof(W) / 8 - 1];
-}
+VELUNT_ALWAYS_INLINE std::uint64_t lastLane(const FourWords& v) { return v[3]; }
 
 // The code-line ends of four windows, one vector per kind, stored as the
 // four windows' CodeLineMasks: pairs of kinds interleaved, then halves put
 // together.
 VELUNT_ALWAYS_INLINE void storeCodeLines(CodeLineMasks* to, const FourWords (&ends)[4]) {
+    static_assert(sizeof(CodeLineMasks) == sizeof(FourWords), "one window's masks in one vector");
     const FourWords evenAB = __builtin_shufflevector(ends[0], ends[1], 0, 4, 2, 6);
     const FourWords oddAB = __builtin_shufflevector(ends[0], ends[1], 1, 5, 3, 7);
     const FourWords evenCD = __builtin_shufflevector(ends[2], ends[3], 0, 4, 2, 6);
@@ -172,18 +164,6 @@ VELUNT_ALWAYS_INLINE void storeCodeLines(CodeLineMasks* to, const FourWords (&en
                                   __builtin_shufflevector(oddAB, oddCD, 2, 3, 6, 7)};
     store(&to[0].standard, windows[0]), store(&to[1].standard, windows[1]);
     store(&to[2].standard, windows[2]), store(&to[3].standard, windows[3]);
-}
-VELUNT_ALWAYS_INLINE void storeCodeLines(CodeLineMasks* to, const EightWords (&ends)[4]) {
-    const FourWords low[4] = {__builtin_shufflevector(ends[0], ends[0], 0, 1, 2, 3),
-                              __builtin_shufflevector(ends[1], ends[1], 0, 1, 2, 3),
-                              __builtin_shufflevector(ends[2], ends[2], 0, 1, 2, 3),
-                              __builtin_shufflevector(ends[3], ends[3], 0, 1, 2, 3)};
-    const FourWords high[4] = {__builtin_shufflevector(ends[0], ends[0], 4, 5, 6, 7),
-                               __builtin_shufflevector(ends[1], ends[1], 4, 5, 6, 7),
-                               __builtin_shufflevector(ends[2], ends[2], 4, 5, 6, 7),
-                               __builtin_shufflevector(ends[3], ends[3], 4, 5, 6, 7)};
-    storeCodeLines(to, low);
-    storeCodeLines(to + 4, high);
 }
 #endif
 
@@ -196,7 +176,7 @@ VELUNT_ALWAYS_INLINE void storeCodeLines(CodeLineMasks* to, const std::uint64_t 
 
 // Bit i of the result is bit i + k of the 128 bits `next`:`low`.
 template <typename W>
-VELUNT_ALWAYS_INLINE W shiftIn(W low, W next, int k) {
+VELUNT_ALWAYS_INLINE W shiftIn(const W& low, const W& next, int k) {
     return (low >> k) | (next << (64 - k));
 }
 
@@ -330,21 +310,13 @@ VELUNT_ALWAYS_INLINE void masksWith(const char* block, size_t length, bool lineS
     }
 }
 
-#ifdef VELUNT_HAVE_WIDE_VARIANTS
+#ifdef VELUNT_HAVE_AVX2_VARIANT
 __attribute__((target("avx2"), flatten)) void masksAvx2(const char* block, size_t length,
                                                         bool lineStarts, const KeyShape& shape,
                                                         const MaskArrays& out) {
     masksWith<FourWords, Avx2Chunk>(block, length, lineStarts, shape, out);
 }
-__attribute__((target("avx2,avx512f,avx512bw"), flatten)) void masksAvx512(const char* block,
-                                                                           size_t length,
-                                                                           bool lineStarts,
-                                                                           const KeyShape& shape,
-                                                                           const MaskArrays& out) {
-    masksWith<EightWords, Avx512Chunk>(block, length, lineStarts, shape, out);
-}
 #undef VELUNT_AVX2
-#undef VELUNT_AVX512
 #endif
 
 }  // namespace
@@ -354,9 +326,8 @@ std::vector<MaskVariant> AvailableMaskVariants() {
 #ifdef VELUNT_HAVE_SSE2
     variants.push_back(MaskVariant::Sse2);
 #endif
-#ifdef VELUNT_HAVE_WIDE_VARIANTS
-    if (HasAvx2()) variants.push_back(MaskVariant::Avx2);
-    if (HasAvx2() && HasAvx512()) variants.push_back(MaskVariant::Avx512);
+#ifdef VELUNT_HAVE_AVX2_VARIANT
+    if (hasAvx2()) variants.push_back(MaskVariant::Avx2);
 #endif
     return variants;
 }
@@ -376,13 +347,10 @@ void ComputeWindowMasks(MaskVariant variant, const char* bytes, size_t length,
                         CodeLineMasks* codeLines) {
     const MaskArrays out{lineEnds, objectStarts, keyCandidates, codeLines};
     switch (variant) {
-#ifdef VELUNT_HAVE_WIDE_VARIANTS
+#ifdef VELUNT_HAVE_AVX2_VARIANT
         case MaskVariant::Avx2:
-            assert(HasAvx2());
+            assert(hasAvx2());
             return masksAvx2(bytes, length, lineStartsAtBlock, shape, out);
-        case MaskVariant::Avx512:
-            assert(HasAvx2() && HasAvx512());
-            return masksAvx512(bytes, length, lineStartsAtBlock, shape, out);
 #endif
 #ifdef VELUNT_HAVE_SSE2
         case MaskVariant::Sse2:

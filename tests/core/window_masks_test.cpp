@@ -8,13 +8,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <initializer_list>
-#include <optional>
 #include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "lines/group_code_pairing.h"
 #include "lines/line_reader.h"
 #include "lines/prefix_xor.h"
 #include "test_files.h"
@@ -125,16 +123,14 @@ std::array<std::vector<std::uint64_t>, 7> masksOf(MaskVariant variant, const std
     return all;
 }
 
-// The lines a reader hands out, group codes read in pairs with `pairing`
-// unless it is empty; with `skip`, after skipping to object starts and to
-// keys in turn before each line.
+// The lines a reader hands out, group codes read in pairs or not; with
+// `skip`, after skipping to object starts and to keys in turn before each
+// line.
 std::vector<std::string> readerLines(const std::filesystem::path& path, size_t blockSize,
-                                     MaskVariant variant, std::optional<PairingVariant> pairing,
-                                     bool skip) {
+                                     MaskVariant variant, bool inPairs, bool skip) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
-    LineReader reader(file, path, blockSize, false, variant,
-                      pairing.value_or(PairingVariant::Plain));
-    if (pairing) reader.readGroupCodesInPairs();
+    LineReader reader(file, path, blockSize, false, variant);
+    if (inPairs) reader.readGroupCodesInPairs();
     const std::string keys[] = {" 10", " 20", "  1"};
     EXPECT_TRUE(reader.setKeys(keys));
     std::vector<std::string> lines;
@@ -149,10 +145,10 @@ std::vector<std::string> readerLines(const std::filesystem::path& path, size_t b
     return lines;
 }
 
-// Every mask and pairing variant this machine can run, on inputs whose line
-// ends, object starts, three-byte lines and group codes sit on window and
-// block edges: the same masks as the plain one, and the same lines, read
-// plainly or in pairs, as the plain ones.
+// Every variant this machine can run, on inputs whose line ends, object
+// starts, three-byte lines and group codes sit on window and block edges:
+// the same masks as the plain one, and the same lines, read plainly or in
+// pairs, as the plain one.
 TEST(WindowMasks, EveryVariantGivesTheSameMasksAndLines) {
     const std::pair<const char*, std::string> kInputs[] = {
         // The CR of a CR LF pair as the last byte of blocks of 64, 100 and 128.
@@ -210,36 +206,24 @@ TEST(WindowMasks, EveryVariantGivesTheSameMasksAndLines) {
                             << "variant " << static_cast<int>(variant);
                 }
             }
-            // Read plainly (no pairing), then in pairs with each variant.
-            std::vector<std::optional<PairingVariant>> pairings = {std::nullopt};
-            for (const PairingVariant pairing : AvailablePairingVariants())
-                pairings.push_back(pairing);
             for (const bool skip : {false, true}) {
                 for (const bool inPairs : {false, true}) {
-                    const std::optional<PairingVariant> plainest =
-                        inPairs ? pairings[1] : pairings[0];
                     const auto expected = skip || inPairs
                                               ? readerLines(dir / "lines.txt", blockSize,
-                                                            variants.front(), plainest, skip)
+                                                            variants.front(), inPairs, skip)
                                               : plainLines(bytes);
-                    for (const MaskVariant variant : variants) {
-                        for (const auto& pairing : pairings) {
-                            if (pairing.has_value() != inPairs) continue;
-                            EXPECT_EQ(
-                                readerLines(dir / "lines.txt", blockSize, variant, pairing, skip),
-                                expected)
-                                << "variant " << static_cast<int>(variant) << ", pairing "
-                                << (pairing ? static_cast<int>(*pairing) : -1)
-                                << (skip ? ", skipping" : "");
-                        }
-                    }
+                    for (const MaskVariant variant : variants)
+                        EXPECT_EQ(readerLines(dir / "lines.txt", blockSize, variant, inPairs, skip),
+                                  expected)
+                            << "variant " << static_cast<int>(variant)
+                            << (inPairs ? ", in pairs" : "") << (skip ? ", skipping" : "");
                 }
             }
         }
     }
 }
 
-// Both prefix XORs give, at each bit, the parity of the bits at and below
+// The prefix XOR gives, at each bit, the parity of the bits at and below
 // it, counted one by one.
 TEST(PrefixXor, GivesTheParityOfTheBitsUpToEachBit) {
     std::mt19937_64 random(7);
@@ -254,11 +238,6 @@ TEST(PrefixXor, GivesTheParityOfTheBitsUpToEachBit) {
             expected |= std::uint64_t{odd} << bit;
         }
         ASSERT_EQ(PrefixXor(word), expected) << std::hex << word;
-#ifdef VELUNT_HAVE_WIDE_VARIANTS
-        if (HasCarrylessMultiply()) {
-            ASSERT_EQ(CarrylessPrefixXor(word), expected) << std::hex << word;
-        }
-#endif
     }
 }
 
