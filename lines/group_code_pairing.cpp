@@ -143,7 +143,9 @@ bool GroupCodePairing::scanBlock(const char* data, size_t length, bool afterCr,
     };
     for (size_t w = 0; w < windows; ++w) {
         std::uint64_t ends = endsOf(w);
-        if (!continued && settleWindow(w, ends, PrefixXor(ends), codeLines[w], atCode, objectStarts,
+        // Window 0 may have lost a line end, above.
+        const std::uint64_t parity = w == 0 ? PrefixXor(ends) : codeLines[w].lineEndParity;
+        if (!continued && settleWindow(w, ends, parity, codeLines[w], atCode, objectStarts,
                                        keyCandidates, relaid, marked))
             continue;
         startAfterSettled(w);

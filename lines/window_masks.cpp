@@ -149,29 +149,30 @@ VELUNT_ALWAYS_INLINE FourWords lanesUp(const FourWords& v, const FourWords& befo
 
 VELUNT_ALWAYS_INLINE std::uint64_t lastLane(const FourWords& v) { return v[3]; }
 
-// The code-line ends of four windows, one vector per kind, stored as the
-// four windows' CodeLineMasks: pairs of kinds interleaved, then halves put
-// together.
-VELUNT_ALWAYS_INLINE void storeCodeLines(CodeLineMasks* to, const FourWords (&ends)[4]) {
-    static_assert(sizeof(CodeLineMasks) == sizeof(FourWords), "one window's masks in one vector");
+// The code-line ends of four windows, one vector per kind, and their
+// parities stored as the four windows' CodeLineMasks: pairs of kinds
+// interleaved, then halves put together.
+VELUNT_ALWAYS_INLINE void storeCodeLines(CodeLineMasks* to, const FourWords (&ends)[4],
+                                         const FourWords& parity) {
     const FourWords evenAB = __builtin_shufflevector(ends[0], ends[1], 0, 4, 2, 6);
     const FourWords oddAB = __builtin_shufflevector(ends[0], ends[1], 1, 5, 3, 7);
     const FourWords evenCD = __builtin_shufflevector(ends[2], ends[3], 0, 4, 2, 6);
     const FourWords oddCD = __builtin_shufflevector(ends[2], ends[3], 1, 5, 3, 7);
-    const FourWords windows[4] = {__builtin_shufflevector(evenAB, evenCD, 0, 1, 4, 5),
-                                  __builtin_shufflevector(oddAB, oddCD, 0, 1, 4, 5),
-                                  __builtin_shufflevector(evenAB, evenCD, 2, 3, 6, 7),
-                                  __builtin_shufflevector(oddAB, oddCD, 2, 3, 6, 7)};
-    store(&to[0].standard, windows[0]), store(&to[1].standard, windows[1]);
-    store(&to[2].standard, windows[2]), store(&to[3].standard, windows[3]);
+    store(&to[0].standard, __builtin_shufflevector(evenAB, evenCD, 0, 1, 4, 5));
+    store(&to[1].standard, __builtin_shufflevector(oddAB, oddCD, 0, 1, 4, 5));
+    store(&to[2].standard, __builtin_shufflevector(evenAB, evenCD, 2, 3, 6, 7));
+    store(&to[3].standard, __builtin_shufflevector(oddAB, oddCD, 2, 3, 6, 7));
+    to[0].lineEndParity = parity[0], to[1].lineEndParity = parity[1];
+    to[2].lineEndParity = parity[2], to[3].lineEndParity = parity[3];
 }
 #endif
 
 // The same for one window.
 VELUNT_ALWAYS_INLINE std::uint64_t lanesUp(std::uint64_t, std::uint64_t before) { return before; }
 VELUNT_ALWAYS_INLINE std::uint64_t lastLane(std::uint64_t v) { return v; }
-VELUNT_ALWAYS_INLINE void storeCodeLines(CodeLineMasks* to, const std::uint64_t (&ends)[4]) {
-    *to = {ends[0], ends[1], ends[2], ends[3]};
+VELUNT_ALWAYS_INLINE void storeCodeLines(CodeLineMasks* to, const std::uint64_t (&ends)[4],
+                                         std::uint64_t parity) {
+    *to = {ends[0], ends[1], ends[2], ends[3], parity};
 }
 
 // Bit i of the result is bit i + k of the 128 bits `next`:`low`.
@@ -210,7 +211,8 @@ VELUNT_ALWAYS_INLINE void combine(const WindowWords& words, int at, const AnyByt
     const W cr = lanes<W>(words.cr + at), lf = lanes<W>(words.lf + at);
     const W crBefore = (cr << 1) | (lanes<W>(words.cr + at - 1) >> 63);
     const W lfBefore = (lf << 1) | (lanes<W>(words.lf + at - 1) >> 63);
-    store(out.lineEnds + w, cr | (lf & ~crBefore));
+    const W lineEnds = cr | (lf & ~crBefore);
+    store(out.lineEnds + w, lineEnds);
     const W lineStart = lfBefore | (crBefore & ~lf);
     const W terminator = cr | lf;
     const W nextTerminator = lanes<W>(words.cr + at + 1) | lanes<W>(words.lf + at + 1);
@@ -248,7 +250,9 @@ VELUNT_ALWAYS_INLINE void combine(const WindowWords& words, int at, const AnyByt
                 (starts[k] << kLengths[k]) | (lanesUp(starts[k], before[k]) >> (64 - kLengths[k]));
             before[k] = starts[k];
         }
-        storeCodeLines(out.codeLines + w, ends);
+        W parity = lineEnds;
+        for (int shift = 1; shift < 64; shift *= 2) parity ^= parity << shift;
+        storeCodeLines(out.codeLines + w, ends, parity);
     }
 }
 

@@ -20,10 +20,13 @@ struct KeyShape {
 // Per window, the group-code lines that lie wholly in the block (their
 // start seen as a line start, their line end in the block), one bit at the
 // line end: in the standard layout of up to three digits ("  0", " 10",
-// "100"), of one digit alone, of two digits alone, and "0" alone. Reading in
+// "100"), of one digit alone, of two digits alone, and "0" alone; and the
+// parity of the line ends (bit i: an odd number of the window's line ends
+// lie at i or below, the prefix XOR of its lineEnds word). Reading in
 // code/value pairs (GroupCodePairing) settles whole windows with them.
 struct CodeLineMasks {
     std::uint64_t standard = 0, oneDigit = 0, twoDigits = 0, zero = 0;
+    std::uint64_t lineEndParity = 0;
     bool operator==(const CodeLineMasks&) const = default;
 };
 

@@ -94,12 +94,12 @@ std::vector<std::string> plainLines(const std::string& bytes) {
 }
 
 // The masks of all windows, the file cut into blocks as BlockSource cuts it;
-// the bytes after each block are ones the masks must not count. The last four
+// the bytes after each block are ones the masks must not count. The last five
 // are the code-line masks (empty without `withCodeLines`).
-std::array<std::vector<std::uint64_t>, 7> masksOf(MaskVariant variant, const std::string& bytes,
+std::array<std::vector<std::uint64_t>, 8> masksOf(MaskVariant variant, const std::string& bytes,
                                                   size_t blockSize, const KeyShape& shape,
                                                   bool withCodeLines) {
-    std::array<std::vector<std::uint64_t>, 7> all;
+    std::array<std::vector<std::uint64_t>, 8> all;
     bool lineStartsAtBlock = true;
     for (size_t at = 0; at < bytes.size(); at += blockSize) {
         const size_t n = std::min(blockSize, bytes.size() - at);
@@ -117,6 +117,7 @@ std::array<std::vector<std::uint64_t>, 7> masksOf(MaskVariant variant, const std
             all[4].push_back(codes.oneDigit);
             all[5].push_back(codes.twoDigits);
             all[6].push_back(codes.zero);
+            all[7].push_back(codes.lineEndParity);
         }
         lineStartsAtBlock = bytes[at + n - 1] == '\r' || bytes[at + n - 1] == '\n';
     }
