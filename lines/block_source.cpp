@@ -107,9 +107,9 @@ void BlockSource::fill(Block& block) {
                        block.keyCandidates.data(), m_pairing ? m_codeLines.data() : nullptr);
     if (m_pairing) {
         if (block.hasRelaid) std::fill(block.relaid.begin(), block.relaid.end(), 0);
-        block.hasRelaid = m_pairing->scanBlock(block.data.data(), n, block.lineEnds.data(),
-                                               m_codeLines.data(), block.objectStarts.data(),
-                                               block.keyCandidates.data(), block.relaid.data());
+        block.hasRelaid = m_pairing->scanBlock(
+            block.data.data(), n, block.afterCr, block.lineEnds.data(), m_codeLines.data(),
+            block.objectStarts.data(), block.keyCandidates.data(), block.relaid.data());
     }
     m_lastByte = block.data[n - 1];
 }

@@ -1,7 +1,6 @@
 #include "lines/group_code_pairing.h"
 
 #include <bit>
-#include <cstring>
 
 #include "base/always_inline.h"
 #include "lines/prefix_xor.h"
@@ -61,62 +60,6 @@ VELUNT_ALWAYS_INLINE bool settleWindow(size_t w, std::uint64_t ends, std::uint64
     return true;
 }
 
-#ifdef VELUNT_HAVE_CARRYLESS_PREFIX_XOR
-#define VELUNT_HAVE_EIGHT_WINDOWS 1
-
-bool hasAvx512() {
-    static const bool has = __builtin_cpu_supports("avx512f");
-    return has;
-}
-
-// settleWindow() for the eight windows from `ends` on at once, when each of
-// them settles the common way (every line at a group-code position in the
-// standard layout); false, with nothing changed, when one does not. Kept
-// out of line: the window loop that calls it is one template for every
-// instruction set. The arithmetic is on GCC's vector types, whose AVX-512
-// code GCC 12 builds without the false uninitialised-value warnings of the
-// shift and logic intrinsics.
-using EightWords = std::uint64_t __attribute__((vector_size(64)));
-
-__attribute__((target("avx512f"), noinline)) bool settleEight(const std::uint64_t* ends,
-                                                              const CodeLineMasks* codes,
-                                                              bool& atCode) {
-    EightWords lineEnds;
-    std::memcpy(&lineEnds, ends, sizeof lineEnds);
-    EightWords odd = lineEnds;  // the prefix XOR of each window, as in PrefixXor()
-    for (int shift = 1; shift < 64; shift *= 2) odd ^= odd << shift;
-    // Bit i: window i has an odd number of line ends; then the same summed
-    // over the windows up to i.
-    const EightWords topBit = EightWords{} + (std::uint64_t{1} << 63);
-    unsigned parity =
-        _mm512_test_epi64_mask(reinterpret_cast<__m512i>(odd), reinterpret_cast<__m512i>(topBit));
-    parity ^= parity << 1;
-    parity ^= parity << 2;
-    parity ^= parity << 4;
-    // The windows whose first line to end is at a group-code position.
-    const unsigned before = (parity << 1) & 0xFF;
-    const auto atCodeFirst = static_cast<__mmask8>(atCode ? ~before : before);
-    const EightWords codeEnds = lineEnds & reinterpret_cast<EightWords>(_mm512_mask_blend_epi64(
-                                               atCodeFirst, reinterpret_cast<__m512i>(~odd),
-                                               reinterpret_cast<__m512i>(odd)));
-    // The standard masks of the eight windows, the first word of each
-    // CodeLineMasks (two to a vector).
-    const __m512i firsts = _mm512_set_epi64(0, 0, 0, 0, 12, 8, 4, 0);
-    const __m512i low = _mm512_maskz_permutex2var_epi64(0xFF, _mm512_loadu_si512(codes), firsts,
-                                                        _mm512_loadu_si512(codes + 2));
-    const __m512i high = _mm512_maskz_permutex2var_epi64(0xFF, _mm512_loadu_si512(codes + 4),
-                                                         firsts, _mm512_loadu_si512(codes + 6));
-    const auto standard =
-        reinterpret_cast<EightWords>(_mm512_maskz_shuffle_i64x2(0xFF, low, high, 0x44));
-    const EightWords stray = codeEnds & ~standard;
-    if (_mm512_test_epi64_mask(reinterpret_cast<__m512i>(stray),
-                               reinterpret_cast<__m512i>(stray)) != 0)
-        return false;
-    atCode = atCode != (((parity >> 7) & 1) != 0);
-    return true;
-}
-#endif
-
 }  // namespace
 
 void GroupCodePairing::Shape::feed(const char* bytes, size_t count) {
@@ -168,10 +111,10 @@ void GroupCodePairing::endLine(const char* data, size_t start, size_t end, bool 
     if (shape.isZero && shape.digits == 1) setBit(objectStarts, start);
 }
 
-template <std::uint64_t (*kPrefixXor)(std::uint64_t), bool kEight>
-VELUNT_ALWAYS_INLINE bool GroupCodePairing::scanWindows(
-    const char* data, size_t length, const std::uint64_t* lineEnds, const CodeLineMasks* codeLines,
-    std::uint64_t* objectStarts, std::uint64_t* keyCandidates, std::uint64_t* relaid) {
+bool GroupCodePairing::scanBlock(const char* data, size_t length, bool afterCr,
+                                 const std::uint64_t* lineEnds, const CodeLineMasks* codeLines,
+                                 std::uint64_t* objectStarts, std::uint64_t* keyCandidates,
+                                 std::uint64_t* relaid) {
     bool marked = false;
     bool atCode = m_atCode;
     size_t start = 0;
@@ -179,7 +122,7 @@ VELUNT_ALWAYS_INLINE bool GroupCodePairing::scanWindows(
     const size_t windows = (length + 63) / 64;
     // The LF of a CR LF pair split between blocks ends no line.
     std::uint64_t firstEnds = windows > 0 ? lineEnds[0] : 0;
-    if (windows > 0 && m_pendingCr && data[0] == '\n') {
+    if (windows > 0 && afterCr && data[0] == '\n') {
         firstEnds &= ~std::uint64_t{1};
         start = 1;
     }
@@ -198,22 +141,12 @@ VELUNT_ALWAYS_INLINE bool GroupCodePairing::scanWindows(
             return;
         }
     };
-    size_t eightFrom = 1;  // window 0 may have its line ends corrected (above)
     for (size_t w = 0; w < windows; ++w) {
-#ifdef VELUNT_HAVE_EIGHT_WINDOWS
-        if constexpr (kEight) {
-            if (!continued && w >= eightFrom) {
-                while (w + 8 <= windows && settleEight(lineEnds + w, codeLines + w, atCode)) w += 8;
-                // Windows that did not settle so go one by one; the next
-                // eight are tried again only after them.
-                eightFrom = w + 8;
-                if (w == windows) break;
-            }
-        }
-#endif
         std::uint64_t ends = endsOf(w);
-        if (!continued && settleWindow(w, ends, kPrefixXor(ends), codeLines[w], atCode,
-                                       objectStarts, keyCandidates, relaid, marked))
+        // Window 0 may have lost a line end, above.
+        const std::uint64_t parity = w == 0 ? PrefixXor(ends) : codeLines[w].lineEndParity;
+        if (!continued && settleWindow(w, ends, parity, codeLines[w], atCode, objectStarts,
+                                       keyCandidates, relaid, marked))
             continue;
         startAfterSettled(w);
         settledFrom = w + 1;
@@ -231,8 +164,8 @@ VELUNT_ALWAYS_INLINE bool GroupCodePairing::scanWindows(
     }
     startAfterSettled(windows);
     m_atCode = atCode;
-    m_pendingCr = length > 0 && data[length - 1] == '\r';
-    if (m_pendingCr) start = length;  // a CR at the end ends its line; an LF may follow
+    // A CR at the end ends its line; an LF may follow.
+    if (length > 0 && data[length - 1] == '\r') start = length;
     // The rest of the block begins a line that goes on in the next block.
     if (start < length || (continued && length > 0)) {
         if (!continued) m_carried = Shape();
@@ -243,43 +176,6 @@ VELUNT_ALWAYS_INLINE bool GroupCodePairing::scanWindows(
     }
     return marked;
 }
-
-bool GroupCodePairing::scanBlock(const char* data, size_t length, const std::uint64_t* lineEnds,
-                                 const CodeLineMasks* codeLines, std::uint64_t* objectStarts,
-                                 std::uint64_t* keyCandidates, std::uint64_t* relaid) {
-#ifdef VELUNT_HAVE_EIGHT_WINDOWS
-    if (HasCarrylessMultiply() && hasAvx512())
-        return scanWindowsEight(data, length, lineEnds, codeLines, objectStarts, keyCandidates,
-                                relaid);
-#endif
-#ifdef VELUNT_HAVE_CARRYLESS_PREFIX_XOR
-    if (HasCarrylessMultiply())
-        return scanWindowsCarryless(data, length, lineEnds, codeLines, objectStarts, keyCandidates,
-                                    relaid);
-#endif
-    return scanWindows<PrefixXor, false>(data, length, lineEnds, codeLines, objectStarts,
-                                         keyCandidates, relaid);
-}
-
-// The variants built for an instruction set; only scanBlock() calls them,
-// and only where the build has them.
-#ifdef VELUNT_HAVE_EIGHT_WINDOWS
-__attribute__((target("pclmul,avx512f"))) bool GroupCodePairing::scanWindowsEight(
-    const char* data, size_t length, const std::uint64_t* lineEnds, const CodeLineMasks* codeLines,
-    std::uint64_t* objectStarts, std::uint64_t* keyCandidates, std::uint64_t* relaid) {
-    return scanWindows<CarrylessPrefixXor, true>(data, length, lineEnds, codeLines, objectStarts,
-                                                 keyCandidates, relaid);
-}
-#endif
-
-#ifdef VELUNT_HAVE_CARRYLESS_PREFIX_XOR
-__attribute__((target("pclmul"))) bool GroupCodePairing::scanWindowsCarryless(
-    const char* data, size_t length, const std::uint64_t* lineEnds, const CodeLineMasks* codeLines,
-    std::uint64_t* objectStarts, std::uint64_t* keyCandidates, std::uint64_t* relaid) {
-    return scanWindows<CarrylessPrefixXor, false>(data, length, lineEnds, codeLines, objectStarts,
-                                                  keyCandidates, relaid);
-}
-#endif
 
 bool GroupCodePairing::lastLineNeedsLayout() const {
     return m_continued && m_atCode && m_carried.needsLayout();

@@ -23,14 +23,14 @@ namespace velunt {
 class GroupCodePairing {
 public:
     // Looks at the lines of one block: `lineEnds` and `codeLines` as
-    // BlockSource found them (the LF of a CR LF pair split between blocks
-    // included). For each line
-    // at a group-code position that needs the standard layout, sets its bit
-    // in `relaid` (at its line end; `relaid` must be all zeros on entry), and
+    // ComputeWindowMasks() found them; `afterCr`: the block before ended with
+    // a CR, so that an LF first in this block ends no line. For each line at
+    // a group-code position that needs the standard layout, sets its bit in
+    // `relaid` (at its line end; `relaid` must be all zeros on entry), and
     // when the line begins in this block, sets `keyCandidates` at its start,
     // and `objectStarts` too when it reads as "  0" once relaid. Returns true
     // when it set any bit.
-    bool scanBlock(const char* data, size_t length, const std::uint64_t* lineEnds,
+    bool scanBlock(const char* data, size_t length, bool afterCr, const std::uint64_t* lineEnds,
                    const CodeLineMasks* codeLines, std::uint64_t* objectStarts,
                    std::uint64_t* keyCandidates, std::uint64_t* relaid);
 
@@ -39,22 +39,6 @@ public:
     bool lastLineNeedsLayout() const;
 
 private:
-    // scanBlock() with the prefix XOR of each window's line ends made one
-    // way or the other, and with `kEight`, runs of eight windows settled at
-    // once where they can be (group_code_pairing.cpp). The last two are
-    // built for carry-less multiplication and AVX-512, and only where the
-    // compiler can do so.
-    template <std::uint64_t (*kPrefixXor)(std::uint64_t), bool kEight>
-    bool scanWindows(const char* data, size_t length, const std::uint64_t* lineEnds,
-                     const CodeLineMasks* codeLines, std::uint64_t* objectStarts,
-                     std::uint64_t* keyCandidates, std::uint64_t* relaid);
-    bool scanWindowsCarryless(const char* data, size_t length, const std::uint64_t* lineEnds,
-                              const CodeLineMasks* codeLines, std::uint64_t* objectStarts,
-                              std::uint64_t* keyCandidates, std::uint64_t* relaid);
-    bool scanWindowsEight(const char* data, size_t length, const std::uint64_t* lineEnds,
-                          const CodeLineMasks* codeLines, std::uint64_t* objectStarts,
-                          std::uint64_t* keyCandidates, std::uint64_t* relaid);
-
     // The shape of a line read so far: spaces, digits, spaces.
     struct Shape {
         std::uint64_t leading = 0, digits = 0, trailing = 0;
@@ -65,15 +49,14 @@ private:
     };
 
     // Ends the line [start, end) of the current block at a group-code
-    // position, or the line carried over from earlier blocks when `start`
-    // is past `end`. Returns whether it was marked.
+    // position, or the line carried over from earlier blocks when
+    // `continued`; sets `marked` when it marks the line.
     void endLine(const char* data, size_t start, size_t end, bool continued,
                  std::uint64_t* objectStarts, std::uint64_t* keyCandidates, std::uint64_t* relaid,
                  bool& marked);
 
     bool m_atCode = true;      // the next line to end is at a group-code position
     bool m_continued = false;  // the current line began in an earlier block
-    bool m_pendingCr = false;  // the block before ended with a CR
     Shape m_carried;           // the shape of that line so far (at a code position)
 };
 

@@ -1,9 +1,9 @@
 #pragma once
 // The bit masks of a block's 64-byte windows: line ends, object starts and
-// possible key lines (what the bits mean: lines/line_reader.h). Four
-// variants compute the same masks: plain C++, SSE2, AVX2, and AVX2 with its
-// byte compares and most of its windows in AVX-512; the best one the
-// processor can run is used unless a caller (a test) picks one.
+// possible key lines (what the bits mean: lines/line_reader.h). Three
+// variants compute the same masks: plain C++, SSE2, and AVX2 (four windows at
+// a time); the best one the processor can run is used unless a caller (a
+// test) picks one.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -20,16 +20,17 @@ struct KeyShape {
 // Per window, the group-code lines that lie wholly in the block (their
 // start seen as a line start, their line end in the block), one bit at the
 // line end: in the standard layout of up to three digits ("  0", " 10",
-// "100"), of one digit alone, of two digits alone, and "0" alone. Reading in
+// "100"), of one digit alone, of two digits alone, and "0" alone; and the
+// parity of the line ends (bit i: an odd number of the window's line ends
+// lie at i or below, the prefix XOR of its lineEnds word). Reading in
 // code/value pairs (GroupCodePairing) settles whole windows with them.
 struct CodeLineMasks {
     std::uint64_t standard = 0, oneDigit = 0, twoDigits = 0, zero = 0;
+    std::uint64_t lineEndParity = 0;
     bool operator==(const CodeLineMasks&) const = default;
 };
 
-// Avx512: the AVX2 variant with its byte compares, and its runs of 32
-// windows, in AVX-512BW.
-enum class MaskVariant { Scalar, Sse2, Avx2, Avx512 };
+enum class MaskVariant { Scalar, Sse2, Avx2 };
 
 // The variants this build and this processor can run, plainest first.
 std::vector<MaskVariant> AvailableMaskVariants();

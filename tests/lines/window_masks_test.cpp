@@ -60,6 +60,24 @@ std::string randomLines(size_t size) {
     return bytes;
 }
 
+// Group-code/value pairs with codes in the standard layout and bare ("0",
+// "10", "330"), stretches of each long enough to fill runs of windows, and
+// values that read like codes; line ends of every kind, from a fixed seed.
+std::string codePairs(size_t size) {
+    const char* codes[] = {"  0", " 10", "100", "330", "0", "10", "8", " 8 ", "1071"};
+    const char* values[] = {"TEXT", "1.5", " 10", "  0", "", "7", "AB"};
+    const char* ends[] = {"\r\n", "\n", "\r"};
+    std::mt19937 random(11);
+    std::string bytes;
+    for (int pair = 0; bytes.size() < size; ++pair) {
+        const bool bare = pair / 150 % 2 == 1;
+        const char* end = ends[pair / 300 % 3 == 2 ? random() % 3 : pair / 300 % 2];
+        bytes += std::string(codes[bare ? random() % 9 : random() % 4]) + end;
+        bytes += std::string(values[random() % 7]) + end;
+    }
+    return bytes;
+}
+
 // Lines split by a plain byte loop: CR LF, lone CR and lone LF end a line.
 std::vector<std::string> plainLines(const std::string& bytes) {
     std::vector<std::string> lines(1);
@@ -76,12 +94,12 @@ std::vector<std::string> plainLines(const std::string& bytes) {
 }
 
 // The masks of all windows, the file cut into blocks as BlockSource cuts it;
-// the bytes after each block are ones the masks must not count. The last four
+// the bytes after each block are ones the masks must not count. The last five
 // are the code-line masks (empty without `withCodeLines`).
-std::array<std::vector<std::uint64_t>, 7> masksOf(MaskVariant variant, const std::string& bytes,
+std::array<std::vector<std::uint64_t>, 8> masksOf(MaskVariant variant, const std::string& bytes,
                                                   size_t blockSize, const KeyShape& shape,
                                                   bool withCodeLines) {
-    std::array<std::vector<std::uint64_t>, 7> all;
+    std::array<std::vector<std::uint64_t>, 8> all;
     bool lineStartsAtBlock = true;
     for (size_t at = 0; at < bytes.size(); at += blockSize) {
         const size_t n = std::min(blockSize, bytes.size() - at);
@@ -99,18 +117,21 @@ std::array<std::vector<std::uint64_t>, 7> masksOf(MaskVariant variant, const std
             all[4].push_back(codes.oneDigit);
             all[5].push_back(codes.twoDigits);
             all[6].push_back(codes.zero);
+            all[7].push_back(codes.lineEndParity);
         }
         lineStartsAtBlock = bytes[at + n - 1] == '\r' || bytes[at + n - 1] == '\n';
     }
     return all;
 }
 
-// The lines a reader hands out; with `skip`, after skipping to object starts
-// and to the first key in turn before each line.
+// The lines a reader hands out, group codes read in pairs or not; with
+// `skip`, after skipping to object starts and to keys in turn before each
+// line.
 std::vector<std::string> readerLines(const std::filesystem::path& path, size_t blockSize,
-                                     MaskVariant variant, bool skip) {
+                                     MaskVariant variant, bool inPairs, bool skip) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     LineReader reader(file, path, blockSize, false, variant);
+    if (inPairs) reader.readGroupCodesInPairs();
     const std::string keys[] = {" 10", " 20", "  1"};
     EXPECT_TRUE(reader.setKeys(keys));
     std::vector<std::string> lines;
@@ -126,7 +147,9 @@ std::vector<std::string> readerLines(const std::filesystem::path& path, size_t b
 }
 
 // Every variant this machine can run, on inputs whose line ends, object
-// starts and three-byte lines sit on window and block edges.
+// starts, three-byte lines and group codes sit on window and block edges:
+// the same masks as the plain one, and the same lines, read plainly or in
+// pairs, as the plain one.
 TEST(WindowMasks, EveryVariantGivesTheSameMasksAndLines) {
     const std::pair<const char*, std::string> kInputs[] = {
         // The CR of a CR LF pair as the last byte of blocks of 64, 100 and 128.
@@ -150,6 +173,15 @@ TEST(WindowMasks, EveryVariantGivesTheSameMasksAndLines) {
         // A line with no line end after whole windows: the bytes after the
         // block must not end it.
         {"open last line", placed({{4092, "\n  0"}})},
+        // Codes and values that end in the last bytes of windows and blocks,
+        // split CR LF pairs after them; a bare "0" last, with no line end.
+        {"bare codes at edges", placed({{0, "0\nTEXT\r\n"},
+                                        {60, "\r\n10\r"},
+                                        {98, "\n7\r\n330\r"},
+                                        {126, "\n1.5\n0"},
+                                        {191, "\n8\n\n  1\r\n"}}) +
+                                    "x\r\n0"},
+        {"code pairs", codePairs(20000)},
     };
     const KeyShape kShapes[] = {
         {},                                           // every three-byte line
@@ -176,18 +208,23 @@ TEST(WindowMasks, EveryVariantGivesTheSameMasksAndLines) {
                 }
             }
             for (const bool skip : {false, true}) {
-                const auto expected =
-                    skip ? readerLines(dir / "lines.txt", blockSize, variants.front(), true)
-                         : plainLines(bytes);
-                for (const MaskVariant variant : variants)
-                    EXPECT_EQ(readerLines(dir / "lines.txt", blockSize, variant, skip), expected)
-                        << "variant " << static_cast<int>(variant) << (skip ? ", skipping" : "");
+                for (const bool inPairs : {false, true}) {
+                    const auto expected = skip || inPairs
+                                              ? readerLines(dir / "lines.txt", blockSize,
+                                                            variants.front(), inPairs, skip)
+                                              : plainLines(bytes);
+                    for (const MaskVariant variant : variants)
+                        EXPECT_EQ(readerLines(dir / "lines.txt", blockSize, variant, inPairs, skip),
+                                  expected)
+                            << "variant " << static_cast<int>(variant)
+                            << (inPairs ? ", in pairs" : "") << (skip ? ", skipping" : "");
+                }
             }
         }
     }
 }
 
-// Both prefix XORs give, at each bit, the parity of the bits at and below
+// The prefix XOR gives, at each bit, the parity of the bits at and below
 // it, counted one by one.
 TEST(PrefixXor, GivesTheParityOfTheBitsUpToEachBit) {
     std::mt19937_64 random(7);
@@ -202,11 +239,6 @@ TEST(PrefixXor, GivesTheParityOfTheBitsUpToEachBit) {
             expected |= std::uint64_t{odd} << bit;
         }
         ASSERT_EQ(PrefixXor(word), expected) << std::hex << word;
-#ifdef VELUNT_HAVE_CARRYLESS_PREFIX_XOR
-        if (HasCarrylessMultiply()) {
-            ASSERT_EQ(CarrylessPrefixXor(word), expected) << std::hex << word;
-        }
-#endif
     }
 }
 
