@@ -181,11 +181,9 @@ void readSettings(std::string_view text, const std::filesystem::path& path,
         }
         if (startsWithKey(line, "dezzeich=")) {
             s.dezzeich = value("dezzeich=");
-            s.hasDezzeich = true;
         }
         if (startsWithKey(line, "trennzeich=")) {
             s.trennzeich = value("trennzeich=");
-            s.hasTrennzeich = true;
         }
         if (startsWithKey(line, "abschnitt=")) {
             s.abschnitt = value("abschnitt=");

@@ -42,12 +42,9 @@ TEST_F(CliTest, OptionsOverrideTheWindowFields) {
     };
     const Case kCases[] = {
         {{"--no-counter", "--no-percent-c"}, "RW;HW;Text\r\n12.345;3.5;%%c12\r\n1;2.000;x\r\n"},
-        {{"--separator", "", "--no-counter"}, "RWHWText\r\n12.3453.5012\r\n12.000x\r\n"},
         {{"--separator=\t", "--shift", "--rw", "-100", "--hw=0"},
          "RW\tHW\tText\tIndex\r\n-87.655\t3.5\t012\t1\r\n-99\t2\tx\t2\r\n"},
         {{"--replace-decimal-point"}, "RW;HW;Text;Index\r\n12,345;3,5;012;1\r\n1;2,000;x;2\r\n"},
-        {{"--replace-decimal-point", "--decimal-mark", ""},
-         "RW;HW;Text;Index\r\n12345;35;012;1\r\n1;2000;x;2\r\n"},
         {{"--txt", "other.txt", "--dxf", "./in.dxf", "--no-counter", "--no-percent-c",
           "--separator", "|"},
          "RW|HW|Text\r\n12.345|3.5|%%c12\r\n1|2.000|x\r\n"},
@@ -62,17 +59,14 @@ TEST_F(CliTest, OptionsOverrideTheWindowFields) {
 }
 
 TEST_F(CliTest, FallbacksOfTheTextBoxes) {
-    // "trennzeich=" empty shows ";", an absent key leaves the box empty.
-    WriteFile(m_dir / "velunt.ini",
-              "dxfpath=in.dxf\r\ntxtpath=out.txt\r\nmasterkey=TEXT\r\ntrennzeich=\r\n"
-              "[Spalten]\r\n 10|1|RW\r\n 20|2|HW\r\n");
-    EXPECT_EQ(run({"--no-counter"}).status, 0);
-    EXPECT_EQ(output(), "RW;HW\r\n12.345;3.5\r\n1;2.000\r\n");
-    WriteFile(m_dir / "velunt.ini",
-              "dxfpath=in.dxf\r\ntxtpath=out.txt\r\nmasterkey=TEXT\r\n"
-              "[Spalten]\r\n 10|1|RW\r\n 20|2|HW\r\n");
-    EXPECT_EQ(run({"--no-counter"}).status, 0);
-    EXPECT_EQ(output(), "RWHW\r\n12.3453.5\r\n12.000\r\n");
+    // "trennzeich=" empty or absent shows ";", "dezzeich=" empty or absent ".".
+    for (const char* marks : {"trennzeich=\r\ndezzeich=\r\n", ""}) {
+        WriteFile(m_dir / "velunt.ini",
+                  std::string("dxfpath=in.dxf\r\ntxtpath=out.txt\r\nmasterkey=TEXT\r\n") + marks +
+                      "[Spalten]\r\n 10|1|RW\r\n 20|2|HW\r\n");
+        EXPECT_EQ(run({"--no-counter", "--replace-decimal-point"}).status, 0);
+        EXPECT_EQ(output(), "RW;HW\r\n12.345;3.5\r\n1;2.000\r\n") << marks;
+    }
 }
 
 // Each situation a user can cause: the exit status, the start of the first
@@ -102,6 +96,11 @@ TEST_F(CliTest, ExitStatusesAndMessages) {
          1,
          "Fehler: 5: ",
          {"Dezimalzeichen und Trennzeichen", "„;“", "zwei Spalten"}},
+        {{"--separator", ""}, 1, "Fehler: 5: Das Trennzeichen ist leer", {"trennzeich="}},
+        {{"--replace-decimal-point", "--decimal-mark", ""},
+         1,
+         "Fehler: 5: Das Dezimalzeichen ist leer",
+         {"dezzeich=", "--replace-decimal-point"}},
         {{"--ini", "nothing.ini"},
          2,
          "nothing.ini: Fehler: 53: Datei nicht gefunden: ",

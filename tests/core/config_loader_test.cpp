@@ -100,12 +100,13 @@ TEST(ConfigLoader, SettingsKeysFollowTheirRules) {
         const char* ini;
         std::string dezzeich, text1, trennzeich, text2, masterkey;
     };
+    // A missing mark reads as an empty one: the boxes never start empty.
     const Case kCases[] = {
         {"DEZZEICH=;\r\nTrennZeich=|", ";", ";", "|", "|", ""},
         {"dezzeich=\r\ntrennzeich=   \r\n", "", ".", "", ";", ""},
-        {"dezzeich =,\r\n dezzeich=,\r\n", "", "", "", "", ""},     // not recognised
-        {"masterkey=A\r\nmasterkey= B \r\n", "", "", "", "", "B"},  // the last wins
-        {"[Spalten]\r\nx|1|y\r\n\r\n[Ende]\r\nmasterkey=TEXT", "", "", "", "", "TEXT"},
+        {"dezzeich =,\r\n dezzeich=,\r\n", "", ".", "", ";", ""},     // not recognised
+        {"masterkey=A\r\nmasterkey= B \r\n", "", ".", "", ";", "B"},  // the last wins
+        {"[Spalten]\r\nx|1|y\r\n\r\n[Ende]\r\nmasterkey=TEXT", "", ".", "", ";", "TEXT"},
     };
     for (const Case& c : kCases) {
         const Loaded l = load(c.ini);
