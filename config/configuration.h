@@ -34,6 +34,9 @@ struct Settings {
     std::string trennzeich;  // field separator
     std::string abschnitt;   // the section whose objects count; empty: all
     std::string kodierung;   // the table's encoding name; empty: bytes as read
+    // Fields holding the separator or a '"' are written in double quotes
+    // (anfuehrung=1).
+    bool anfuehrung = false;
 };
 
 // The decimal mark a run starts with, as the window's box shows it after

@@ -211,6 +211,7 @@ public:
     void results(RunResult& result) const {
         if (m_objectCounter == 0) result.typeCounts = m_types.counts();
         result.columnFilled.assign(m_filled.begin(), m_filled.end());
+        result.separatorFields = m_quoting.separatorFields;
     }
 
 private:
@@ -374,20 +375,20 @@ private:
             CounterColumn(m_settings.addCounter, atObjectStart, m_objectCounter, m_line, counter);
         // Written in place when the line fits the buffer, which it nearly
         // always does.
-        const size_t bound =
-            RecordLineRoom(m_textBytes, m_fieldOrder.size(), m_settings.separator, counter);
+        const size_t bound = RecordLineRoom(m_textBytes, m_fieldOrder.size(), m_settings.separator,
+                                            counter, m_quoting);
         if (char* out = m_output.lineRoom(bound + kTextPadding)) {
             // The values are padded in their slots; the header's texts are not.
             m_output.lineWritten(
                 m_current == &m_views
                     ? WritePaddedRecordLine(m_views, m_fieldOrder, m_settings.separator,
-                                            withCounter, counter, out)
+                                            withCounter, counter, m_quoting, m_objectCounter, out)
                     : WriteRecordLine(*m_current, m_fieldOrder, m_settings.separator, withCounter,
-                                      counter, out));
+                                      counter, m_quoting, m_objectCounter, out));
             return;
         }
         BuildRecordLine(*m_current, m_fieldOrder, m_settings.separator, m_settings.addCounter,
-                        atObjectStart, m_objectCounter, m_line);
+                        atObjectStart, m_objectCounter, m_quoting, m_line);
         m_output.appendLine(m_line.fields, m_line.separator);
     }
 
@@ -419,6 +420,7 @@ private:
     const std::vector<std::string_view>* m_current;  // the header, then m_views
     size_t m_textBytes = 0;                          // in all texts of *m_current
     RecordLine m_line;
+    FieldQuoting m_quoting{m_settings.quoteFields};
     bool m_inObject = false;
     bool m_inBlockWalk = false;  // walkBlock() may take steps
     bool m_largeSlot = false;    // a slot of m_values holds a very long value's room

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/copy_bytes.h"
+#include "base/find_byte.h"
 #include "base/trim_spaces.h"
 #include "config/configuration.h"
 
@@ -18,6 +19,52 @@ namespace velunt {
 // repeating an earlier entry's number never appear; a column no entry has
 // adds no field.
 std::vector<int> FieldOrder(const ColumnTable& table, int columnCount);
+
+// The fields written that hold the separator while quoting is off: each one
+// moves the later fields of its line one column on.
+struct SeparatorFields {
+    double count = 0;
+    double firstRow = 0;  // the first one's line: its counter value, 0 for the header
+    int firstColumn = 0;  // its 1-based place in that line
+
+    void note(double row, int column) {
+        if (count++ == 0) {
+            firstRow = row;
+            firstColumn = column;
+        }
+    }
+};
+
+// How the writers below write a field (a header description or a value):
+// with `quote`, one that holds the separator or a '"' goes in double quotes
+// with each '"' doubled, as spreadsheet programs read delimited text, and
+// every other field as it is; without, every field as it is, and those that
+// hold the separator are counted. Lives for one run.
+struct FieldQuoting {
+    bool quote = false;
+    SeparatorFields separatorFields;  // counted while `quote` is off
+};
+
+// Whether `text` holds `separator` (never, when it is empty).
+inline bool HoldsSeparator(std::string_view text, std::string_view separator) {
+    if (separator.size() == 1) return ContainsByte(text, separator[0]);
+    return !separator.empty() && text.find(separator) != std::string_view::npos;
+}
+
+// Whether `text`, the field at place `column` of the line `row` (see
+// SeparatorFields), goes in quotes; with quoting off it is counted when it
+// holds the separator.
+inline bool QuoteOrCount(std::string_view text, std::string_view separator, FieldQuoting& quoting,
+                         double row, int column) {
+    if (quoting.quote) return HoldsSeparator(text, separator) || ContainsByte(text, '"');
+    if (HoldsSeparator(text, separator)) quoting.separatorFields.note(row, column);
+    return false;
+}
+
+// Writes that field to `out`, quoted where QuoteOrCount() says so; returns
+// the end of what it wrote, at most 2 * text.size() + 2 bytes.
+char* WriteField(std::string_view text, std::string_view separator, FieldQuoting& quoting,
+                 double row, int column, char* out);
 
 // One output line as the fields it is made of, so that long fields go to
 // the file without being copied into a line first. The views point into the
@@ -38,16 +85,19 @@ struct RecordLine {
     char counterDigits[24];  // right-aligned
     size_t counterSize = 0;
     double counterValue = 0;  // what the digits show, once counterSize > 0
+    // The quoted fields, where quoting changed them; per place in the line.
+    std::vector<std::string> quotedFields;
 };
 
-// Builds one line from `texts`, each field trimmed of spaces. With
-// `addCounter`, the counter column follows after a separator (also when
+// Builds one line from `texts`, each field trimmed of spaces and then
+// quoted or counted as `quoting` says (the line's row is `objectCounter`).
+// With `addCounter`, the counter column follows after a separator (also when
 // there is no field): "Index" at an object boundary
 // while `objectCounter` is 0 (the header), the counter's decimal digits when
 // it is above 0, nothing otherwise.
 void BuildRecordLine(std::span<const std::string_view> texts, const std::vector<int>& fieldOrder,
                      std::string_view separator, bool addCounter, bool atObjectStart,
-                     double objectCounter, RecordLine& line);
+                     double objectCounter, FieldQuoting& quoting, RecordLine& line);
 
 // The counter column of that line, if it has one: "Index" or the digits
 // (kept in `line`).
@@ -65,47 +115,58 @@ inline bool CounterColumn(bool addCounter, bool atObjectStart, double objectCoun
 }
 
 // The room WriteRecordLine() needs at most for `fields` fields whose texts
-// (all of them, untrimmed) hold `textBytes` bytes.
+// (all of them, untrimmed) hold `textBytes` bytes; quoting may double each
+// text and adds two quotes.
 inline size_t RecordLineRoom(size_t textBytes, size_t fields, std::string_view separator,
-                             std::string_view counter) {
-    return textBytes + separator.size() * (fields + 1) + counter.size() + 2;
+                             std::string_view counter, const FieldQuoting& quoting) {
+    const size_t quotes = quoting.quote ? textBytes + 2 * fields : 0;
+    return textBytes + quotes + separator.size() * (fields + 1) + counter.size() + 2;
 }
 
 // The same line, and CR LF, written in one pass to `out`, which has
-// RecordLineRoom() bytes; returns the end of what it wrote.
+// RecordLineRoom() bytes; returns the end of what it wrote. `row` is the
+// line's counter value, 0 for the header.
 char* WriteRecordLine(std::span<const std::string_view> texts, const std::vector<int>& fieldOrder,
                       std::string_view separator, bool withCounter, std::string_view counter,
-                      char* out);
+                      FieldQuoting& quoting, double row, char* out);
 
 // Bytes that may be read past the end of each short text handed to
 // WritePaddedRecordLine(), and that it may write past the end of its line.
 inline constexpr size_t kTextPadding = 16;
 
-// WriteRecordLine() for texts that, when of up to kTextPadding bytes, are
-// followed by kTextPadding readable bytes (an empty text too: its data()
-// must point to such bytes), into `out` with RecordLineRoom() +
-// kTextPadding bytes: each short field is copied as 16 bytes, with no
-// branch on its length.
-inline char* WritePaddedRecordLine(std::span<const std::string_view> texts,
-                                   const std::vector<int>& fieldOrder, std::string_view separator,
-                                   bool withCounter, std::string_view counter, char* out) {
-    if (separator.size() != 1)
-        return WriteRecordLine(texts, fieldOrder, separator, withCounter, counter, out);
-    const char mark = separator[0];
+// Whether a padded `text` (see WritePaddedRecordLine) needs more than a
+// copy: it holds `mark`, or, when quoting, a '"'.
+template <bool kQuote>
+inline bool NeedsMoreThanCopy(std::string_view text, char mark) {
+    if constexpr (kQuote) {
+        if (ContainsBytePadded(text, '"')) return true;
+    }
+    return ContainsBytePadded(text, mark);
+}
+
+template <bool kQuote>
+inline char* WritePaddedFields(std::span<const std::string_view> texts,
+                               const std::vector<int>& fieldOrder, char mark, bool withCounter,
+                               std::string_view counter, FieldQuoting& quoting, double row,
+                               char* out) {
+    const std::string_view separator(&mark, 1);
     // Each field and a separator after it; the last separator stays only
     // before a counter (which also follows one when there is no field).
-    for (const int entry : fieldOrder) {
-        std::string_view text = texts[static_cast<size_t>(entry)];
+    for (size_t i = 0; i < fieldOrder.size(); ++i) {
+        std::string_view text = texts[static_cast<size_t>(fieldOrder[i])];
+        const int column = static_cast<int>(i) + 1;
         if (!text.empty() && (text.front() == ' ' || text.back() == ' ')) [[unlikely]] {
             // What is left of a trimmed text may have no padding behind it.
-            text = TrimSpaces(text);
-            CopyBytes(out, text.data(), text.size());
+            out = WriteField(TrimSpaces(text), separator, quoting, row, column, out);
+        } else if (NeedsMoreThanCopy<kQuote>(text, mark)) [[unlikely]] {
+            out = WriteField(text, separator, quoting, row, column, out);
         } else if (text.size() <= kTextPadding) {
             std::memcpy(out, text.data(), kTextPadding);
+            out += text.size();
         } else {
             std::memcpy(out, text.data(), text.size());
+            out += text.size();
         }
-        out += text.size();
         *out++ = mark;
     }
     if (withCounter) {
@@ -118,6 +179,24 @@ inline char* WritePaddedRecordLine(std::span<const std::string_view> texts,
     out[0] = '\r';
     out[1] = '\n';
     return out + 2;
+}
+
+// WriteRecordLine() for texts that, when of up to kTextPadding bytes, are
+// followed by kTextPadding readable bytes (an empty text too: its data()
+// must point to such bytes), into `out` with RecordLineRoom() +
+// kTextPadding bytes: each short field is copied as 16 bytes, with no
+// branch on its length.
+inline char* WritePaddedRecordLine(std::span<const std::string_view> texts,
+                                   const std::vector<int>& fieldOrder, std::string_view separator,
+                                   bool withCounter, std::string_view counter,
+                                   FieldQuoting& quoting, double row, char* out) {
+    if (separator.size() != 1)
+        return WriteRecordLine(texts, fieldOrder, separator, withCounter, counter, quoting, row,
+                               out);
+    return quoting.quote ? WritePaddedFields<true>(texts, fieldOrder, separator[0], withCounter,
+                                                   counter, quoting, row, out)
+                         : WritePaddedFields<false>(texts, fieldOrder, separator[0], withCounter,
+                                                    counter, quoting, row, out);
 }
 
 }  // namespace velunt

@@ -118,6 +118,32 @@ TEST(ConfigLoader, SettingsKeysFollowTheirRules) {
     }
 }
 
+TEST(ConfigLoader, QuotingIsOnOnlyFor1AndOtherValuesAreRefused) {
+    struct Case {
+        const char* ini;
+        bool anfuehrung;
+    };
+    const Case kCases[] = {
+        {"anfuehrung=1\r\n", true},
+        {"ANFUEHRUNG= 1 \r\n", true},
+        {"anfuehrung=0\r\n", false},
+        {"anfuehrung=\r\n", false},  // empty counts as absent
+        {"masterkey=TEXT\r\n", false},
+        {"anfuehrung=1\r\nanfuehrung=0\r\n", false},  // the last wins
+    };
+    for (const Case& c : kCases) EXPECT_EQ(load(c.ini).config.settings.anfuehrung, c.anfuehrung);
+    for (const char* value : {"ja", "2", "1 1", "01", "\t1"}) {
+        try {
+            load(std::string("masterkey=TEXT\r\nanfuehrung=") + value + "\r\n");
+            ADD_FAILURE() << value;
+        } catch (const RuntimeError& error) {
+            EXPECT_EQ(error.number, 5);
+            EXPECT_EQ(error.description.rfind("velunt.ini, Zeile 2: anfuehrung=", 0), 0u)
+                << error.description;
+        }
+    }
+}
+
 TEST(ConfigLoader, RaisesTheErrorsOfItsTable) {
     struct Case {
         std::string ini;
