@@ -7,6 +7,10 @@
 #include <string_view>
 #include <vector>
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
+
 #include "base/copy_bytes.h"
 #include "base/find_byte.h"
 #include "base/trim_spaces.h"
@@ -41,7 +45,9 @@ struct SeparatorFields {
 // every other field as it is; without, every field as it is, and those that
 // hold the separator are counted. Lives for one run.
 struct FieldQuoting {
-    bool quote = false;
+    explicit FieldQuoting(bool quoteFields = false) : quote(quoteFields) {}
+
+    bool quote;
     SeparatorFields separatorFields;  // counted while `quote` is off
 };
 
@@ -134,41 +140,86 @@ char* WriteRecordLine(std::span<const std::string_view> texts, const std::vector
 // WritePaddedRecordLine(), and that it may write past the end of its line.
 inline constexpr size_t kTextPadding = 16;
 
-// Whether a padded `text` (see WritePaddedRecordLine) needs more than a
-// copy: it holds `mark`, or, when quoting, a '"'.
-template <bool kQuote>
-inline bool NeedsMoreThanCopy(std::string_view text, char mark) {
-    if constexpr (kQuote) {
-        if (ContainsBytePadded(text, '"')) return true;
+// Finds the fields that hold `mark`. A short field, of at most
+// kTextPadding bytes followed by padding, is copied and looked at whole
+// with one 16-byte load. Each test gives a number that is not 0 for a field
+// that holds `mark`.
+class MarkInFields {
+public:
+    explicit MarkInFields(char mark) : m_mark(mark) {
+#if defined(__SSE2__) || defined(_M_X64)
+        m_marks = _mm_set1_epi8(mark);
+#endif
     }
-    return ContainsBytePadded(text, mark);
-}
 
-template <bool kQuote>
-inline char* WritePaddedFields(std::span<const std::string_view> texts,
-                               const std::vector<int>& fieldOrder, char mark, bool withCounter,
-                               std::string_view counter, FieldQuoting& quoting, double row,
-                               char* out) {
-    const std::string_view separator(&mark, 1);
+    // Copies the short field at `p` as 16 bytes to `out`, and tests it.
+    unsigned copyShort(char* out, const char* p, size_t size) const {
+#if defined(__SSE2__) || defined(_M_X64)
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), bytes);
+        const unsigned hits =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, m_marks)));
+        return hits & kFirstBytes[size];
+#else
+        std::memcpy(out, p, kTextPadding);
+        return ContainsBytePadded(std::string_view(p, size), m_mark);
+#endif
+    }
+
+    unsigned inLong(std::string_view text) const { return ContainsByte(text, m_mark); }
+
+private:
+    // Per size 0 .. 16, the bits of the bytes a field of that size has.
+    static constexpr unsigned kFirstBytes[] = {0x0,   0x1,    0x3,    0x7,    0xF,   0x1F,
+                                               0x3F,  0x7F,   0xFF,   0x1FF,  0x3FF, 0x7FF,
+                                               0xFFF, 0x1FFF, 0x3FFF, 0x7FFF, 0xFFFF};
+
+    char m_mark;
+#if defined(__SSE2__) || defined(_M_X64)
+    __m128i m_marks;
+#endif
+};
+
+// WriteRecordLine() for texts that, when of up to kTextPadding bytes, are
+// followed by kTextPadding readable bytes (an empty text too: its data()
+// must point to such bytes), into `out` with RecordLineRoom() +
+// kTextPadding bytes: each short field is copied as 16 bytes, with no
+// branch on its length. With quoting on, or a separator of other than one
+// byte, it is WriteRecordLine().
+inline char* WritePaddedRecordLine(std::span<const std::string_view> texts,
+                                   const std::vector<int>& fieldOrder, std::string_view separator,
+                                   bool withCounter, std::string_view counter,
+                                   FieldQuoting& quoting, double row, char* out) {
+    if (separator.size() != 1 || quoting.quote)
+        return WriteRecordLine(texts, fieldOrder, separator, withCounter, counter, quoting, row,
+                               out);
+    const char mark = separator[0];
+    const MarkInFields marks(mark);
+    char* const start = out;
+    unsigned found = 0;
     // Each field and a separator after it; the last separator stays only
     // before a counter (which also follows one when there is no field).
-    for (size_t i = 0; i < fieldOrder.size(); ++i) {
-        std::string_view text = texts[static_cast<size_t>(fieldOrder[i])];
-        const int column = static_cast<int>(i) + 1;
+    for (const int entry : fieldOrder) {
+        std::string_view text = texts[static_cast<size_t>(entry)];
         if (!text.empty() && (text.front() == ' ' || text.back() == ' ')) [[unlikely]] {
             // What is left of a trimmed text may have no padding behind it.
-            out = WriteField(TrimSpaces(text), separator, quoting, row, column, out);
-        } else if (NeedsMoreThanCopy<kQuote>(text, mark)) [[unlikely]] {
-            out = WriteField(text, separator, quoting, row, column, out);
+            text = TrimSpaces(text);
+            found |= marks.inLong(text);
+            CopyBytes(out, text.data(), text.size());
         } else if (text.size() <= kTextPadding) {
-            std::memcpy(out, text.data(), kTextPadding);
-            out += text.size();
+            found |= marks.copyShort(out, text.data(), text.size());
         } else {
+            found |= marks.inLong(text);
             std::memcpy(out, text.data(), text.size());
-            out += text.size();
         }
+        out += text.size();
         *out++ = mark;
     }
+    // A line with a field that holds the separator is written again, over
+    // it, the plain way, which counts such fields.
+    if (found != 0) [[unlikely]]
+        return WriteRecordLine(texts, fieldOrder, separator, withCounter, counter, quoting, row,
+                               start);
     if (withCounter) {
         if (fieldOrder.empty()) *out++ = mark;
         CopyBytes(out, counter.data(), counter.size());
@@ -179,24 +230,6 @@ inline char* WritePaddedFields(std::span<const std::string_view> texts,
     out[0] = '\r';
     out[1] = '\n';
     return out + 2;
-}
-
-// WriteRecordLine() for texts that, when of up to kTextPadding bytes, are
-// followed by kTextPadding readable bytes (an empty text too: its data()
-// must point to such bytes), into `out` with RecordLineRoom() +
-// kTextPadding bytes: each short field is copied as 16 bytes, with no
-// branch on its length.
-inline char* WritePaddedRecordLine(std::span<const std::string_view> texts,
-                                   const std::vector<int>& fieldOrder, std::string_view separator,
-                                   bool withCounter, std::string_view counter,
-                                   FieldQuoting& quoting, double row, char* out) {
-    if (separator.size() != 1)
-        return WriteRecordLine(texts, fieldOrder, separator, withCounter, counter, quoting, row,
-                               out);
-    return quoting.quote ? WritePaddedFields<true>(texts, fieldOrder, separator[0], withCounter,
-                                                   counter, quoting, row, out)
-                         : WritePaddedFields<false>(texts, fieldOrder, separator[0], withCounter,
-                                                    counter, quoting, row, out);
 }
 
 }  // namespace velunt
