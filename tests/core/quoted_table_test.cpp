@@ -20,38 +20,26 @@ public:
     void show(const RuntimeError& error) override { ADD_FAILURE() << error.description; }
 };
 
-// A drawing made of "code\r\nvalue\r\n" pairs.
-std::string dxf(std::initializer_list<const char*> lines) {
-    std::string bytes;
-    for (const char* line : lines) bytes += std::string(line) + "\r\n";
-    return bytes;
-}
-
-class FieldsWithSeparator : public ::testing::Test {
-protected:
-    // Loads `ini`, writes `drawing` and runs with the marks and quoting of
-    // velunt.ini; returns the table.
-    std::string run(const std::string& ini, const std::string& drawing) {
-        WriteFile(m_dir / "velunt.ini", ini);
-        WriteFile(m_dir / "in.dxf", drawing);
-        m_config = ConfigLoader(m_dir / "velunt.ini");
-        m_settings.separator = InitialSeparator(m_config.settings);
-        m_settings.quoteFields = m_config.settings.anfuehrung;
-        m_settings.dxfpath = m_dir / "in.dxf";
-        m_settings.txtpath = m_dir / "out.txt";
-        return again();
-    }
-    std::string again() {
-        NoReport report;
-        m_result = ExtractionRun(m_settings, m_config, report);
-        return ReadFile(m_settings.txtpath);
-    }
-
-    TempDir m_dir;
-    Configuration m_config;
-    RunSettings m_settings;
-    RunResult m_result;
+// The table and the result of one run with `settings` (their files are
+// set here) on `drawing`, with velunt.ini's column table.
+struct Extracted {
+    Configuration config;
+    RunResult result;
+    std::string table;
 };
+
+Extracted extract(const std::string& ini, const std::string& drawing, RunSettings settings) {
+    TempDir dir;
+    WriteFile(dir / "velunt.ini", ini);
+    WriteFile(dir / "in.dxf", drawing);
+    Extracted extracted{ConfigLoader(dir / "velunt.ini"), {}, {}};
+    settings.dxfpath = dir / "in.dxf";
+    settings.txtpath = dir / "out.txt";
+    NoReport report;
+    extracted.result = ExtractionRun(settings, extracted.config, report);
+    extracted.table = ReadFile(settings.txtpath);
+    return extracted;
+}
 
 // Reads `table` as RFC 4180 delimited text with `separator` and CR LF line
 // ends: a field that starts with '"' runs to the next lone '"', in which
@@ -99,7 +87,7 @@ std::vector<std::vector<std::string>> readDelimited(std::string_view table, char
 // own column as it was in the drawing: separators and quotes anywhere in
 // values and descriptions, empty values, and a value too long for the
 // output buffer, which takes the other way to the file.
-TEST_F(FieldsWithSeparator, QuotedTableReadsBackAsTheDrawingsTexts) {
+TEST(FieldsWithSeparator, QuotedTableReadsBackAsTheDrawingsTexts) {
     const std::string longValue = "lang;" + std::string(3 << 20, 'x') + "\"ende\"";
     const std::vector<std::vector<std::string>> objects = {
         {"Kanaldeckel; Schmutzwasser", "12.5", "Zoll \"6\""},
@@ -116,8 +104,13 @@ TEST_F(FieldsWithSeparator, QuotedTableReadsBackAsTheDrawingsTexts) {
     const std::string ini =
         "masterkey=TEXT\r\ntrennzeich=;\r\nanfuehrung=1\r\n[Spalten]\r\n"
         "  1|1|Text; erster\r\n  3|2|Zweiter \"Wert\"\r\n  7|3|Stil\r\n\r\n";
-    const auto rows = readDelimited(run(ini, drawing), ';');
-    ASSERT_TRUE(m_result.succeeded);
+    RunSettings settings;
+    settings.separator = ";";
+    settings.quoteFields = true;  // as anfuehrung=1 gives it
+    const Extracted run = extract(ini, drawing, settings);
+    ASSERT_TRUE(run.config.settings.anfuehrung);
+    ASSERT_TRUE(run.result.succeeded);
+    const auto rows = readDelimited(run.table, ';');
     ASSERT_EQ(rows.size(), objects.size() + 1);
     EXPECT_EQ(rows[0],
               (std::vector<std::string>{"Text; erster", "Zweiter \"Wert\"", "Stil", "Index"}));
@@ -126,12 +119,12 @@ TEST_F(FieldsWithSeparator, QuotedTableReadsBackAsTheDrawingsTexts) {
         expected.push_back(std::to_string(i + 1));
         EXPECT_EQ(rows[i + 1], expected) << "object " << i + 1;
     }
-    EXPECT_EQ(m_result.separatorFields.count, 0);  // quoted fields keep their columns
+    EXPECT_EQ(run.result.separatorFields.count, 0);  // quoted fields keep their columns
 }
 
 // With quoting off the table stays as it was, and the run counts the fields
 // that push later ones a column on, remembering the first.
-TEST_F(FieldsWithSeparator, AreCountedWhenNotQuoted) {
+TEST(FieldsWithSeparator, AreCountedWhenNotQuoted) {
     struct Case {
         const char* separator;
         const char* columns;
@@ -152,26 +145,33 @@ TEST_F(FieldsWithSeparator, AreCountedWhenNotQuoted) {
         {"#", "  1|1|eins\r\n  8|2|zwei", 0, 0, 0, nullptr},
     };
     const std::string drawing =
-        dxf({"  0", "TEXT", "  1", "ohne", "  8", "L",       "  0", "TEXT", "  1", "mit;",
-             "  8", "L",    "  0", "TEXT", "  1", "a | b;c", "  8", "L",    "  0", "EOF"});
+        "  0\r\nTEXT\r\n  1\r\nohne\r\n  8\r\nL\r\n"
+        "  0\r\nTEXT\r\n  1\r\nmit;\r\n  8\r\nL\r\n"
+        "  0\r\nTEXT\r\n  1\r\na | b;c\r\n  8\r\nL\r\n  0\r\nEOF\r\n";
+    RunSettings settings;
     for (const Case& c : kCases) {
-        run(std::string("masterkey=TEXT\r\n[Spalten]\r\n") + c.columns + "\r\n\r\n", drawing);
-        m_settings.separator = c.separator;
-        EXPECT_EQ(again().find('"'), std::string::npos);  // nothing is quoted
-        ASSERT_TRUE(m_result.succeeded);
-        EXPECT_EQ(m_result.separatorFields.count, c.count) << c.separator << c.columns;
-        EXPECT_EQ(m_result.separatorFields.firstRow, c.firstRow) << c.separator << c.columns;
-        EXPECT_EQ(m_result.separatorFields.firstColumn, c.firstColumn) << c.separator << c.columns;
-        const auto warnings = RunWarnings(m_result, m_config, "in.dxf");
+        const std::string ini =
+            std::string("masterkey=TEXT\r\n[Spalten]\r\n") + c.columns + "\r\n\r\n";
+        settings.separator = c.separator;
+        const Extracted run = extract(ini, drawing, settings);
+        ASSERT_TRUE(run.result.succeeded);
+        EXPECT_EQ(run.table.find('"'), std::string::npos);  // nothing is quoted
+        const SeparatorFields& found = run.result.separatorFields;
+        EXPECT_EQ(found.count, c.count) << c.separator << c.columns;
+        EXPECT_EQ(found.firstRow, c.firstRow) << c.separator << c.columns;
+        EXPECT_EQ(found.firstColumn, c.firstColumn) << c.separator << c.columns;
+        const auto warnings = RunWarnings(run.result, run.config, "in.dxf");
         ASSERT_EQ(warnings.size(), c.warning ? 1u : 0u);
         if (c.warning) {
             EXPECT_EQ(warnings[0].rfind(c.warning, 0), 0u) << warnings[0];
         }
+        // Quoted, the same fields raise no warning.
+        RunSettings quoted = settings;
+        quoted.quoteFields = true;
+        const Extracted again = extract(ini, drawing, quoted);
+        EXPECT_EQ(again.result.separatorFields.count, 0);
+        EXPECT_TRUE(RunWarnings(again.result, again.config, "in.dxf").empty());
     }
-    m_settings.quoteFields = true;
-    again();
-    EXPECT_EQ(m_result.separatorFields.count, 0);
-    EXPECT_TRUE(RunWarnings(m_result, m_config, "in.dxf").empty());
 }
 
 }  // namespace

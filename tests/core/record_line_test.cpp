@@ -201,7 +201,9 @@ TEST(WriteRecordLine, QuotesFieldsHoldingTheSeparatorOrAQuote) {
                 // Counted once by each writer.
                 EXPECT_EQ(quoting.separatorFields.count, 2 * c.separatorFields) << c.quoted;
                 EXPECT_EQ(quoting.separatorFields.firstColumn, c.firstColumn) << c.quoted;
-                if (c.separatorFields > 0) EXPECT_EQ(quoting.separatorFields.firstRow, 7);
+                if (c.separatorFields > 0) {
+                    EXPECT_EQ(quoting.separatorFields.firstRow, 7);
+                }
             }
         }
     }
