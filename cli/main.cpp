@@ -56,6 +56,7 @@ int extract(const cli::Options& options) {
     settings.decimalMark = options.decimalMark.value_or(InitialDecimalMark(config.settings));
     settings.separator = options.separator.value_or(InitialSeparator(config.settings));
     settings.section = options.section.value_or(config.settings.abschnitt);
+    settings.quoteFields = options.quote.value_or(config.settings.anfuehrung);
     // kodierung= was checked when velunt.ini was loaded; --encoding is here.
     const std::string encoding = options.encoding.value_or(config.settings.kodierung);
     const std::optional<TableEncoding> tableEncoding = ParseTableEncoding(encoding);

@@ -22,6 +22,9 @@ const char* const kUsage =
     "                            (Vorgabe: abschnitt=; leer: alle)\n"
     "  --encoding NAME           Tabelle in UTF-8, UTF-8-BOM oder WINDOWS-1252\n"
     "                            (Vorgabe: kodierung=; leer: Bytes wie gelesen)\n"
+    "  --quote, --no-quote       Felder mit Trennzeichen oder \" in \"...\" schreiben\n"
+    "                            (\" verdoppelt), wie Tabellenprogramme sie lesen;\n"
+    "                            bzw. nicht (Vorgabe: anfuehrung=; 1 an, sonst aus)\n"
     "  --replace-decimal-point   Dezimalpunkt durch das Dezimalzeichen ersetzen\n"
     "  --shift                   Koordinaten verschieben (Schlüssel 10, 11, 20, 21)\n"
     "  --rw TEXT                 Verschiebung RW (Vorgabe: 4400000)\n"
@@ -54,6 +57,7 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
     bool hasIni = false, hasDxf = false, hasTxt = false, hasSeparator = false,
          hasDecimalMark = false, hasSection = false, hasEncoding = false;
     bool hasOutDir = false, hasJobs = false;
+    bool quote = false, hasQuote = false;
     const ValueOption valueOptions[] = {
         {"--ini", &ini},
         {"--dxf", &dxf},
@@ -87,6 +91,8 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
         {"-v", &o.verbose, true},
         {"--version", &o.version, true},
         {"--inspect", &o.inspect, true},
+        {"--quote", &quote, true},
+        {"--no-quote", &quote, false},
     };
 
     bool onlyDrawings = false;
@@ -132,6 +138,7 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
             if (arg != flag.name) continue;
             known = true;
             *flag.target = flag.value;
+            hasQuote |= flag.target == &quote;
         }
         if (!known) {
             result.error = "unbekannte Option „" + arg + "“";
@@ -145,6 +152,7 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
     if (hasDecimalMark) o.decimalMark = decimalMark;
     if (hasSection) o.section = section;
     if (hasEncoding) o.encoding = encoding;
+    if (hasQuote) o.quote = quote;
     if (hasOutDir) o.outDir = outDir;
     if (hasJobs) {
         int n = 0;

@@ -15,6 +15,7 @@ struct Options {
     std::optional<std::string> decimalMark;
     std::optional<std::string> section;   // overrides abschnitt=
     std::optional<std::string> encoding;  // overrides kodierung=
+    std::optional<bool> quote;            // --quote/--no-quote; overrides anfuehrung=
     std::string rw = "4400000";
     std::string hw = "5700000";
     bool replaceDecimalPoint = false;

@@ -155,6 +155,17 @@ bool startsWithKey(std::string_view line, std::string_view key) {
     return true;
 }
 
+// "1" is on; "0" and the empty value are off. Anything else would leave the
+// user guessing which way it went.
+bool readSwitch(const Pass& pass, std::string_view value, TextEncoding encoding) {
+    if (value == "1") return true;
+    if (value.empty() || value == "0") return false;
+    pass.raise(kInvalidArgument, "anfuehrung=„" + ToUtf8(value, encoding) +
+                                     "“ gilt nicht: erlaubt sind 1 (Felder mit dem Trennzeichen "
+                                     "oder \" in Anführungszeichen schreiben) und 0 oder nichts "
+                                     "(aus).");
+}
+
 // Reads the settings, and warns of lines outside the block that look like a
 // setting but are none (see config/ini_messages.h).
 void readSettings(std::string_view text, const std::filesystem::path& path,
@@ -181,17 +192,18 @@ void readSettings(std::string_view text, const std::filesystem::path& path,
         }
         if (startsWithKey(line, "dezzeich=")) {
             s.dezzeich = value("dezzeich=");
-            s.hasDezzeich = true;
         }
         if (startsWithKey(line, "trennzeich=")) {
             s.trennzeich = value("trennzeich=");
-            s.hasTrennzeich = true;
         }
         if (startsWithKey(line, "abschnitt=")) {
             s.abschnitt = value("abschnitt=");
         }
         if (startsWithKey(line, "kodierung=")) {
             s.kodierung = value("kodierung=");
+        }
+        if (startsWithKey(line, "anfuehrung=")) {
+            s.anfuehrung = readSwitch(pass, value("anfuehrung="), config.encoding);
         }
     }
 }

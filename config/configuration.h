@@ -1,5 +1,5 @@
 #pragma once
-// What velunt.ini holds once loaded: the column table, the seven settings and
+// What velunt.ini holds once loaded: the column table, the settings and
 // the column lines as written. Texts are the file's bytes, unchanged.
 #include <cstdint>
 #include <filesystem>
@@ -34,20 +34,20 @@ struct Settings {
     std::string trennzeich;  // field separator
     std::string abschnitt;   // the section whose objects count; empty: all
     std::string kodierung;   // the table's encoding name; empty: bytes as read
-    bool hasDezzeich = false;
-    bool hasTrennzeich = false;
+    // Fields holding the separator or a '"' are written in double quotes
+    // (anfuehrung=1).
+    bool anfuehrung = false;
 };
 
 // The decimal mark a run starts with, as the window's box shows it after
-// loading: the setting, "." when its line has no value, empty without a line.
+// loading: the setting, or "." when it is empty or missing, so that no run
+// starts without one.
 inline std::string InitialDecimalMark(const Settings& settings) {
-    if (!settings.hasDezzeich) return {};
     return settings.dezzeich.empty() ? std::string(".") : settings.dezzeich;
 }
 
-// The same for the separator, ";" when its line has no value.
+// The same for the separator, ";" when it is empty or missing.
 inline std::string InitialSeparator(const Settings& settings) {
-    if (!settings.hasTrennzeich) return {};
     return settings.trennzeich.empty() ? std::string(";") : settings.trennzeich;
 }
 

@@ -11,8 +11,9 @@
 namespace velunt {
 
 // Every setting name the loader knows, lower case.
-inline constexpr std::string_view kKnownSettings[] = {
-    "dxfpath", "txtpath", "masterkey", "trennzeich", "dezzeich", "abschnitt", "kodierung"};
+inline constexpr std::string_view kKnownSettings[] = {"dxfpath",    "txtpath",   "masterkey",
+                                                      "trennzeich", "dezzeich",  "abschnitt",
+                                                      "kodierung",  "anfuehrung"};
 
 // "velunt.ini, Zeile 8".
 std::string LineLocation(std::string_view fileName, int lineNumber);

@@ -67,6 +67,27 @@ void checkSettings(const RunSettings& settings, const Configuration& config) {
                                "“: jede Zahl würde in zwei Spalten geteilt. Eines von beiden "
                                "ändern (dezzeich=/trennzeich= in velunt.ini, im Fenster oder "
                                "mit --decimal-mark/--separator)."};
+    // Without a separator the fields run together; without a decimal mark
+    // every number loses its point (-0.028899 becomes -0028899).
+    const bool noSeparator = settings.separator.empty();
+    const bool noDecimalMark = settings.replaceDecimalPoint && settings.decimalMark.empty();
+    if (noSeparator && noDecimalMark)
+        throw RuntimeError{kInvalidArgument,
+                           "Trennzeichen und Dezimalzeichen sind leer: die Felder stünden ohne "
+                           "Trennung aneinander, und jede Zahl verlöre ihren Dezimalpunkt. Beide "
+                           "eintragen: trennzeich=; und dezzeich=, in velunt.ini, im Fenster "
+                           "oder mit --separator/--decimal-mark."};
+    if (noSeparator)
+        throw RuntimeError{kInvalidArgument,
+                           "Das Trennzeichen ist leer: die Felder jeder Zeile stünden ohne "
+                           "Trennung aneinander. Eines eintragen: trennzeich=; in velunt.ini, "
+                           "im Fenster oder mit --separator."};
+    if (noDecimalMark)
+        throw RuntimeError{kInvalidArgument,
+                           "Das Dezimalzeichen ist leer: jede Zahl verlöre ihren Dezimalpunkt "
+                           "(-0.028899 würde -0028899). Eines eintragen: dezzeich=, in "
+                           "velunt.ini, im Fenster oder mit --decimal-mark; oder "
+                           "„Dezimalzeichen“ abwählen (ohne --replace-decimal-point)."};
     const std::string accessError = StandardDescription(kPathFileAccessError) + ": ";
     if (sameFile(settings.txtpath, settings.dxfpath))
         throw RuntimeError{kPathFileAccessError,

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "config/configuration.h"
+#include "engine/record_line.h"
 #include "engine/run_interfaces.h"
 #include "engine/run_settings.h"
 #include "engine/type_counts.h"
@@ -27,6 +28,8 @@ struct RunResult {
     // The section the objects were counted in (RunSettings::section); the
     // type counts above are the whole drawing's.
     std::string section;
+    // The fields written that hold the separator, with quoting off.
+    SeparatorFields separatorFields;
 };
 
 // Runs the extraction with `settings` and the loaded `config`, and reports any error through

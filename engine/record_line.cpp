@@ -7,6 +7,32 @@
 #include "base/copy_bytes.h"
 
 namespace velunt {
+namespace {
+
+// `text` in double quotes, each '"' in it doubled.
+char* writeQuoted(std::string_view text, char* out) {
+    *out++ = '"';
+    for (;;) {
+        const size_t quote = FindByte(text, '"');
+        const size_t plain = quote == std::string_view::npos ? text.size() : quote + 1;
+        CopyBytes(out, text.data(), plain);
+        out += plain;
+        if (quote == std::string_view::npos) break;
+        *out++ = '"';
+        text.remove_prefix(plain);
+    }
+    *out++ = '"';
+    return out;
+}
+
+}  // namespace
+
+char* WriteField(std::string_view text, std::string_view separator, FieldQuoting& quoting,
+                 double row, int column, char* out) {
+    if (QuoteOrCount(text, separator, quoting, row, column)) return writeQuoted(text, out);
+    CopyBytes(out, text.data(), text.size());
+    return out + text.size();
+}
 
 std::vector<int> FieldOrder(const ColumnTable& table, int columnCount) {
     std::vector<int> firstEntry(static_cast<size_t>(columnCount) + 1, -1);
@@ -61,7 +87,7 @@ std::string_view RecordLine::counterText(double counter) {
 
 void BuildRecordLine(std::span<const std::string_view> texts, const std::vector<int>& fieldOrder,
                      std::string_view separator, bool addCounter, bool atObjectStart,
-                     double objectCounter, RecordLine& line) {
+                     double objectCounter, FieldQuoting& quoting, RecordLine& line) {
     std::string_view counter;
     const bool withCounter = CounterColumn(addCounter, atObjectStart, objectCounter, line, counter);
     line.separator = separator;
@@ -71,13 +97,24 @@ void BuildRecordLine(std::span<const std::string_view> texts, const std::vector<
     line.fields.resize(fieldOrder.size() + (withCounter ? 1 : 0) + (emptyFirst ? 1 : 0));
     std::string_view* field = line.fields.data();
     if (emptyFirst) *field++ = {};
-    for (const int entry : fieldOrder) *field++ = TrimSpaces(texts[entry]);
+    line.quotedFields.resize(fieldOrder.size());
+    for (size_t i = 0; i < fieldOrder.size(); ++i) {
+        const std::string_view text = TrimSpaces(texts[static_cast<size_t>(fieldOrder[i])]);
+        if (!QuoteOrCount(text, separator, quoting, objectCounter, static_cast<int>(i) + 1)) {
+            *field++ = text;
+            continue;
+        }
+        std::string& quoted = line.quotedFields[i];
+        quoted.resize(2 * text.size() + 2);
+        quoted.resize(static_cast<size_t>(writeQuoted(text, quoted.data()) - quoted.data()));
+        *field++ = quoted;
+    }
     if (withCounter) *field = counter;
 }
 
 char* WriteRecordLine(std::span<const std::string_view> texts, const std::vector<int>& fieldOrder,
                       std::string_view separator, bool withCounter, std::string_view counter,
-                      char* out) {
+                      FieldQuoting& quoting, double row, char* out) {
     // Separators are mostly one byte.
     const bool oneByte = separator.size() == 1;
     const auto putSeparator = [&out, separator, oneByte] {
@@ -94,7 +131,8 @@ char* WriteRecordLine(std::span<const std::string_view> texts, const std::vector
     };
     for (size_t i = 0; i < fieldOrder.size(); ++i) {
         if (i > 0) putSeparator();
-        put(TrimSpaces(texts[static_cast<size_t>(fieldOrder[i])]));
+        out = WriteField(TrimSpaces(texts[static_cast<size_t>(fieldOrder[i])]), separator, quoting,
+                         row, static_cast<int>(i) + 1, out);
     }
     if (withCounter) {
         putSeparator();

@@ -25,6 +25,9 @@ struct RunSettings {
     std::string section;
     // The table's encoding (kodierung=, --encoding); Bytes: as read.
     TableEncoding tableEncoding = TableEncoding::Bytes;
+    // Fields holding the separator or a '"' go in double quotes
+    // (anfuehrung=, --quote); off: every field as it is.
+    bool quoteFields = false;
     // For tests and fuzzing only: the block size the drawing is read in (0:
     // the reader's default) and whether a second thread reads ahead.
     std::size_t readBlockSize = 0;

@@ -130,12 +130,36 @@ std::string emptyColumn(const RunResult& result, const Configuration& config, si
            "im Objekt folgen.";
 }
 
+// "3 Felder enthalten das Trennzeichen (das erste in Objekt 5, Spalte 3
+// „Text“): ...".
+std::string fieldsWithSeparator(const SeparatorFields& found, const Configuration& config) {
+    const bool one = found.count == 1;
+    std::string text = countText(found.count) + (one ? " Feld enthält das Trennzeichen (in "
+                                                     : " Felder enthalten das "
+                                                       "Trennzeichen (das erste in ");
+    text +=
+        found.firstRow == 0 ? std::string("der Kopfzeile") : "Objekt " + countText(found.firstRow);
+    text += ", Spalte " + std::to_string(found.firstColumn);
+    const std::vector<int> written = FieldOrder(config.table, config.columnCount);
+    if (found.firstColumn >= 1 && static_cast<size_t>(found.firstColumn) <= written.size()) {
+        const size_t slot = static_cast<size_t>(written[found.firstColumn - 1]);
+        text += " „" + ToUtf8(TrimSpaces(config.table.texts[slot]), config.encoding) + "“";
+    }
+    return text +
+           (one ? "): die Felder nach ihm rücken in seiner Zeile eine Spalte weiter."
+                : "): die Felder nach ihnen rücken in ihrer Zeile eine Spalte weiter.") +
+           " anfuehrung=1 in velunt.ini (bzw. --quote) oder ein anderes Trennzeichen hält die "
+           "Spalten auseinander.";
+}
+
 }  // namespace
 
 std::vector<std::string> RunWarnings(const RunResult& result, const Configuration& config,
                                      const std::filesystem::path& drawing) {
     std::vector<std::string> warnings;
     if (!result.succeeded) return warnings;
+    if (result.separatorFields.count > 0)
+        warnings.push_back(fieldsWithSeparator(result.separatorFields, config));
     if (result.objectCount == 0) {
         warnings.push_back(noObjects(result, config, drawing));
         return warnings;

@@ -126,6 +126,7 @@ double Scan::run() {
 void Scan::results(RunResult& result) const {
     if (m_objectCounter == 0) result.typeCounts = m_types.counts();
     result.columnFilled.assign(m_filled.begin(), m_filled.end());
+    result.separatorFields = m_quoting.separatorFields;
 }
 
 inline void Scan::readRequired(std::string_view& line) {
@@ -235,19 +236,19 @@ void Scan::writeLine(bool atObjectStart) {
     // Written in place when the line fits the buffer, which it nearly
     // always does.
     const size_t bound =
-        RecordLineRoom(m_textBytes, m_fieldOrder.size(), m_settings.separator, counter);
+        RecordLineRoom(m_textBytes, m_fieldOrder.size(), m_settings.separator, counter, m_quoting);
     if (char* out = m_output.lineRoom(bound + kTextPadding)) {
         // The values are padded in their slots; the header's texts are not.
-        m_output.lineWritten(m_current == &m_views
-                                 ? WritePaddedRecordLine(m_views, m_fieldOrder,
-                                                         m_settings.separator, withCounter, counter,
-                                                         out)
-                                 : WriteRecordLine(*m_current, m_fieldOrder, m_settings.separator,
-                                                   withCounter, counter, out));
+        m_output.lineWritten(
+            m_current == &m_views
+                ? WritePaddedRecordLine(m_views, m_fieldOrder, m_settings.separator, withCounter,
+                                        counter, m_quoting, m_objectCounter, out)
+                : WriteRecordLine(*m_current, m_fieldOrder, m_settings.separator, withCounter,
+                                  counter, m_quoting, m_objectCounter, out));
         return;
     }
     BuildRecordLine(*m_current, m_fieldOrder, m_settings.separator, m_settings.addCounter,
-                    atObjectStart, m_objectCounter, m_line);
+                    atObjectStart, m_objectCounter, m_quoting, m_line);
     m_output.appendLine(m_line.fields, m_line.separator);
 }
 

@@ -93,6 +93,7 @@ private:
     const std::vector<std::string_view>* m_current;  // the header, then m_views
     size_t m_textBytes = 0;                          // in all texts of *m_current
     RecordLine m_line;
+    FieldQuoting m_quoting{m_settings.quoteFields};
     // Each stop of a skip is "  0" or the awaited key, and a type line can be
     // no key: run() may take its steps on a cursor.
     bool m_inBlockWalk = false;

@@ -183,17 +183,12 @@ ReferenceConfig ReferenceLoad(std::string_view ini) {
             if (startsWithLower(line, "dxfpath=")) s.dxfpath = value("dxfpath=");
             if (startsWithLower(line, "txtpath=")) s.txtpath = value("txtpath=");
             if (startsWithLower(line, "masterkey=")) s.masterkey = value("masterkey=");
-            if (startsWithLower(line, "dezzeich=")) {
-                s.dezzeich = value("dezzeich=");
-                s.hasDezzeich = true;
-            }
-            if (startsWithLower(line, "trennzeich=")) {
-                s.trennzeich = value("trennzeich=");
-                s.hasTrennzeich = true;
-            }
-            // The loader refuses table encodings it does not know; the
-            // reference does not judge encodings.
-            if (startsWithLower(line, "kodierung=")) result.sure = false;
+            if (startsWithLower(line, "dezzeich=")) s.dezzeich = value("dezzeich=");
+            if (startsWithLower(line, "trennzeich=")) s.trennzeich = value("trennzeich=");
+            // The loader refuses table encodings it does not know, and
+            // switches other than 1 and 0; the reference judges neither.
+            if (startsWithLower(line, "kodierung=") || startsWithLower(line, "anfuehrung="))
+                result.sure = false;
         }
     } catch (const RuntimeError& error) {
         result.error = error.number;

@@ -47,6 +47,12 @@ size_t countOf(std::string_view text, std::string_view what) {
 
 }  // namespace
 
+bool refusedMarks(const RunSettings& settings) {
+    return settings.separator.empty() ||
+           (settings.replaceDecimalPoint &&
+            (settings.decimalMark.empty() || settings.decimalMark == settings.separator));
+}
+
 std::string checkRunOutcome(const RunResult& result, const CollectingReport& report,
                             const fs::path& txtpath) {
     if (result.succeeded != report.errors.empty()) return "report count does not match result";

@@ -38,6 +38,10 @@ public:
     void show(const RuntimeError& error) override { errors.push_back(error); }
 };
 
+// Marks a run refuses with error 5: an empty separator, or, with the
+// decimal-mark step on, an empty decimal mark or one equal to the separator.
+bool refusedMarks(const RunSettings& settings);
+
 // What every finished run must leave: exactly one report when it failed and
 // none when it succeeded, and an output made of whole CR LF lines (lines
 // cannot hold a CR or LF of their own, since the drawing is split at them).

@@ -251,8 +251,9 @@ RunSettings Form1::readRunSettings() const {
     settings.replaceDecimalPoint = Check2->isChecked();
     settings.shiftCoordinates = Check3->isChecked();
     settings.addCounter = Check4->isChecked();
-    // As loaded: velunt.ini is where the window takes these two from.
+    // As loaded: velunt.ini is where the window takes these three from.
     settings.section = m_config.settings.abschnitt;
+    settings.quoteFields = m_config.settings.anfuehrung;
     settings.tableEncoding =
         ParseTableEncoding(m_config.settings.kodierung).value_or(TableEncoding::Bytes);
     return settings;

@@ -42,12 +42,14 @@ TEST_F(Cli, OptionsOverrideTheWindowFields) {
     };
     const Case kCases[] = {
         {{"--no-counter", "--no-percent-c"}, "RW;HW;Text\r\n12.345;3.5;%%c12\r\n1;2.000;x\r\n"},
-        {{"--separator", "", "--no-counter"}, "RWHWText\r\n12.3453.5012\r\n12.000x\r\n"},
         {{"--separator=\t", "--shift", "--rw", "-100", "--hw=0"},
          "RW\tHW\tText\tIndex\r\n-87.655\t3.5\t012\t1\r\n-99\t2\tx\t2\r\n"},
         {{"--replace-decimal-point"}, "RW;HW;Text;Index\r\n12,345;3,5;012;1\r\n1;2,000;x;2\r\n"},
-        {{"--replace-decimal-point", "--decimal-mark", ""},
-         "RW;HW;Text;Index\r\n12345;35;012;1\r\n1;2000;x;2\r\n"},
+        // Quoting touches only fields with the separator or a quote.
+        {{"--quote", "--separator", "."},
+         "RW.HW.Text.Index\r\n\"12.345\".\"3.5\".012.1\r\n1.\"2.000\".x.2\r\n"},
+        {{"--quote", "--no-quote", "--separator", "."},
+         "RW.HW.Text.Index\r\n12.345.3.5.012.1\r\n1.2.000.x.2\r\n"},
         {{"--txt", "other.txt", "--dxf", "./in.dxf", "--no-counter", "--no-percent-c",
           "--separator", "|"},
          "RW|HW|Text\r\n12.345|3.5|%%c12\r\n1|2.000|x\r\n"},
@@ -62,17 +64,14 @@ TEST_F(Cli, OptionsOverrideTheWindowFields) {
 }
 
 TEST_F(Cli, FallbacksOfTheTextBoxes) {
-    // "trennzeich=" empty shows ";", an absent key leaves the box empty.
-    WriteFile(m_dir / "velunt.ini",
-              "dxfpath=in.dxf\r\ntxtpath=out.txt\r\nmasterkey=TEXT\r\ntrennzeich=\r\n"
-              "[Spalten]\r\n 10|1|RW\r\n 20|2|HW\r\n");
-    EXPECT_EQ(run({"--no-counter"}).status, 0);
-    EXPECT_EQ(output(), "RW;HW\r\n12.345;3.5\r\n1;2.000\r\n");
-    WriteFile(m_dir / "velunt.ini",
-              "dxfpath=in.dxf\r\ntxtpath=out.txt\r\nmasterkey=TEXT\r\n"
-              "[Spalten]\r\n 10|1|RW\r\n 20|2|HW\r\n");
-    EXPECT_EQ(run({"--no-counter"}).status, 0);
-    EXPECT_EQ(output(), "RWHW\r\n12.3453.5\r\n12.000\r\n");
+    // "trennzeich=" empty or absent shows ";", "dezzeich=" empty or absent ".".
+    for (const char* marks : {"trennzeich=\r\ndezzeich=\r\n", ""}) {
+        WriteFile(m_dir / "velunt.ini",
+                  std::string("dxfpath=in.dxf\r\ntxtpath=out.txt\r\nmasterkey=TEXT\r\n") + marks +
+                      "[Spalten]\r\n 10|1|RW\r\n 20|2|HW\r\n");
+        EXPECT_EQ(run({"--no-counter", "--replace-decimal-point"}).status, 0);
+        EXPECT_EQ(output(), "RW;HW\r\n12.345;3.5\r\n1;2.000\r\n") << marks;
+    }
 }
 
 // Each situation a user can cause: the exit status, the start of the first
@@ -102,6 +101,20 @@ TEST_F(Cli, ExitStatusesAndMessages) {
          1,
          "Fehler: 5: ",
          {"Dezimalzeichen und Trennzeichen", "„;“", "zwei Spalten"}},
+        {{"--separator", ""}, 1, "Fehler: 5: Das Trennzeichen ist leer", {"trennzeich="}},
+        {{"--replace-decimal-point", "--decimal-mark", ""},
+         1,
+         "Fehler: 5: Das Dezimalzeichen ist leer",
+         {"dezzeich=", "--replace-decimal-point"}},
+        {{"--separator", "x"},
+         0,
+         "Warnung: 2 Felder enthalten das Trennzeichen (das erste in der Kopfzeile, Spalte 3 "
+         "„Text“)",
+         {"anfuehrung=1", "--quote"}},
+        {{"--ini", "quote.ini"},
+         2,
+         "quote.ini: Fehler: 5: quote.ini, Zeile 2: anfuehrung=„ja“",
+         {"erlaubt sind 1"}},
         {{"--ini", "nothing.ini"},
          2,
          "nothing.ini: Fehler: 53: Datei nicht gefunden: ",
@@ -129,7 +142,7 @@ TEST_F(Cli, ExitStatusesAndMessages) {
         {{"--ini", "typo.ini"},
          0,
          "Warnung: typo.ini, Zeile 2: unbekannte Einstellung „trennzeichen“",
-         {"trennzeich=", "dezzeich=", "abschnitt=", "kodierung="}},
+         {"trennzeich=", "dezzeich=", "abschnitt=", "kodierung=", "anfuehrung="}},
         {{"--ini", "order.ini"},
          0,
          "Warnung: Spalte „HW“ (·20) blieb in allen 2 Objekten leer",
@@ -147,6 +160,7 @@ TEST_F(Cli, ExitStatusesAndMessages) {
         {{"in.dxf", "--jobs", "0"}, 64, "velunt-cli: --jobs „0“", {}},
     };
     WriteFile(m_dir / "bad.ini", "[Spalten]\r\nno bar\r\n");
+    WriteFile(m_dir / "quote.ini", "masterkey=TEXT\r\nanfuehrung=ja\r\n");
     WriteFile(m_dir / "wide.ini", "masterkey=TEXT\r\n[Spalten]\r\n 10|99999|RW\r\n");
     WriteFile(m_dir / "last.ini", "masterkey=TEXT\r\n[Spalten]");
     WriteFile(m_dir / "notxt.ini", "dxfpath=in.dxf\r\nmasterkey=TEXT\r\n[Spalten]\r\n 10|1|RW\r\n");

@@ -20,7 +20,7 @@ TEST(ParseOptions, TakesValuesLiterally) {
     EXPECT_FALSE(r.options.txt.has_value());
 }
 
-TEST(ParseOptions, SectionAndEncodingOverrideOnlyWhenGiven) {
+TEST(ParseOptions, SectionEncodingAndQuotingOverrideOnlyWhenGiven) {
     const ParseResult given = ParseOptions({"--section", "ENTITIES", "--encoding=UTF-8"});
     ASSERT_EQ(given.error, "");
     EXPECT_EQ(given.options.section, "ENTITIES");
@@ -28,6 +28,9 @@ TEST(ParseOptions, SectionAndEncodingOverrideOnlyWhenGiven) {
     const ParseResult none = ParseOptions({});
     EXPECT_FALSE(none.options.section.has_value());
     EXPECT_FALSE(none.options.encoding.has_value());
+    EXPECT_FALSE(none.options.quote.has_value());                            // anfuehrung= decides
+    EXPECT_EQ(ParseOptions({"--no-quote", "--quote"}).options.quote, true);  // the last wins
+    EXPECT_EQ(ParseOptions({"--quote", "--no-quote"}).options.quote, false);
 }
 
 // After "--" every argument is a drawing, even one that looks like an

@@ -113,12 +113,12 @@ TEST(EncodingOption, OverridesTheSettingAndRefusesUnknownNames) {
     CliResult r = RunCli(dir.path(), {"--dxf", "in.dxf", "--txt", "out.txt"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(ReadFile(dir / "out.txt"),
-              "TextIndex\r\nStra\xC3\x9F"
-              "e1\r\n");
+              "Text;Index\r\nStra\xC3\x9F"
+              "e;1\r\n");
     r = RunCli(dir.path(), {"--dxf", "in.dxf", "--txt", "out.txt", "--encoding", ""});
     EXPECT_EQ(ReadFile(dir / "out.txt"),
-              "TextIndex\r\nStra\xDF"
-              "e1\r\n");
+              "Text;Index\r\nStra\xDF"
+              "e;1\r\n");
 
     r = RunCli(dir.path(), {"--dxf", "in.dxf", "--txt", "out.txt", "--encoding", "latin1"});
     EXPECT_EQ(r.status, 2);

@@ -100,12 +100,13 @@ TEST(ConfigLoader, SettingsKeysFollowTheirRules) {
         const char* ini;
         std::string dezzeich, text1, trennzeich, text2, masterkey;
     };
+    // A missing mark reads as an empty one: the boxes never start empty.
     const Case kCases[] = {
         {"DEZZEICH=;\r\nTrennZeich=|", ";", ";", "|", "|", ""},
         {"dezzeich=\r\ntrennzeich=   \r\n", "", ".", "", ";", ""},
-        {"dezzeich =,\r\n dezzeich=,\r\n", "", "", "", "", ""},     // not recognised
-        {"masterkey=A\r\nmasterkey= B \r\n", "", "", "", "", "B"},  // the last wins
-        {"[Spalten]\r\nx|1|y\r\n\r\n[Ende]\r\nmasterkey=TEXT", "", "", "", "", "TEXT"},
+        {"dezzeich =,\r\n dezzeich=,\r\n", "", ".", "", ";", ""},     // not recognised
+        {"masterkey=A\r\nmasterkey= B \r\n", "", ".", "", ";", "B"},  // the last wins
+        {"[Spalten]\r\nx|1|y\r\n\r\n[Ende]\r\nmasterkey=TEXT", "", ".", "", ";", "TEXT"},
     };
     for (const Case& c : kCases) {
         const Loaded l = load(c.ini);
@@ -114,6 +115,32 @@ TEST(ConfigLoader, SettingsKeysFollowTheirRules) {
         EXPECT_EQ(l.config.settings.trennzeich, c.trennzeich) << c.ini;
         EXPECT_EQ(l.text2, c.text2) << c.ini;
         EXPECT_EQ(l.config.settings.masterkey, c.masterkey) << c.ini;
+    }
+}
+
+TEST(ConfigLoader, QuotingIsOnOnlyFor1AndOtherValuesAreRefused) {
+    struct Case {
+        const char* ini;
+        bool anfuehrung;
+    };
+    const Case kCases[] = {
+        {"anfuehrung=1\r\n", true},
+        {"ANFUEHRUNG= 1 \r\n", true},
+        {"anfuehrung=0\r\n", false},
+        {"anfuehrung=\r\n", false},  // empty counts as absent
+        {"masterkey=TEXT\r\n", false},
+        {"anfuehrung=1\r\nanfuehrung=0\r\n", false},  // the last wins
+    };
+    for (const Case& c : kCases) EXPECT_EQ(load(c.ini).config.settings.anfuehrung, c.anfuehrung);
+    for (const char* value : {"ja", "2", "1 1", "01", "\t1"}) {
+        try {
+            load(std::string("masterkey=TEXT\r\nanfuehrung=") + value + "\r\n");
+            ADD_FAILURE() << value;
+        } catch (const RuntimeError& error) {
+            EXPECT_EQ(error.number, 5);
+            EXPECT_EQ(error.description.rfind("velunt.ini, Zeile 2: anfuehrung=", 0), 0u)
+                << error.description;
+        }
     }
 }
 

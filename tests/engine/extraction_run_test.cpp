@@ -121,9 +121,9 @@ TEST_F(ExtractionRunTest, ScanFollowsTheTableOrder) {
          "masterkey=TEXT\r\ntrennzeich=;\r\n[Spalten]\r\nTEXT|1|T\r\n",
          dxf({"  0", "TEXT", "value"}), "T;Index\r\nvalue;1\r\n"},
         {"a file without header has empty keys, which match empty lines", "masterkey=TEXT\r\n",
-         dxf({"  0", "TEXT", "", "x", "", "y"}), "Index\r\n1\r\n"},
+         dxf({"  0", "TEXT", "", "x", "", "y"}), ";Index\r\n;1\r\n"},
         {"an empty velunt.ini captures nothing and raises no error", "",
-         dxf({"  0", "", "", "x", "", "y"}), "Index\r\n1\r\n"},
+         dxf({"  0", "", "", "x", "", "y"}), ";Index\r\n;1\r\n"},
     };
     for (const Case& c : kCases) {
         m_report.errors.clear();
@@ -246,19 +246,48 @@ TEST_F(ExtractionRunTest, NeverWritesOverTheDrawingOrTheConfiguration) {
     EXPECT_EQ(ReadFile(m_dir / "in.dxf"), kTwoTexts);
 }
 
-TEST_F(ExtractionRunTest, RefusesADecimalMarkEqualToTheSeparator) {
-    WriteFile(m_dir / "out.txt", "old");
-    m_settings.txtpath = m_dir / "out.txt";
-    m_settings.replaceDecimalPoint = true;
-    const std::string ini =
-        "masterkey=TEXT\r\ntrennzeich=,\r\ndezzeich=,\r\n[Spalten]\r\n 10|1|X\r\n";
-    EXPECT_EQ(run(ini, kTwoTexts), "old");
-    EXPECT_EQ(lastError(), 5);
-    // Without the option the same marks are fine.
-    m_settings.replaceDecimalPoint = false;
-    m_report.errors.clear();
-    EXPECT_EQ(again(), "X,Index\r\n12.5,1\r\n1,2\r\n");
-    EXPECT_TRUE(m_report.errors.empty());
+// Marks that would spoil every line stop the run before the old table is
+// touched, with a description naming the mark.
+TEST_F(ExtractionRunTest, RefusesMarksThatWouldSpoilEveryLine) {
+    struct Case {
+        const char* separator;
+        const char* decimalMark;
+        bool replaceDecimalPoint;
+        const char* named;  // in the description; null: the run goes ahead
+    };
+    const Case kCases[] = {
+        {",", ",", true, "Dezimalzeichen und Trennzeichen sind beide „,“"},
+        {"", "", true, "Trennzeichen und Dezimalzeichen sind leer"},
+        {"", ",", true, "Das Trennzeichen ist leer"},
+        {"", ",", false, "Das Trennzeichen ist leer"},
+        {";", "", true, "Das Dezimalzeichen ist leer"},
+        {",", ",", false, nullptr},  // without the step the decimal mark is not looked at
+        {";", "", false, nullptr},
+    };
+    const std::string ini = "masterkey=TEXT\r\n[Spalten]\r\n 10|1|X\r\n";
+    for (const Case& c : kCases) {
+        WriteFile(m_dir / "out.txt", "old");
+        m_settings.txtpath = m_dir / "out.txt";
+        m_report.errors.clear();
+        WriteFile(m_dir / "velunt.ini", ini);
+        WriteFile(m_dir / "in.dxf", kTwoTexts);
+        m_config = ConfigLoader(m_dir / "velunt.ini");
+        m_settings.dxfpath = m_dir / "in.dxf";
+        m_settings.separator = c.separator;
+        m_settings.decimalMark = c.decimalMark;
+        m_settings.replaceDecimalPoint = c.replaceDecimalPoint;
+        const std::string table = again();
+        if (!c.named) {
+            EXPECT_TRUE(m_report.errors.empty()) << c.separator << c.decimalMark;
+            EXPECT_EQ(table, std::string("X") + c.separator + "Index\r\n12.5" + c.separator +
+                                 "1\r\n1" + c.separator + "2\r\n");
+            continue;
+        }
+        EXPECT_EQ(table, "old");
+        ASSERT_EQ(lastError(), 5) << c.named;
+        EXPECT_EQ(m_report.errors.back().description.rfind(c.named, 0), 0u)
+            << m_report.errors.back().description;
+    }
 }
 
 TEST_F(ExtractionRunTest, RefusesABinaryDrawingBeforeTouchingTheOutput) {

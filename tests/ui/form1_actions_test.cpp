@@ -73,16 +73,17 @@ TEST_F(Form1Actions, LoadFillsTheWindowFromVeluntIni) {
 // velunt.ini as UTF-8 or, when not valid UTF-8, as Windows-1252: the window
 // shows the decoded text, a path opens the file of that name, and what the
 // user types goes back into the file's encoding.
-// abschnitt= and kodierung= have no field of their own: the run takes them
-// from velunt.ini as loaded.
-TEST_F(Form1Actions, RunsWithTheSectionAndEncodingOfVeluntIni) {
+// abschnitt=, kodierung= and anfuehrung= have no field of their own: the run
+// takes them from velunt.ini as loaded.
+TEST_F(Form1Actions, RunsWithTheSectionEncodingAndQuotingOfVeluntIni) {
     WriteFile(m_workspace.path("velunt.ini"),
               "dxfpath=in.dxf\r\ntxtpath=out.txt\r\nmasterkey=TEXT\r\ntrennzeich=;\r\n"
-              "abschnitt=ENTITIES\r\nkodierung=UTF-8\r\n[Spalten]\r\n  1|1|Text\r\n\r\n");
+              "abschnitt=ENTITIES\r\nkodierung=UTF-8\r\nanfuehrung=1\r\n"
+              "[Spalten]\r\n  1|1|Text\r\n\r\n");
     WriteFile(m_workspace.path("in.dxf"),
               "  0\nSECTION\n  2\nBLOCKS\n  0\nTEXT\n  1\nSymbol\n  0\nENDSEC\n"
               "  0\nSECTION\n  2\nENTITIES\n  0\nTEXT\n  1\nStra\xDF"
-              "e\n  0\nENDSEC\n");
+              "e; Ecke\n  0\nENDSEC\n");
     ScriptedPlatform platform;
     Form1 form(platform);
     form.load("velunt.ini");
@@ -92,8 +93,8 @@ TEST_F(Form1Actions, RunsWithTheSectionAndEncodingOfVeluntIni) {
     QTest::mouseClick(form.Command3, Qt::LeftButton);
     EXPECT_TRUE(answerer.boxes.empty());
     EXPECT_EQ(output(),
-              "Text;Index\r\nStra\xC3\x9F"
-              "e;1\r\n");
+              "Text;Index\r\n\"Stra\xC3\x9F"
+              "e; Ecke\";1\r\n");
 }
 
 TEST_F(Form1Actions, ReadsAndWritesTextInTheEncodingOfVeluntIni) {
@@ -241,6 +242,8 @@ TEST_F(Form1Actions, MessagesNameTheFileAndWhatToDo) {
     WriteFile(m_workspace.path("linien.dxf"),
               "  0\r\nLINE\r\n 10\r\n1\r\n  0\r\nLINE\r\n 10\r\n2\r\n  0\r\nEOF\r\n");
     WriteFile(m_workspace.path("ohne_hw.dxf"), "  0\r\nTEXT\r\n 10\r\n1\r\n  1\r\nA\r\n");
+    WriteFile(m_workspace.path("semikolon.dxf"),
+              "  0\r\nTEXT\r\n 10\r\n1\r\n 20\r\n2\r\n  1\r\nA;B\r\n");
     struct Case {
         const char* dxf;
         const char* txt;
@@ -272,6 +275,12 @@ TEST_F(Form1Actions, MessagesNameTheFileAndWhatToDo) {
          0,
          {"Spalte „HW“ (·20) blieb im einzigen Objekt leer", "vorigen Schlüssel (·10)",
           "Spalte „Text“ (··1)"}},
+        {"semikolon.dxf",
+         "out.txt",
+         false,
+         false,
+         0,
+         {"1 Feld enthält das Trennzeichen (in Objekt 1, Spalte 3 „Text“)", "anfuehrung=1"}},
     };
     for (const Case& c : kCases) {
         m_platform.beeps = 0;
