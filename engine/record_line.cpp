@@ -13,7 +13,7 @@ namespace {
 char* writeQuoted(std::string_view text, char* out) {
     *out++ = '"';
     for (;;) {
-        const size_t quote = FindByte(text, '"');
+        const size_t quote = text.find('"');
         const size_t plain = quote == std::string_view::npos ? text.size() : quote + 1;
         CopyBytes(out, text.data(), plain);
         out += plain;
