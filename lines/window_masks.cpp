@@ -142,6 +142,29 @@ struct Avx2Chunk {
     }
 };
 
+// AVX2's window loop with the bytes compared 64 at a time, where the
+// processor has AVX-512BW: a compare gives a window's mask word directly.
+#define VELUNT_AVX512 __attribute__((target("avx2,avx512f,avx512bw")))
+
+bool hasAvx512() {
+    static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+    return has;
+}
+
+struct Avx512Chunk {
+    static constexpr int kBytes = 64;
+    __m512i v;
+    VELUNT_AVX512 explicit Avx512Chunk(const char* p) : v(_mm512_loadu_si512(p)) {}
+    VELUNT_AVX512 std::uint64_t equal(char c) const {
+        return _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(c));
+    }
+    // A digit: its distance above "0" is below 10, unsigned.
+    VELUNT_AVX512 std::uint64_t digits() const {
+        return _mm512_cmplt_epu8_mask(_mm512_sub_epi8(v, _mm512_set1_epi8('0')),
+                                      _mm512_set1_epi8(10));
+    }
+};
+
 // Lane i is lane i - 1 of `v`, lane 0 the last lane of `before`.
 VELUNT_ALWAYS_INLINE FourWords lanesUp(const FourWords& v, const FourWords& before) {
     return __builtin_shufflevector(v, before, 7, 0, 1, 2);
@@ -320,7 +343,13 @@ __attribute__((target("avx2"), flatten)) void masksAvx2(const char* block, size_
                                                         const MaskArrays& out) {
     masksWith<FourWords, Avx2Chunk>(block, length, lineStarts, shape, out);
 }
+VELUNT_AVX512 __attribute__((flatten)) void masksAvx512(const char* block, size_t length,
+                                                        bool lineStarts, const KeyShape& shape,
+                                                        const MaskArrays& out) {
+    masksWith<FourWords, Avx512Chunk>(block, length, lineStarts, shape, out);
+}
 #undef VELUNT_AVX2
+#undef VELUNT_AVX512
 #endif
 
 }  // namespace
@@ -332,6 +361,7 @@ std::vector<MaskVariant> AvailableMaskVariants() {
 #endif
 #ifdef VELUNT_HAVE_AVX2_VARIANT
     if (hasAvx2()) variants.push_back(MaskVariant::Avx2);
+    if (hasAvx2() && hasAvx512()) variants.push_back(MaskVariant::Avx512);
 #endif
     return variants;
 }
@@ -355,6 +385,9 @@ void ComputeWindowMasks(MaskVariant variant, const char* bytes, size_t length,
         case MaskVariant::Avx2:
             assert(hasAvx2());
             return masksAvx2(bytes, length, lineStartsAtBlock, shape, out);
+        case MaskVariant::Avx512:
+            assert(hasAvx2() && hasAvx512());
+            return masksAvx512(bytes, length, lineStartsAtBlock, shape, out);
 #endif
 #ifdef VELUNT_HAVE_SSE2
         case MaskVariant::Sse2:

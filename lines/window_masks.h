@@ -30,7 +30,7 @@ struct CodeLineMasks {
     bool operator==(const CodeLineMasks&) const = default;
 };
 
-enum class MaskVariant { Scalar, Sse2, Avx2 };
+enum class MaskVariant { Scalar, Sse2, Avx2, Avx512 };
 
 // The variants this build and this processor can run, plainest first.
 std::vector<MaskVariant> AvailableMaskVariants();
