@@ -1,9 +1,9 @@
 #pragma once
 // The bit masks of a block's 64-byte windows: line ends, object starts and
-// possible key lines (what the bits mean: lines/line_reader.h). Three
-// variants compute the same masks: plain C++, SSE2, and AVX2 (four windows at
-// a time); the best one the processor can run is used unless a caller (a
-// test) picks one.
+// possible key lines (what the bits mean: lines/line_reader.h). Four
+// variants compute the same masks: plain C++, SSE2, AVX2 (four windows at a
+// time), and AVX2 with its byte compares in AVX-512BW; the best one the
+// processor can run is used unless a caller (a test) picks one.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
