@@ -99,8 +99,6 @@ std::size_t DecimalShift::write(std::string_view text, char mark, char *out) con
     }
     const std::uint64_t numberWhole = eightDigits(topBytes(word ^ kEveryByte('0'), wholeDigits));
     const std::uint64_t fraction = topBytes(tail ^ kEveryByte('0'), fractionDigits);
-    // Zero is not shifted; the caller keeps it.
-    if (numberWhole == 0 && fraction == 0) return 0;
     const std::uint64_t whole =
         numberWhole + static_cast<std::uint64_t>(m_amount < 0 ? -m_amount : m_amount);
     // The fraction's last digits are the top bytes of `tail`.

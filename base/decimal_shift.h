@@ -21,8 +21,8 @@ public:
     // The general form of `text` + amount, with its "." written as `mark`,
     // into `out` (kShiftedTextRoom bytes); returns its size. Answers, in
     // one pass over the text, for a text of 8 to 16 bytes "[-]digits.digits"
-    // (1 to 8 digits before the point, at most 8 after it, not 0, the sign
-    // of the amount) whose sum has at most 15 digits and is at least 1 and
+    // (1 to 8 digits before the point, at most 8 after it, zero too, the
+    // sign of the amount) whose sum has at most 15 digits and is at least 1 and
     // below 1E8; returns 0 for anything else.
     std::size_t write(std::string_view text, char mark, char* out) const;
 

@@ -65,6 +65,37 @@ size_t writeNumberText(double value, char* out) {
     return size;
 }
 
+// Whether `text`, spaces around it aside, is a sign, digits with at most
+// one "." and at least one digit, and, if `allowExponent`, an exponent.
+bool isWholeNumber(std::string_view text, bool allowExponent) {
+    size_t pos = 0;
+    size_t end = text.size();
+    while (pos < end && text[pos] == ' ') ++pos;
+    while (end > pos && text[end - 1] == ' ') --end;
+    if (pos < end && (text[pos] == '+' || text[pos] == '-')) ++pos;
+    bool hasDigits = false;
+    bool hasPoint = false;
+    for (; pos < end; ++pos) {
+        const char c = text[pos];
+        if (isDigit(c)) {
+            hasDigits = true;
+        } else if (c == '.' && !hasPoint) {
+            hasPoint = true;
+        } else {
+            break;
+        }
+    }
+    if (!hasDigits) return false;
+    if (pos == end) return true;
+    if (!allowExponent || (text[pos] != 'E' && text[pos] != 'e')) return false;
+    ++pos;
+    if (pos < end && (text[pos] == '+' || text[pos] == '-')) ++pos;
+    if (pos == end) return false;
+    for (; pos < end; ++pos)
+        if (!isDigit(text[pos])) return false;
+    return true;
+}
+
 }  // namespace
 
 double ReadNumber(std::string_view text) {
@@ -146,38 +177,8 @@ void AssignNumberText(double value, std::string& out) {
     out.assign(buffer, writeNumberText(value, buffer));
 }
 
-bool IsPlainNumber(std::string_view text) {
-    size_t pos = 0;
-    size_t end = text.size();
-    while (pos < end && text[pos] == ' ') ++pos;
-    while (end > pos && text[end - 1] == ' ') --end;
-    if (pos < end && (text[pos] == '+' || text[pos] == '-')) ++pos;
-    bool hasDigits = false;
-    bool hasPoint = false;
-    for (; pos < end; ++pos) {
-        const char c = text[pos];
-        if (isDigit(c)) {
-            hasDigits = true;
-        } else if (c == '.' && !hasPoint) {
-            hasPoint = true;
-        } else {
-            return false;
-        }
-    }
-    return hasDigits;
-}
+bool IsNumber(std::string_view text) { return isWholeNumber(text, true); }
 
-bool ReadPlainNumber(std::string_view text, double& value) {
-    if (!IsPlainNumber(text)) return false;
-    value = ReadNumber(text);
-    return true;
-}
-
-bool HasNonZeroDecimals(std::string_view text) {
-    const size_t point = text.find('.');
-    if (point == std::string_view::npos) return false;
-    if (point + 1 >= 32767) throw MakeError(kOverflow);
-    return ReadNumber(text.substr(point + 1, 3)) != 0.0;
-}
+bool IsPlainNumber(std::string_view text) { return isWholeNumber(text, false); }
 
 }  // namespace velunt

@@ -24,19 +24,15 @@ std::string NumberToText(double value);
 // The same text written into `out`, whose capacity is reused.
 void AssignNumberText(double value, std::string& out);
 
-// True when `text` is a plain number: spaces around it allowed, an optional
-// sign, digits with at most one "." among them, at least one digit, no
-// exponent ("3.000", "12", "12.", "-0.5", " .5 "). Tabs and other blanks do
-// not count as spaces here.
+// True when `text` as a whole is a number: spaces around it allowed, an
+// optional sign, digits with at most one "." among them (at least one
+// digit), and an optional exponent (E or e, optional sign, digits): "0",
+// "-0", "12.", " .5 ", "1.819e-12". Tabs and other blanks do not count as
+// spaces here. ReadNumber reads such a text as that number.
+bool IsNumber(std::string_view text);
+
+// The same without an exponent ("3.000", "12", " .5 "): a number as a user
+// types a shift amount.
 bool IsPlainNumber(std::string_view text);
-
-// True when the first "." of `text` is followed, within three characters, by
-// a number other than 0 ("3.001", "Str. 5"); false for "3.000", "3.0004",
-// "12." and texts without ".". Raises error 6 when that "." stands at
-// position 32767 or later (positions are 16-bit).
-bool HasNonZeroDecimals(std::string_view text);
-
-// IsPlainNumber(text), and when true, `value` = ReadNumber(text).
-bool ReadPlainNumber(std::string_view text, double& value);
 
 }  // namespace velunt

@@ -34,12 +34,12 @@ void replacePercentC(std::string& text) {
     }
 }
 
-// Texts with non-zero decimals, and every plain number with a ".", zero
-// included: a table must not hold "3.000" beside "3,5". `point`: the first
-// "." of `value`.
-bool isMarked(std::string_view value, size_t point) {
-    if (point == std::string_view::npos) return false;
-    return HasNonZeroDecimals(value) || IsPlainNumber(value);
+// The first "." of the number `number`, or npos; positions are 16-bit, so a
+// "." at position 32767 or later is an overflow.
+size_t pointOf(std::string_view number) {
+    const size_t point = number.find('.');
+    if (point != std::string_view::npos && point + 1 >= 32767) throw MakeError(kOverflow);
+    return point;
 }
 
 }  // namespace
@@ -86,28 +86,23 @@ void ValueTransform::apply(std::string_view value, Shift shift, std::string& sto
 void ValueTransform::applyInPlace(std::string& stored, Shift shift) {
     if (m_settings.replacePercentC) replacePercentC(stored);
 
+    // Only a value that is a number as a whole is shifted or marked: a text
+    // ("Str. 5", "14.09.20", "12.345 m") keeps its points and its digits.
+    if (shift == Shift::None && !m_settings.replaceDecimalPoint) return;
+    if (!IsNumber(stored)) return;
+    size_t point = pointOf(stored);
     if (shift != Shift::None) {
-        const bool hw = shift == Shift::Hw;
-        // Texts with a "." followed closely by a digit other than 0
-        // ("12.345 m"), and every plain number but zero, which is how
-        // drawings write unused points.
-        const bool nonZeroDecimals = HasNonZeroDecimals(stored);
-        double number;
-        if (ReadPlainNumber(stored, number)) {
-            if (nonZeroDecimals || number != 0.0) AssignNumberText(number + amount(hw), stored);
-        } else if (nonZeroDecimals) {
-            AssignNumberText(ReadNumber(stored) + amount(hw), stored);
-        }
+        // Zero too: it is a real coordinate (an instrument's origin), and a
+        // table must not mix shifted and unshifted points.
+        AssignNumberText(ReadNumber(stored) + amount(shift == Shift::Hw), stored);
+        point = stored.find('.');
     }
 
-    if (!m_settings.replaceDecimalPoint) return;
-    const size_t point = stored.find('.');
-    if (isMarked(stored, point)) {
-        if (m_settings.decimalMark.size() == 1) {
-            stored[point] = m_settings.decimalMark[0];
-        } else {
-            stored.replace(point, 1, m_settings.decimalMark);
-        }
+    if (!m_settings.replaceDecimalPoint || point == std::string::npos) return;
+    if (m_settings.decimalMark.size() == 1) {
+        stored[point] = m_settings.decimalMark[0];
+    } else {
+        stored.replace(point, 1, m_settings.decimalMark);
     }
 }
 

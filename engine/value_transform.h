@@ -16,13 +16,15 @@ namespace velunt {
 // on what the earlier left:
 //  1. replacePercentC: every "%%c" becomes "0";
 //  2. shiftCoordinates: a key containing "10"/"11" adds rwShift, one
-//     containing "20"/"21" hwShift (the latter wins), to values with
-//     non-zero decimals and to plain numbers other than zero; the whole
-//     value becomes the sum's text;
-//  3. replaceDecimalPoint: the first "." of a value with non-zero decimals,
-//     or of a plain number, becomes settings.decimalMark.
+//     containing "20"/"21" hwShift (the latter wins), to a value that is a
+//     number (IsNumber), zero included; the whole value becomes the sum's
+//     text;
+//  3. replaceDecimalPoint: the "." of a value that is a number becomes
+//     settings.decimalMark.
+// Values that are no number (texts) pass steps 2 and 3 unchanged.
 // Raises error 6 when a "%%c" to replace starts at position 32765 or later,
-// or a "." that steps 2 or 3 look for stands at 32767 or later.
+// or when steps 2 or 3 meet a number whose "." stands at 32767 or later;
+// step 2 also for a number beyond the double range.
 void TransformValue(std::string_view value, std::string_view key, const RunSettings& settings,
                     std::string& stored);
 

@@ -45,21 +45,11 @@ TEST(TransformValue, AppliesTheOptionsInOrder) {
         {0, "  1", "%%c12", "%%c12"},
         {kShift, " 10", " 12.345", "4400012.345"},
         {kShift | kDecimal, " 10", " 12.345", "4400012,345"},
-        {kShift, " 20", "3.000", "5700003"},  // plain numbers are shifted ...
         {kShift, " 20", "3.0004", "5700003.0004"},
         {kShift, " 21", "-12.345", "5699987.655"},
         {kShift, "210", "0.5", "5700000.5"},
-        {kShift, "100", "AcDbText", "AcDbText"},
-        {kShift, " 10", "12", "4400012"},
-        {kShift, " 10", "12.", "4400012"},
+        {kShift, " 20", " 0 ", "5700000"},
         {kShift, " 10", " 5712338.0 ", "10112338"},
-        {kShift, " 10", "0.0", "0.0"},  // ... but zero, an unused point, is not
-        {kShift, " 10", "-0", "-0"},
-        {kShift, " 10", "1E+20", "1E+20"},  // not plain: the old rule
-        {kShift, " 10", "12. m", "12. m"},
-        {kShift, " 10", "4415041,844", "4415041,844"},  // a comma is no point
-        {kShift, " 10", "4415041:844", "4415041:844"},
-        {kShift, " 10", "12.345 m", "4400012.345"},
         {kShift, " 11", "12.345678901234567", "4400012.3456789"},
         {kShift, " 40", "2.5", "2.5"},
         {kShift, " 10", "12.345", "4400012.345", "4400000,5"},
@@ -68,24 +58,52 @@ TEST(TransformValue, AppliesTheOptionsInOrder) {
         {kShift, " 10", "12.345", "12.345", " "},
         {kShift, " 10", "12.345", "13", "0.655"},
         {0, " 10", " 12.345", " 12.345"},
-        {kDecimal, "  1", "1.2.3", "1,2.3"},
-        {kDecimal, "  1", "Str. 5", "Str, 5"},
-        {kDecimal, "  1", "Nr. A", "Nr. A"},
-        {kDecimal, " 40", "3.000", "3,000"},  // every plain number gets the mark
-        {kDecimal, " 40", " 0.0 ", " 0,0 "},
-        {kDecimal, " 40", "12.", "12,"},
-        {kDecimal, "  1", "14.09.20", "14,09.20"},  // a text: the old rule
-        {kDecimal, "  1", "1.000 m", "1.000 m"},
         {kShift | kDecimal, " 20", "3.000", "5700003"},
-        {kShift | kDecimal, " 20", "0.0", "0,0"},
+        {kShift | kDecimal, " 20", "-0.5", "5699999,5"},
         {kDecimal, " 40", "2.5", "25", "4400000", ""},
         {kDecimal, " 40", "2.5", "2.5", "4400000", "."},
         {kDecimal, " 40", "2.5", "2<->5", "4400000", "<->"},
-        {kPercentC | kShift | kDecimal, " 10", "%%c1.25", "4400001,25"},
+        {kPercentC | kShift | kDecimal, " 10", "%%c1.25", "4400001,25"},  // "01.25": a number
+        {kPercentC | kShift | kDecimal, " 10", "%%c 1.25", "0 1.25"},     // "0 1.25": a text
+        {kPercentC | kDecimal, "  1", "%%c12.5 mm", "012.5 mm"},
     };
     for (const Case& c : kCases)
         EXPECT_EQ(transformed(c), c.stored)
             << "options " << c.options << " key '" << c.key << "' value '" << c.value << "'";
+}
+
+// The shift and the mark take a value only when it is a number as a whole,
+// zero and exponents included; a text passes both untouched.
+TEST(TransformValue, ShiftsAndMarksEveryNumberAndNoText) {
+    struct NumberCase {
+        const char* value;
+        const char* shifted;  // under " 10", RW 4400000
+        const char* marked;   // with ","
+    };
+    const NumberCase kNumbers[] = {
+        {"0", "4400000", "0"},
+        {"-0", "4400000", "-0"},
+        {"0.0", "4400000", "0,0"},
+        {" 0.0 ", "4400000", " 0,0 "},
+        {"3.000", "4400003", "3,000"},
+        {"12.", "4400012", "12,"},
+        {"-.5", "4399999.5", "-,5"},
+        {"1E3", "4401000", "1E3"},
+        {"-1.5e2", "4399850", "-1,5e2"},
+        {"1.819e-12", "4400000", "1,819e-12"},
+        {"1E+20", "1.00000000000004E+20", "1E+20"},
+    };
+    for (const NumberCase& n : kNumbers) {
+        EXPECT_EQ(transformed({kShift, " 10", n.value, ""}), n.shifted) << n.value;
+        EXPECT_EQ(transformed({kDecimal, "  1", n.value, ""}), n.marked) << n.value;
+    }
+    const char* const kTexts[] = {
+        "Str. 5",      "14.09.20", "12.345 m", "12. m",       "1.2.3",       "0,1",
+        "Bl. 2051 Pv", "1E",       "1E+",      "4415041,844", "4415041:844", "AcDbText",
+        "Nr. A",       "1.000 m",  "- 3",      "\t12.5",
+    };
+    for (const char* text : kTexts)
+        EXPECT_EQ(transformed({kShift | kDecimal, " 10", text, ""}), text) << text;
 }
 
 TEST(TransformValue, ChoosesTheShiftByKeyContainment) {
@@ -110,34 +128,56 @@ TEST(TransformValue, ChoosesTheShiftByKeyContainment) {
     }
 }
 
+// Steps 2 and 3 look only at numbers: a text never overflows, a number does
+// when its "." stands beyond 16-bit positions, and the shift also when the
+// number is beyond the double range.
 TEST(TransformValue, OverflowsOnlyWhereAPositionIsLookedAt) {
-    const std::string longValue = std::string(39999, 'x') + ".";
+    const std::string longText = std::string(39999, 'x') + ".";
+    const std::string longNumber = std::string(39999, '0') + ".5";
+    const std::string pointAt32766 = std::string(32764, ' ') + "1.5";
+    const std::string pointAt32767 = std::string(32765, ' ') + "1.5";
+    const std::string hugeNumber = "1" + std::string(400, '0');
+    const std::string hugeWithPoint = "1.5E999";
+    const std::string marked = std::string(32764, ' ') + "1,5";
     const std::string longPlain(40000, 'x');
     struct LongCase {
         int options;
         const char* key;
         const std::string* value;
-        bool overflows;
+        const std::string* stored;  // nullptr: overflows
     };
     const LongCase kCases[] = {
-        {kDecimal, "  1", &longValue, true},
-        {kShift, " 10", &longValue, true},
-        {kShift, " 40", &longValue, false},  // no amount: the "." is not looked for
-        {kPercentC, "  1", &longValue, false},
-        {kDecimal | kShift | kPercentC, " 10", &longPlain, false},
+        {kDecimal | kShift | kPercentC, " 10", &longText, &longText},
+        {kDecimal | kShift | kPercentC, " 10", &longPlain, &longPlain},
+        {kDecimal, "  1", &longNumber, nullptr},
+        {kShift, " 10", &longNumber, nullptr},
+        {kShift, " 40", &longNumber, &longNumber},  // no amount: the "." is not looked for
+        {kPercentC, "  1", &longNumber, &longNumber},
+        {kDecimal, "  1", &pointAt32766, &marked},
+        {kDecimal, "  1", &pointAt32767, nullptr},
+        {kShift, " 10", &hugeNumber, nullptr},
+        {kDecimal, " 10", &hugeNumber, &hugeNumber},
+        {kShift, " 10", &hugeWithPoint, nullptr},
     };
     for (const LongCase& c : kCases) {
         RunSettings settings;
         settings.replacePercentC = c.options & kPercentC;
         settings.shiftCoordinates = c.options & kShift;
         settings.replaceDecimalPoint = c.options & kDecimal;
+        settings.decimalMark = ",";
         std::string stored;
-        if (c.overflows) {
-            EXPECT_THROW(TransformValue(*c.value, c.key, settings, stored), RuntimeError)
-                << c.options << c.key;
+        const std::string what = std::to_string(c.options) + " '" + c.key + "' " +
+                                 std::to_string(c.value->size()) + " bytes";
+        if (!c.stored) {
+            try {
+                TransformValue(*c.value, c.key, settings, stored);
+                ADD_FAILURE() << "no overflow: " << what;
+            } catch (const RuntimeError& error) {
+                EXPECT_EQ(error.number, 6) << what;
+            }
         } else {
             TransformValue(*c.value, c.key, settings, stored);
-            EXPECT_EQ(stored, *c.value) << c.options << c.key;
+            EXPECT_EQ(stored, *c.stored) << what;
         }
     }
 }
@@ -181,6 +221,9 @@ TEST(TransformValue, FindsMarksAtEveryPlaceOfShortValues) {
             expected[at] = ',';
             TransformValue(value, "  1", settings, stored);
             EXPECT_EQ(stored, expected) << value;
+            value[at == 0 ? length - 1 : 0] = 'x';
+            TransformValue(value, "  1", settings, stored);
+            EXPECT_EQ(stored, value) << value;
         }
         settings.replaceDecimalPoint = false;
     }
@@ -231,6 +274,11 @@ TEST(ValueTransform, CoordinatesOnTheirDigitsGiveTheDoubleRoutesText) {
     std::mt19937_64 random(20261207);
     std::vector<std::string> texts = {"4415041.844", "-4415041.844", "+4415041.844",  "4415041.",
                                       ".4415041",    "0000000.0",    "4415041.844000"};
+    // Zero in every shape the path takes, with and without a sign.
+    for (int whole = 1; whole <= 8; ++whole)
+        for (int fraction = 0; fraction <= 8; ++fraction)
+            for (const char* sign : {"", "-", "+"})
+                texts.push_back(sign + std::string(whole, '0') + "." + std::string(fraction, '0'));
     for (int i = 0; i < 3000; ++i) {
         const int digits = 1 + static_cast<int>(random() % 15);
         const int fractionDigits = static_cast<int>(random() % (digits + 1));
@@ -290,7 +338,8 @@ TEST(ValueTransform, CoordinatesOnTheirDigitsGiveTheDoubleRoutesText) {
 }
 
 // An amount beyond the double range is only an error once a value is
-// shifted by it: texts and zeros under a shifted key pass.
+// shifted by it: texts under a shifted key pass, every number (zero too)
+// reads it.
 TEST(TransformValue, ReadsTheAmountOnlyForAValueItShifts) {
     RunSettings settings;
     settings.shiftCoordinates = true;
@@ -299,13 +348,15 @@ TEST(TransformValue, ReadsTheAmountOnlyForAValueItShifts) {
     settings.rwShift = "1E999";
     ValueTransform transform(settings);
     char out[kShortTransformRoom];
-    for (const char* value : {"AcDbText", "0.000", "-0", "12. m"}) {
+    for (const char* value : {"AcDbText", "12. m", "14.09.20", "0,0"}) {
         std::string stored;
         EXPECT_NO_THROW(transform.apply(value, Shift::Rw, stored)) << value;
         EXPECT_NO_THROW(transform.writeShort(value, Shift::Rw, out)) << value;
     }
-    std::string stored;
-    EXPECT_THROW(transform.apply("4415041.844", Shift::Rw, stored), RuntimeError);
+    for (const char* value : {"4415041.844", "0.000", "-0"}) {
+        std::string stored;
+        EXPECT_THROW(transform.apply(value, Shift::Rw, stored), RuntimeError) << value;
+    }
 }
 
 }  // namespace
