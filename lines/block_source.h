@@ -74,7 +74,9 @@ private:
     size_t m_blockSize;
     bool m_prefetch;
     KeyShape m_shape;
-    std::optional<GroupCodePairing> m_pairing;  // only the reading thread uses it
+    // Used by the thread that fills the blocks: the caller for the first, then
+    // the one reading ahead (started after it).
+    std::optional<GroupCodePairing> m_pairing;
     // With group codes read in pairs: per window of the block being filled,
     // from its masks to its pairing (one buffer, so it stays in cache).
     std::span<CodeLineMasks> m_codeLines;
