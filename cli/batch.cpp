@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <condition_variable>
 #include <cstdio>
 #include <mutex>
 #include <new>
@@ -218,9 +217,28 @@ int RunBatch(const std::vector<BatchItem>& items, const RunSettings& base,
     }
     BatchProgress progress(items.size(), totalBytes, showProgress);
 
+    // Under `mutex`: the messages are written in the order named, as the
+    // items finish, by the worker that finishes the item they wait for.
     std::mutex mutex;
-    std::condition_variable done;
-    size_t reported = 0;  // the item whose messages come next (under `mutex`)
+    size_t nextReported = 0;
+    int failed = 0;
+    const auto report = [&](size_t i) {
+        std::string lines;
+        if (errors[i]) {
+            ++failed;
+            std::lock_guard printLock(progress.mutex());
+            progress.clearLocked();
+            printError(items[i].name, *errors[i]);
+            return;
+        }
+        if (verbose)
+            lines = VerboseLine(items[i].drawing, items[i].table, results[i].objectCount, config);
+        lines += WarningLines(items[i].name, results[i], config, items[i].drawing);
+        if (lines.empty()) return;
+        std::lock_guard printLock(progress.mutex());
+        progress.clearLocked();
+        std::fputs(lines.c_str(), stderr);
+    };
     std::atomic<size_t> nextItem{0};
     const auto runItem = [&](size_t i, RunResult& result) {
         std::optional<RuntimeError> error = refused[i];
@@ -262,8 +280,8 @@ int RunBatch(const std::vector<BatchItem>& items, const RunSettings& base,
             errors[i] = std::move(error);
             results[i] = std::move(result);
             finished[i] = true;
-            // Only the item the messages wait for wakes their thread.
-            if (i == reported) done.notify_one();
+            for (; nextReported < items.size() && finished[nextReported]; ++nextReported)
+                report(nextReported);
         }
     };
 
@@ -279,46 +297,8 @@ int RunBatch(const std::vector<BatchItem>& items, const RunSettings& base,
     } catch (const std::bad_alloc&) {
     }
 
-    // One more thread writes the messages in the order named, as the items
-    // finish; without it, this thread writes them all at the end.
-    int failed = 0;
-    const auto reportInOrder = [&] {
-        for (size_t i = 0; i < items.size(); ++i) {
-            std::unique_lock lock(mutex);
-            reported = i;
-            done.wait(lock, [&] { return finished[i]; });
-            std::string lines;
-            if (errors[i]) {
-                ++failed;
-                std::lock_guard printLock(progress.mutex());
-                progress.clearLocked();
-                printError(items[i].name, *errors[i]);
-                continue;
-            } else {
-                if (verbose)
-                    lines = VerboseLine(items[i].drawing, items[i].table, results[i].objectCount,
-                                        config);
-                lines += WarningLines(items[i].name, results[i], config, items[i].drawing);
-            }
-            if (lines.empty()) continue;
-            std::lock_guard printLock(progress.mutex());
-            progress.clearLocked();
-            std::fputs(lines.c_str(), stderr);
-        }
-    };
-    std::thread reporter;
-    try {
-        reporter = std::thread(reportInOrder);
-    } catch (const std::system_error&) {
-    } catch (const std::bad_alloc&) {
-    }
     worker();
     for (std::thread& thread : threads) thread.join();
-    if (reporter.joinable()) {
-        reporter.join();
-    } else {
-        reportInOrder();
-    }
     progress.clear();
     if (items.size() > 1)
         std::fputs(BatchSummary(items.size(), static_cast<size_t>(failed)).c_str(), stderr);
