@@ -33,8 +33,8 @@ OutputFile::OutputFile(std::filesystem::path path, Clock clock)
     errno = 0;
     if (!CutBack(m_file.get(), 0))
         throw FileErrorFromErrno(errno ? errno : EIO, m_path, FileRole::Output);
-    m_memory = ZeroedRegion(ZeroedRegion::takenBytes(kFirstBufferSize, 1));
-    m_buffer = m_memory.take<char>(kFirstBufferSize).data();
+    m_firstBuffer = std::make_unique_for_overwrite<char[]>(kFirstBufferSize);
+    m_buffer = m_firstBuffer.get();
     m_capacity = kFirstBufferSize;
 }
 
@@ -43,6 +43,7 @@ void OutputFile::grow() {
     char* const buffer = memory.take<char>(kBufferSize).data();
     std::memcpy(buffer, m_buffer, m_used);
     m_memory = std::move(memory);
+    m_firstBuffer.reset();
     m_buffer = buffer;
     m_capacity = kBufferSize;
 }

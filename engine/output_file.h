@@ -72,11 +72,13 @@ private:
 
     std::filesystem::path m_path;
     FileHandle m_file;
-    // Holds the buffer: first kFirstBufferSize bytes, enough for the table
-    // of a small drawing; kBufferSize, on a large page where there is one,
-    // once that is full. Growing writes nothing, so the file is written in
-    // the same pieces either way.
+    // The buffer: first kFirstBufferSize bytes from the heap, enough for the
+    // table of a small drawing and not zeroed (every byte is written before
+    // it is read); kBufferSize in m_memory, on a large page where there is
+    // one, once that is full. Growing writes nothing, so the file is written
+    // in the same pieces either way.
     static constexpr size_t kFirstBufferSize = size_t{64} << 10;
+    std::unique_ptr<char[]> m_firstBuffer;
     ZeroedRegion m_memory;
     char* m_buffer = nullptr;  // m_capacity bytes, m_used of them taken
     size_t m_capacity = 0;
