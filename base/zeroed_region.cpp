@@ -25,6 +25,8 @@ namespace velunt {
 namespace {
 
 constexpr size_t kLargePage = size_t{2} << 20;
+// Smaller regions come from the C library's heap.
+constexpr size_t kLargePageFrom = kLargePage / 2;
 
 size_t roundUp(size_t bytes, size_t to) { return (bytes + to - 1) / to * to; }
 
@@ -46,6 +48,13 @@ ZeroedRegion::ZeroedRegion(size_t bytes) : m_size(bytes) {
     if (bytes == 0) return;
     if (bytes > ~size_t{0} - 2 * kLargePage) throw std::bad_alloc();
 #ifdef __linux__
+    // A small region takes no large page: zeroing a whole one at its first
+    // touch would cost more than the few small pages it replaces (a small
+    // drawing's block, a short table's buffer).
+    if (bytes < kLargePageFrom) {
+        fromHeap(bytes);
+        return;
+    }
     // Large pages back only aligned runs of 2 MiB: the region takes whole
     // ones. One more is mapped, and what lies before the first boundary and
     // after the region given back.
@@ -70,6 +79,10 @@ ZeroedRegion::ZeroedRegion(size_t bytes) : m_size(bytes) {
     }
     // Address space is short (a limit): the C library may still have room.
 #endif
+    fromHeap(bytes);
+}
+
+void ZeroedRegion::fromHeap(size_t bytes) {
     m_mapping = std::calloc(bytes + kLine, 1);
     if (!m_mapping) throw std::bad_alloc();
     m_data = reinterpret_cast<char*>(roundUp(reinterpret_cast<std::uintptr_t>(m_mapping), kLine));

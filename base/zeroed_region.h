@@ -5,8 +5,9 @@
 // touched before it is used. Where the system hands out large pages on
 // request (Linux), the region is made of whole ones: the first touch of each
 // page costs a page fault, about 10 µs in a virtual machine, so one 2 MiB
-// page instead of 512 small ones takes milliseconds off every run. Where
-// address space is short (a limit on it), the region comes from calloc().
+// page instead of 512 small ones takes milliseconds off every run. A region
+// under 1 MiB comes from calloc(), as does any region where address space
+// is short (a limit on it).
 // A guard follows every span handed out; address sanitizer builds poison
 // it, so that reading past a buffer is still caught.
 #include <cstddef>
@@ -43,6 +44,7 @@ public:
 private:
     static constexpr size_t kLine = 64;  // also the guard's length
     void* takeBytes(size_t bytes);
+    void fromHeap(size_t bytes);
     void release() noexcept;
 
     char* m_data = nullptr;  // m_size bytes, m_used of them handed out

@@ -8,6 +8,7 @@
 #   bench/run.sh gen        only build the helpers and generate bench/out/big.dxf
 #   bench/run.sh longline   peak memory of velunt-cli on a drawing whose one TEXT value is a
 #                           single line of LONGLINE_MB MiB (the drawing is deleted afterwards)
+#   bench/run.sh many       many small drawings in one batch (bench/many.sh, which says more)
 #
 # Environment:
 #   VELUNT_CLI     velunt-cli binary to measure; unset: build it in build-release/ (Release)
@@ -38,18 +39,16 @@ BENCH_KEEP=${BENCH_KEEP:-0}
 BENCH_SETTINGS=${BENCH_SETTINGS:-}
 MIB=1048576
 
-die() {
-    echo "bench: $*" >&2
-    exit 1
-}
+die() { echo "bench: $*" >&2; exit 1; }
 
 case "$MODE" in
     big | gen | longline) ;;
+    many) exec "$BENCH/many.sh" ;;
     -h | --help | help)
-        sed -n '2,23p' "$0" | sed 's/^# \{0,1\}//'
+        sed -n '2,24p' "$0" | sed 's/^# \{0,1\}//'
         exit 0
         ;;
-    *) die "unknown mode '$MODE' (big, gen or longline)" ;;
+    *) die "unknown mode '$MODE' (big, gen, longline or many)" ;;
 esac
 [[ "$BENCH_MB" =~ ^[1-9][0-9]*$ ]] || die "BENCH_MB must be a positive whole number of MiB"
 [[ "$BENCH_ROUNDS" =~ ^[1-9][0-9]*$ ]] || die "BENCH_ROUNDS must be a positive whole number"

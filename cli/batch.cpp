@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <condition_variable>
 #include <cstdio>
 #include <mutex>
 #include <new>
@@ -11,6 +10,7 @@
 #include <string>
 #include <system_error>
 #include <thread>
+#include <unordered_map>
 
 #include "base/runtime_error.h"
 #include "cli/error_line.h"
@@ -28,37 +28,82 @@ public:
     void show(const RuntimeError& e) override { error = e; }
 };
 
-std::filesystem::path normalised(const std::filesystem::path& path) {
-    std::error_code ec;
-    auto result = std::filesystem::weakly_canonical(path, ec);
-    return ec ? std::filesystem::absolute(path, ec).lexically_normal() : result;
-}
+// Paths resolved as std::filesystem::weakly_canonical() resolves them, with
+// the real path of each folder looked up once: a file named in a folder that
+// is there, and that is no link (or not there at all), resolves to that
+// folder's real path and its name. A batch names hundreds of files in a few
+// folders, and resolving each path part by part costs a system call per part.
+class PathResolver {
+public:
+    std::filesystem::path operator()(const std::filesystem::path& path) {
+        std::error_code ec;
+        const std::filesystem::path name = path.filename();
+        if (!name.empty() && name != "." && name != "..") {
+            const auto status = std::filesystem::symlink_status(path, ec);
+            const bool noLink = status.type() != std::filesystem::file_type::symlink &&
+                                (!ec || status.type() == std::filesystem::file_type::not_found);
+            if (noLink) {
+                const std::filesystem::path* folder = realFolder(path.parent_path());
+                if (folder) return *folder / name;
+            }
+        }
+        return fullyResolved(path);
+    }
+
+private:
+    static std::filesystem::path fullyResolved(const std::filesystem::path& path) {
+        std::error_code ec;
+        auto result = std::filesystem::weakly_canonical(path, ec);
+        return ec ? std::filesystem::absolute(path, ec).lexically_normal() : result;
+    }
+    // Null when the folder is not there (or cannot be resolved).
+    const std::filesystem::path* realFolder(const std::filesystem::path& folder) {
+        const auto [entry, added] = m_folders.try_emplace(folder.native());
+        if (added) {
+            std::error_code ec;
+            const auto real = std::filesystem::canonical(folder.empty() ? "." : folder, ec);
+            if (!ec && std::filesystem::is_directory(real, ec)) entry->second = real;
+        }
+        return entry->second ? &*entry->second : nullptr;
+    }
+    std::unordered_map<std::filesystem::path::string_type, std::optional<std::filesystem::path>>
+        m_folders;
+};
 
 // Refusals decided before any run: a table that is another of the drawings
 // named, or that an earlier item writes too. (A table that is its own drawing
 // is refused by the run itself.)
 std::vector<std::optional<RuntimeError>> refusals(const std::vector<BatchItem>& items) {
     std::vector<std::optional<RuntimeError>> result(items.size());
-    std::vector<std::filesystem::path> drawings, tables;
-    for (const BatchItem& item : items) {
-        drawings.push_back(normalised(item.drawing));
-        tables.push_back(normalised(item.table));
-    }
+    std::vector<std::filesystem::path> tables;
+    // Each resolved drawing with the items naming it, in their order.
+    std::unordered_map<std::filesystem::path::string_type, std::vector<size_t>> drawings;
+    PathResolver resolve;
     for (size_t i = 0; i < items.size(); ++i) {
-        for (size_t j = 0; j < items.size() && !result[i]; ++j) {
-            if (j != i && tables[i] == drawings[j])
+        drawings[resolve(items[i].drawing).native()].push_back(i);
+        tables.push_back(resolve(items[i].table));
+    }
+    // The first item that writes each resolved table.
+    std::unordered_map<std::filesystem::path::string_type, size_t> writers;
+    for (size_t i = 0; i < items.size(); ++i) {
+        const auto named = drawings.find(tables[i].native());
+        if (named != drawings.end()) {
+            for (const size_t j : named->second) {
+                if (j == i) continue;
                 result[i] =
                     RuntimeError{kPathFileAccessError, "Die Tabelle " + items[i].table.string() +
                                                            " würde die Zeichnung " + items[j].name +
                                                            " überschreiben."};
+                break;
+            }
         }
-        for (size_t j = 0; j < i && !result[i]; ++j) {
-            if (!result[j] && tables[i] == tables[j])
-                result[i] =
-                    RuntimeError{kFileAlreadyExists,
-                                 "Datei existiert bereits: die Tabelle " + items[i].table.string() +
-                                     " schreibt schon die Zeichnung " + items[j].name + "."};
-        }
+        if (result[i]) continue;
+        const auto [writer, first] = writers.try_emplace(tables[i].native(), i);
+        if (!first)
+            result[i] = RuntimeError{kFileAlreadyExists, "Datei existiert bereits: die Tabelle " +
+                                                             items[i].table.string() +
+                                                             " schreibt schon die Zeichnung " +
+                                                             items[writer->second].name + "."};
     }
     return result;
 }
@@ -161,16 +206,39 @@ int RunBatch(const std::vector<BatchItem>& items, const RunSettings& base,
     std::vector<RunResult> results(items.size());
     std::vector<bool> finished(items.size(), false);
 
+    // The sizes only serve the progress line.
     std::uint64_t totalBytes = 0;
-    for (const BatchItem& item : items) {
-        std::error_code ec;
-        const auto size = std::filesystem::file_size(item.drawing, ec);
-        if (!ec) totalBytes += size;
+    if (showProgress) {
+        for (const BatchItem& item : items) {
+            std::error_code ec;
+            const auto size = std::filesystem::file_size(item.drawing, ec);
+            if (!ec) totalBytes += size;
+        }
     }
     BatchProgress progress(items.size(), totalBytes, showProgress);
 
+    // Under `mutex`: the messages are written in the order named, as the
+    // items finish, by the worker that finishes the item they wait for.
     std::mutex mutex;
-    std::condition_variable done;
+    size_t nextReported = 0;
+    int failed = 0;
+    const auto report = [&](size_t i) {
+        std::string lines;
+        if (errors[i]) {
+            ++failed;
+            std::lock_guard printLock(progress.mutex());
+            progress.clearLocked();
+            printError(items[i].name, *errors[i]);
+            return;
+        }
+        if (verbose)
+            lines = VerboseLine(items[i].drawing, items[i].table, results[i].objectCount, config);
+        lines += WarningLines(items[i].name, results[i], config, items[i].drawing);
+        if (lines.empty()) return;
+        std::lock_guard printLock(progress.mutex());
+        progress.clearLocked();
+        std::fputs(lines.c_str(), stderr);
+    };
     std::atomic<size_t> nextItem{0};
     const auto runItem = [&](size_t i, RunResult& result) {
         std::optional<RuntimeError> error = refused[i];
@@ -212,7 +280,8 @@ int RunBatch(const std::vector<BatchItem>& items, const RunSettings& base,
             errors[i] = std::move(error);
             results[i] = std::move(result);
             finished[i] = true;
-            done.notify_all();
+            for (; nextReported < items.size() && finished[nextReported]; ++nextReported)
+                report(nextReported);
         }
     };
 
@@ -228,45 +297,8 @@ int RunBatch(const std::vector<BatchItem>& items, const RunSettings& base,
     } catch (const std::bad_alloc&) {
     }
 
-    // One more thread writes the messages in the order named, as the items
-    // finish; without it, this thread writes them all at the end.
-    int failed = 0;
-    const auto reportInOrder = [&] {
-        for (size_t i = 0; i < items.size(); ++i) {
-            std::unique_lock lock(mutex);
-            done.wait(lock, [&] { return finished[i]; });
-            std::string lines;
-            if (errors[i]) {
-                ++failed;
-                std::lock_guard printLock(progress.mutex());
-                progress.clearLocked();
-                printError(items[i].name, *errors[i]);
-                continue;
-            } else {
-                if (verbose)
-                    lines = VerboseLine(items[i].drawing, items[i].table, results[i].objectCount,
-                                        config);
-                lines += WarningLines(items[i].name, results[i], config, items[i].drawing);
-            }
-            if (lines.empty()) continue;
-            std::lock_guard printLock(progress.mutex());
-            progress.clearLocked();
-            std::fputs(lines.c_str(), stderr);
-        }
-    };
-    std::thread reporter;
-    try {
-        reporter = std::thread(reportInOrder);
-    } catch (const std::system_error&) {
-    } catch (const std::bad_alloc&) {
-    }
     worker();
     for (std::thread& thread : threads) thread.join();
-    if (reporter.joinable()) {
-        reporter.join();
-    } else {
-        reportInOrder();
-    }
     progress.clear();
     if (items.size() > 1)
         std::fputs(BatchSummary(items.size(), static_cast<size_t>(failed)).c_str(), stderr);

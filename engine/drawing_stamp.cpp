@@ -1,16 +1,13 @@
 #include "engine/drawing_stamp.h"
 
+#include "base/file_identity.h"
+
 namespace velunt {
 
 std::optional<DrawingStamp> StampOf(const std::filesystem::path& path) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) return std::nullopt;
-    DrawingStamp stamp;
-    stamp.size = std::filesystem::file_size(path, ec);
-    if (ec) return std::nullopt;
-    stamp.modified = std::filesystem::last_write_time(path, ec);
-    if (ec) return std::nullopt;
-    return stamp;
+    const PathFacts facts = LookAt(path);
+    if (facts.state != PathFacts::State::kPresent || !facts.isRegular) return std::nullopt;
+    return DrawingStamp{facts.size, facts.modifiedNanos};
 }
 
 bool DrawingChanged(const std::filesystem::path& path, const std::optional<DrawingStamp>& before) {

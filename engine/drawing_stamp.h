@@ -11,13 +11,13 @@
 namespace velunt {
 
 struct DrawingStamp {
-    std::uintmax_t size = 0;
-    std::filesystem::file_time_type modified;
+    std::uint64_t size = 0;
+    std::int64_t modifiedNanos = 0;
     bool operator==(const DrawingStamp&) const = default;
 };
 
-// The stamp of `path`, or nullopt when it is no regular file (or cannot be
-// read).
+// The stamp of `path` (one look at it), or nullopt when it is no regular
+// file (or cannot be looked at).
 std::optional<DrawingStamp> StampOf(const std::filesystem::path& path);
 
 // True when `path` was a regular file with stamp `before` and now has

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/file_identity.h"
 #include "base/file_io.h"
 #include "base/read_number.h"
 #include "base/trim_spaces.h"
@@ -22,12 +23,36 @@
 namespace velunt {
 namespace {
 
-bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+using PathState = PathFacts::State;
+
+// Nothing is at `path` (looked at as `facts`), but the folder it names is
+// there and its last part is a plain name: resolving the path ends in that
+// folder's real path and this name, where no file is.
+bool isNewNameInFolder(const std::filesystem::path& path, const PathFacts& facts) {
+    if (facts.state != PathState::kMissing) return false;
+    const std::filesystem::path name = path.filename();
+    if (name.empty() || name == "." || name == "..") return false;
+    const std::filesystem::path folder = path.parent_path();
+    const PathFacts folderFacts = LookAt(folder.empty() ? std::filesystem::path(".") : folder);
+    return folderFacts.state == PathState::kPresent && folderFacts.isDirectory;
+}
+
+// Whether `a` (looked at as `aFacts`) and `b` name the same file. Two files
+// that are there compare by device and file number, whatever names and links
+// lead to them; only when one is missing in a way that cannot be told
+// apart so simply are both paths resolved.
+bool sameFile(const std::filesystem::path& a, const PathFacts& aFacts,
+              const std::filesystem::path& b) {
     // An empty path names no file (both resolve to ""); opening it fails on
     // its own with the file layer's error.
     if (a.empty() || b.empty()) return false;
+    const PathFacts bFacts = LookAt(b);
+    if (aFacts.state == PathState::kPresent && bFacts.state == PathState::kPresent)
+        return aFacts.identity == bFacts.identity;
+    if ((aFacts.state == PathState::kPresent && isNewNameInFolder(b, bFacts)) ||
+        (bFacts.state == PathState::kPresent && isNewNameInFolder(a, aFacts)))
+        return false;
     std::error_code ec;
-    if (std::filesystem::equivalent(a, b, ec)) return true;
     const auto canonicalA = std::filesystem::weakly_canonical(a, ec);
     if (ec) return false;
     const auto canonicalB = std::filesystem::weakly_canonical(b, ec);
@@ -89,12 +114,13 @@ void checkSettings(const RunSettings& settings, const Configuration& config) {
                            "velunt.ini, im Fenster oder mit --decimal-mark; oder "
                            "„Dezimalzeichen“ abwählen (ohne --replace-decimal-point)."};
     const std::string accessError = StandardDescription(kPathFileAccessError) + ": ";
-    if (sameFile(settings.txtpath, settings.dxfpath))
+    const PathFacts table = LookAt(settings.txtpath);
+    if (sameFile(settings.txtpath, table, settings.dxfpath))
         throw RuntimeError{kPathFileAccessError,
                            accessError + NamedFile(FileRole::Output, settings.txtpath) +
                                " ist die Zeichnung selbst; sie würde überschrieben. Einen "
                                "anderen Namen wählen."};
-    if (!config.iniPath.empty() && sameFile(settings.txtpath, config.iniPath))
+    if (!config.iniPath.empty() && sameFile(settings.txtpath, table, config.iniPath))
         throw RuntimeError{kPathFileAccessError,
                            accessError + NamedFile(FileRole::Output, settings.txtpath) +
                                " ist die Konfigurationsdatei velunt.ini; sie würde "
@@ -113,12 +139,6 @@ std::vector<std::string> StandardKeys(const Configuration& config) {
     keys.reserve(config.table.keys.size());
     for (const std::string& key : config.table.keys) keys.push_back(StandardGroupCode(key));
     return keys;
-}
-
-std::uint64_t fileSize(const std::filesystem::path& path) {
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(path, ec);
-    return ec ? 0 : size;
 }
 
 // Puts the lines built before `error` into the file and closes it, so that the
@@ -156,9 +176,15 @@ RunResult ExtractionRun(const RunSettings& settings, const Configuration& config
         const FileHandle dxf = OpenForReading(settings.dxfpath, FileRole::Drawing);
         drawingStamp = StampOf(settings.dxfpath);
         // The first block must hold the binary sentinel.
-        const size_t blockSize = settings.readBlockSize == 0
-                                     ? LineReader::kDefaultBlockSize
-                                     : std::max(settings.readBlockSize, kBinaryDxfSentinel.size());
+        size_t blockSize = settings.readBlockSize == 0
+                               ? LineReader::kDefaultBlockSize
+                               : std::max(settings.readBlockSize, kBinaryDxfSentinel.size());
+        // A drawing smaller than a block gets a block one byte longer than
+        // itself: its first read meets the end, so no thread reads ahead,
+        // and its buffers take no more memory than it needs.
+        if (drawingStamp && drawingStamp->size < blockSize)
+            blockSize =
+                std::max(static_cast<size_t>(drawingStamp->size) + 1, kBinaryDxfSentinel.size());
         LineReader reader(dxf.get(), settings.dxfpath, blockSize, settings.readAhead);
         reader.readGroupCodesInPairs();
         const std::vector<std::string> keys = StandardKeys(config);
@@ -168,7 +194,7 @@ RunResult ExtractionRun(const RunSettings& settings, const Configuration& config
 
         // The first block was read ahead to tell the format: report it too,
         // so that a run stopped by then leaves the old table as it was.
-        const std::uint64_t totalBytes = fileSize(settings.dxfpath);
+        const std::uint64_t totalBytes = drawingStamp ? drawingStamp->size : 0;
         if (observer && reader.bytesRead() > 0 &&
             !observer->progress(reader.bytesRead(), totalBytes))
             throw MakeError(kUserInterrupt);

@@ -33,14 +33,31 @@ OutputFile::OutputFile(std::filesystem::path path, Clock clock)
     errno = 0;
     if (!CutBack(m_file.get(), 0))
         throw FileErrorFromErrno(errno ? errno : EIO, m_path, FileRole::Output);
-    m_memory = ZeroedRegion(ZeroedRegion::takenBytes(kBufferSize, 1));
-    m_buffer = m_memory.take<char>(kBufferSize).data();
+    m_firstBuffer = std::make_unique_for_overwrite<char[]>(kFirstBufferSize);
+    m_buffer = m_firstBuffer.get();
+    m_capacity = kFirstBufferSize;
+}
+
+void OutputFile::grow() {
+    ZeroedRegion memory(ZeroedRegion::takenBytes(kBufferSize, 1));
+    char* const buffer = memory.take<char>(kBufferSize).data();
+    std::memcpy(buffer, m_buffer, m_used);
+    m_memory = std::move(memory);
+    m_firstBuffer.reset();
+    m_buffer = buffer;
+    m_capacity = kBufferSize;
+}
+
+void OutputFile::makeRoom(size_t size) {
+    if (size <= m_capacity - m_used) return;
+    if (m_capacity < kBufferSize) grow();
+    if (size > m_capacity - m_used) flush();
 }
 
 void OutputFile::appendLine(std::span<const std::string_view> fields, std::string_view separator) {
     size_t needed = 2 + (fields.empty() ? 0 : separator.size() * (fields.size() - 1));
     for (const std::string_view field : fields) needed += field.size();
-    if (m_used + needed > kBufferSize) flush();
+    makeRoom(needed);
     if (needed > kBufferSize) {  // longer than the buffer: straight through
         for (size_t i = 0; i < fields.size(); ++i) {
             if (i > 0) write(separator, false);
@@ -66,7 +83,7 @@ void OutputFile::appendLine(std::span<const std::string_view> fields, std::strin
 }
 
 char* OutputFile::lineRoomAfterFlush(size_t size) {
-    if (m_used + size > kBufferSize) flush();
+    makeRoom(size);
     if (size > kBufferSize) return nullptr;
     if (m_used == 0) m_waitingSince = m_now();
     return m_buffer + m_used;
@@ -74,7 +91,7 @@ char* OutputFile::lineRoomAfterFlush(size_t size) {
 
 void OutputFile::append(std::string_view bytes) {
     if (bytes.empty()) return;
-    if (m_used + bytes.size() > kBufferSize) flush();
+    makeRoom(bytes.size());
     if (bytes.size() > kBufferSize) {
         write(bytes, false);
         return;

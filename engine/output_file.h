@@ -36,7 +36,7 @@ public:
     // its end; null when `size` is more than the buffer holds.
     char* lineRoom(size_t size) {
         // Nearly always: a line waits already and this one fits behind it.
-        if (m_used != 0 && size <= kBufferSize - m_used) [[likely]]
+        if (m_used != 0 && size <= m_capacity - m_used) [[likely]]
             return m_buffer + m_used;
         return lineRoomAfterFlush(size);
     }
@@ -62,14 +62,26 @@ public:
 
 private:
     char* lineRoomAfterFlush(size_t size);
+    // Makes room for `size` more bytes when they fit in a full-size buffer:
+    // grows the buffer to its full size first, then writes what waits.
+    void makeRoom(size_t size);
+    void grow();
     // `areWholeLines`: `bytes` end with a line end, and every CR LF in them
     // ends a line (so a short write keeps the lines it got through).
     void write(std::string_view bytes, bool areWholeLines);
 
     std::filesystem::path m_path;
     FileHandle m_file;
-    ZeroedRegion m_memory;     // holds the buffer, on a large page where there is one
-    char* m_buffer = nullptr;  // kBufferSize bytes, m_used of them taken
+    // The buffer: first kFirstBufferSize bytes from the heap, enough for the
+    // table of a small drawing and not zeroed (every byte is written before
+    // it is read); kBufferSize in m_memory, on a large page where there is
+    // one, once that is full. Growing writes nothing, so the file is written
+    // in the same pieces either way.
+    static constexpr size_t kFirstBufferSize = size_t{64} << 10;
+    std::unique_ptr<char[]> m_firstBuffer;
+    ZeroedRegion m_memory;
+    char* m_buffer = nullptr;  // m_capacity bytes, m_used of them taken
+    size_t m_capacity = 0;
     size_t m_used = 0;
     std::uint64_t m_wholeLines = 0;  // bytes in the file up to its last whole line
     Clock m_now;

@@ -19,26 +19,54 @@ BlockSource::BlockSource(std::FILE* file, std::filesystem::path path, size_t blo
       m_blockSize(blockSize),
       m_prefetch(prefetch),
       m_variant(variant) {
-    const size_t windows = (blockSize + 63) / 64;
-    const size_t blocks = prefetch ? 3 : 1;
-    // One region for all buffers, so that a few large pages can hold them.
-    // The relaid bits and the code-line masks are only written when group
-    // codes are read in pairs.
-    constexpr size_t kMaskArrays = 4;  // per block: the words taken below
-    const size_t words = ZeroedRegion::takenBytes(windows, sizeof(std::uint64_t));
+    const size_t windows = windowCount();
+    // One region for the first block and the code-line masks, so that a few
+    // large pages can hold them; the relaid bits and the code-line masks
+    // are only written when group codes are read in pairs.
     m_memory =
-        ZeroedRegion(blocks * (ZeroedRegion::takenBytes(blockSize + 64, 1) + kMaskArrays * words) +
-                     ZeroedRegion::takenBytes(windows, sizeof(CodeLineMasks)));
-    for (size_t i = 0; i < blocks; ++i) {
+        ZeroedRegion(blockBytes() + ZeroedRegion::takenBytes(windows, sizeof(CodeLineMasks)));
+    addBlocks(m_memory, 1);
+    m_codeLines = m_memory.take<CodeLineMasks>(windows);
+}
+
+size_t BlockSource::windowCount() const { return (m_blockSize + 63) / 64; }
+
+size_t BlockSource::blockBytes() const {
+    constexpr size_t kMaskArrays = 4;  // per block: the words taken in addBlocks()
+    return ZeroedRegion::takenBytes(m_blockSize + 64, 1) +
+           kMaskArrays * ZeroedRegion::takenBytes(windowCount(), sizeof(std::uint64_t));
+}
+
+void BlockSource::addBlocks(ZeroedRegion& memory, size_t count) {
+    const size_t windows = windowCount();
+    for (size_t i = 0; i < count; ++i) {
         auto block = std::make_unique<Block>();
-        block->data = m_memory.take<char>(blockSize + 64);
-        block->lineEnds = m_memory.take<std::uint64_t>(windows);
-        block->objectStarts = m_memory.take<std::uint64_t>(windows);
-        block->keyCandidates = m_memory.take<std::uint64_t>(windows);
-        block->relaid = m_memory.take<std::uint64_t>(windows);
+        block->data = memory.take<char>(m_blockSize + 64);
+        block->lineEnds = memory.take<std::uint64_t>(windows);
+        block->objectStarts = memory.take<std::uint64_t>(windows);
+        block->keyCandidates = memory.take<std::uint64_t>(windows);
+        block->relaid = memory.take<std::uint64_t>(windows);
         m_blocks.push_back(std::move(block));
     }
-    m_codeLines = m_memory.take<CodeLineMasks>(windows);
+}
+
+void BlockSource::startPrefetch() {
+    constexpr size_t kAhead = 2;
+    try {
+        m_aheadMemory = ZeroedRegion(kAhead * blockBytes());
+        m_blocks.reserve(1 + kAhead);
+        addBlocks(m_aheadMemory, kAhead);
+        // The first block is filled and taken already.
+        m_filled.store(1, std::memory_order_relaxed);
+        m_thread = std::thread([this] { produce(1); });
+    } catch (const std::system_error&) {  // no thread to be had: read on this one
+        m_prefetch = false;
+    } catch (const std::bad_alloc&) {  // no memory for the blocks ahead: the same
+        m_prefetch = false;
+    }
+    if (m_prefetch) return;
+    m_blocks.resize(1);
+    m_aheadMemory = ZeroedRegion();
 }
 
 void BlockSource::pairGroupCodes() { m_pairing.emplace(); }
@@ -114,9 +142,9 @@ void BlockSource::fill(Block& block) {
     m_lastByte = block.data[n - 1];
 }
 
-void BlockSource::produce() {
+void BlockSource::produce(std::uint64_t first) {
     const std::uint64_t count = m_blocks.size();
-    for (std::uint64_t k = 0;; ++k) {
+    for (std::uint64_t k = first;; ++k) {
         // Block k % count is free once the caller gave back the one that
         // used it before.
         if (k >= count && !awaitReleased(k - count + 1)) return;
@@ -141,22 +169,21 @@ void BlockSource::produce() {
 Block& BlockSource::take() {
     if (m_current && m_current->length == 0) return *m_current;  // past the end
     m_started = true;
-    if (m_prefetch && !m_thread.joinable()) {
-        try {
-            m_thread = std::thread([this] { produce(); });
-        } catch (const std::system_error&) {
-            m_prefetch = false;  // no thread to be had: read on this one
-        }
-    }
-    if (!m_prefetch) {
+    if (!m_current) {
         m_current = m_blocks.front().get();
+        fill(*m_current);
+        m_taken = 1;
+        // A short first block ends the file (or failed): nothing to read ahead.
+        if (m_prefetch && m_current->length == m_blockSize) startPrefetch();
+        return *m_current;
+    }
+    if (!m_thread.joinable()) {
         fill(*m_current);
         return *m_current;
     }
-    if (m_current) {  // given back
-        m_released.fetch_add(1, std::memory_order_release);
-        m_released.notify_one();
-    }
+    // The block taken before is given back.
+    m_released.fetch_add(1, std::memory_order_release);
+    m_released.notify_one();
     awaitFilled(m_taken + 1);
     m_current = m_blocks[m_taken % m_blocks.size()].get();
     ++m_taken;

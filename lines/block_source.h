@@ -2,7 +2,9 @@
 // Reads a file in blocks and computes the bit masks of each block's 64-byte
 // windows (what the bits mean: lines/line_reader.h). With prefetching, a
 // second thread reads and scans the next blocks while the caller works on
-// the current one; memory stays at three blocks.
+// the current one; memory stays at three blocks. The first block is always
+// read on the caller's thread: a file that ends within it (most small
+// drawings) never starts the second thread nor takes memory for its blocks.
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
@@ -57,21 +59,32 @@ public:
 
 private:
     void fill(Block& block);
-    void produce();
+    // Takes the memory of the blocks read ahead and starts the thread that
+    // fills them; without either, reading stays on the caller's thread.
+    void startPrefetch();
+    void addBlocks(ZeroedRegion& memory, size_t count);
+    size_t windowCount() const;
+    size_t blockBytes() const;  // one block's buffers in a ZeroedRegion
+    // On the prefetching thread: fills the blocks from the `first`-th of the
+    // file on.
+    void produce(std::uint64_t first);
 
     std::FILE* m_file;
     std::filesystem::path m_path;
     size_t m_blockSize;
     bool m_prefetch;
     KeyShape m_shape;
-    std::optional<GroupCodePairing> m_pairing;  // only the reading thread uses it
+    // Used by the thread that fills the blocks: the caller for the first, then
+    // the one reading ahead (started after it).
+    std::optional<GroupCodePairing> m_pairing;
     // With group codes read in pairs: per window of the block being filled,
     // from its masks to its pairing (one buffer, so it stays in cache).
     std::span<CodeLineMasks> m_codeLines;
     MaskVariant m_variant;
     bool m_started = false;
-    char m_lastByte = '\n';  // of the block before: a line starts at the next block
-    ZeroedRegion m_memory;   // every block's buffers, and m_codeLines
+    char m_lastByte = '\n';      // of the block before: a line starts at the next block
+    ZeroedRegion m_memory;       // the first block's buffers, and m_codeLines
+    ZeroedRegion m_aheadMemory;  // the buffers of the blocks read ahead
     std::vector<std::unique_ptr<Block>> m_blocks;
     Block* m_current = nullptr;
 

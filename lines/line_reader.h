@@ -51,10 +51,11 @@
 // set when they are read, so setKeys() comes before the first next() or
 // peek(); later it returns false.
 //
-// Threads. With prefetch, a second thread, started when the first block is
-// needed, reads the file and computes the masks up to two blocks ahead;
-// without prefetch, or when no thread can be had, the caller's thread does
-// it inside next() and peek(). `file` is borrowed: it must stay open, and
+// Threads. The caller's thread reads the first block. With prefetch, when
+// that block is full, a second thread reads the file and computes the masks
+// up to two blocks ahead; without prefetch, when the file ended within the
+// first block, or when no thread (or no memory for its blocks) can be had,
+// the caller's thread does it inside next() and peek(). `file` is borrowed: it must stay open, and
 // nothing else may read it, while the reader lives. The reader itself is used
 // from one thread.
 //
@@ -63,8 +64,8 @@
 // block) or on the caller's; when memory ran out on the prefetch thread while
 // the error was made, it is error 7 (out of memory). std::bad_alloc comes from
 // the constructor (the blocks) and from next() and peek(): the spill growing
-// for a line that spans blocks, starting the prefetch thread, or making a
-// read error on the caller's thread. Skipping and moveLastLineInto() do not
+// for a line that spans blocks, or making a read error on the caller's
+// thread. Skipping and moveLastLineInto() do not
 // throw.
 //
 // Views. A line from next() stays valid until the next call of next() or,

@@ -280,6 +280,36 @@ TEST_F(Batch, ATableIsNeverWrittenTwiceNorOverADrawing) {
     EXPECT_EQ(output("a/x.txt"), kDrawing);
 }
 
+// Names that differ but lead to the same file: through "..", through a
+// linked folder, or a table that is a link to another drawing.
+TEST_F(Batch, ClashesAreFoundWhateverNamesLeadToTheFiles) {
+    WriteFile(m_dir / "a" / "x.txt", kDrawing);
+    WriteFile(m_dir / "a" / "y.dxf", kDrawing);
+    std::filesystem::create_directory_symlink("a", m_dir / "l");
+    std::filesystem::create_symlink("../b/x.dxf", m_dir / "a" / "y.txt");
+    struct Case {
+        std::vector<std::string> args;
+        std::string refused;  // the start of the refused item's line
+        std::string kept;     // a drawing that must stay as it was
+    };
+    const Case kCases[] = {
+        {{"a/x.dxf", "l/x.txt"},
+         "a/x.dxf: Fehler: 75: Die Tabelle a/x.txt würde die Zeichnung l/x.txt überschreiben.",
+         "a/x.txt"},
+        {{"a/y.dxf", "b/x.dxf"},
+         "a/y.dxf: Fehler: 75: Die Tabelle a/y.txt würde die Zeichnung b/x.dxf überschreiben.",
+         "b/x.dxf"},
+        {{"a/x.dxf", "a/../a/x.dxf"}, "a/../a/x.dxf: Fehler: 58: ", ""},
+    };
+    for (const Case& c : kCases) {
+        const std::string before = c.kept.empty() ? "" : output(c.kept);
+        const CliResult r = run(c.args);
+        EXPECT_EQ(r.status, 1) << c.refused;
+        EXPECT_NE(r.err.find(c.refused), std::string::npos) << r.err;
+        if (!c.kept.empty()) EXPECT_EQ(output(c.kept), before) << c.refused;
+    }
+}
+
 TEST_F(Batch, SeveralJobsWriteWhatOneJobWrites) {
     const std::filesystem::path samples = std::filesystem::path(VELUNT_SHARED_DIR) / "samples";
     if (!std::filesystem::exists(samples)) GTEST_SKIP() << "no samples";

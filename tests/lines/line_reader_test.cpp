@@ -84,6 +84,37 @@ TEST(LineReader, ReadsGroupCodesInPairsAcrossBlockEdges) {
     }
 }
 
+// The first block is read on the calling thread, and the thread that reads
+// ahead, if any, takes over from the second: a drawing about one block long
+// must read the same whether its end falls in the first block, exactly at
+// its end, or in the blocks after it (the ring of three wrapping around).
+TEST(LineReader, ReadsASmallDrawingTheSameWithAndWithoutReadingAhead) {
+    std::string drawing = "  0\r\nSECTION\r\n  2\r\nENTITIES\r";
+    for (int i = 0; i < 6; ++i)
+        drawing += "\n0\r\nTEXT\r\n 10\r\n" + std::to_string(i) + ".5\n20\r\n-1\r\n  1\r\nA" +
+                   std::string(static_cast<size_t>(i * 7), 'b') + "\r";
+    drawing += "\n  0\r\nEOF";
+    const std::vector<std::string> expected = pairedLines(drawing);
+    const size_t n = drawing.size();
+    const std::string keys[] = {" 10", " 20", "  1"};
+    for (const size_t blockSize : {n / 4, n / 3, n / 2, n - 1, n, n + 1, n + 64}) {
+        for (const bool prefetch : {false, true}) {
+            TempDir dir;
+            WriteFile(dir / "in.dxf", drawing);
+            std::FILE* file = std::fopen((dir / "in.dxf").c_str(), "rb");
+            LineReader reader(file, dir / "in.dxf", blockSize, prefetch);
+            reader.readGroupCodesInPairs();
+            ASSERT_TRUE(reader.setKeys(keys));
+            std::vector<std::string> lines;
+            std::string_view line;
+            while (reader.next(line)) lines.emplace_back(line);
+            std::fclose(file);
+            EXPECT_EQ(lines, expected)
+                << "block size " << blockSize << " of " << n << (prefetch ? ", read ahead" : "");
+        }
+    }
+}
+
 // Long runs of windows, where the pairing settles several windows at once:
 // group codes in every layout, and values that read like codes in the
 // standard layout, so that a window taken at the wrong parity would pass.
