@@ -62,33 +62,31 @@ double leadingNumber(std::string_view text, bool& sure) {
     return decimalValue(packed.substr(0, end), sure);
 }
 
-bool plainNumber(std::string_view text) {
+// A number as a whole: spaces around it, an optional sign, digits with at
+// most one "." among them (at least one), an optional exponent.
+bool isNumber(std::string_view text) {
     text = trimmed(text);
-    if (!text.empty() && (text.front() == '+' || text.front() == '-')) text.remove_prefix(1);
+    size_t i = 0;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
     bool digits = false, point = false;
-    for (const char c : text) {
-        if (isDigit(c)) {
+    for (; i < text.size(); ++i) {
+        if (isDigit(text[i])) {
             digits = true;
-        } else if (c == '.' && !point) {
+        } else if (text[i] == '.' && !point) {
             point = true;
         } else {
-            return false;
+            break;
         }
     }
-    return digits;
-}
-
-// A "." followed within three characters by a digit other than 0.
-bool nonZeroDecimals(std::string_view text, bool& sure) {
-    const size_t point = text.find('.');
-    if (point == std::string_view::npos) return false;
-    if (point >= 32000) sure = false;
-    bool nonZero = false;
-    for (const char c : text.substr(point + 1, 3)) {
-        if (c != ' ' && !isDigit(c)) sure = false;
-        nonZero = nonZero || (c >= '1' && c <= '9');
+    if (!digits) return false;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+        const size_t first = i;
+        while (i < text.size() && isDigit(text[i])) ++i;
+        if (i == first) return false;
     }
-    return nonZero;
+    return i == text.size();
 }
 
 std::string numberText(double value) {
@@ -219,16 +217,19 @@ std::string ReferenceTransform(std::string_view value, std::string_view key,
         if (key.find("20") != std::string_view::npos || key.find("21") != std::string_view::npos)
             amount = &settings.hwShift;
         if (amount && !amount->empty()) {
-            const bool shifted = nonZeroDecimals(text, sure) ||
-                                 (plainNumber(text) && leadingNumber(text, sure) != 0);
-            if (shifted)
-                text = numberText(leadingNumber(text, sure) + leadingNumber(*amount, sure));
+            if (isNumber(text)) {
+                const size_t point = text.find('.');
+                if (point != std::string::npos && point >= 32000) sure = false;
+                text = numberText(decimalValue(std::string(trimmed(text)), sure) +
+                                  leadingNumber(*amount, sure));
+            }
         }
     }
     if (settings.replaceDecimalPoint) {
-        const bool marked = nonZeroDecimals(text, sure) ||
-                            (text.find('.') != std::string::npos && plainNumber(text));
-        if (marked) text.replace(text.find('.'), 1, settings.decimalMark);
+        const size_t point = text.find('.');
+        if (point != std::string::npos && point >= 32000) sure = false;
+        const bool marked = point != std::string::npos && isNumber(text);
+        if (marked) text.replace(point, 1, settings.decimalMark);
     }
     return text;
 }
