@@ -306,7 +306,9 @@ TEST_F(Batch, ClashesAreFoundWhateverNamesLeadToTheFiles) {
         const CliResult r = run(c.args);
         EXPECT_EQ(r.status, 1) << c.refused;
         EXPECT_NE(r.err.find(c.refused), std::string::npos) << r.err;
-        if (!c.kept.empty()) EXPECT_EQ(output(c.kept), before) << c.refused;
+        if (!c.kept.empty()) {
+            EXPECT_EQ(output(c.kept), before) << c.refused;
+        }
     }
 }
 
