@@ -118,16 +118,16 @@ Form1::Form1(WindowPlatform& platform, QWidget* parent)
       Text2(textBox("Text2", "", true, this)),
       Label9(label("Label9", "Trennzeichen:", this)),
       Text1(textBox("Text1", "", false, this)),
-      Check2(checkBox("Check2", "Dezimalzeichen:", false, this)),
-      Check4(checkBox("Check4", "Zähler hinzufügen", true, this)),
-      Check3(checkBox("Check3", "Verschiebung", false, this)),
-      Text3(textBox("Text3", "4400000", false, this)),
+      Check2(checkBox("Check2", "Dezimalzeichen:", kStartReplaceDecimalPoint, this)),
+      Check4(checkBox("Check4", "Zähler hinzufügen", kStartCounter, this)),
+      Check3(checkBox("Check3", "Verschiebung", kStartShift, this)),
+      Text3(textBox("Text3", kStartRw, kStartShift, this)),
       Label1(label("Label1", "RW = ", this)),
-      Text4(textBox("Text4", "5700000", false, this)),
+      Text4(textBox("Text4", kStartHw, kStartShift, this)),
       Label3(label("Label3", "HW = ", this)),
       Command3(button("Command3", "Auslesen", this)),
       Command4(button("Command4", "Ende", this)),
-      Check1(checkBox("Check1", "%%c durch \"0\" ersetzen", true, this)),
+      Check1(checkBox("Check1", "%%c durch \"0\" ersetzen", kStartPercentC, this)),
       m_platform(platform) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("VELUNT"));
@@ -235,6 +235,17 @@ void Form1::load(const std::filesystem::path& iniPath) {
     Text1->setCursorPosition(0);
     Text2->setText(text(InitialSeparator(s)));
     Text2->setCursorPosition(0);
+    Check1->setChecked(s.prozentc.value_or(kStartPercentC));
+    Check2->setChecked(s.dezersetzen.value_or(kStartReplaceDecimalPoint));
+    Check3->setChecked(s.verschiebung.value_or(kStartShift));
+    Check4->setChecked(s.zaehler.value_or(kStartCounter));
+    Text3->setText(text(InitialRw(s)));
+    Text3->setCursorPosition(0);
+    Text4->setText(text(InitialHw(s)));
+    Text4->setCursorPosition(0);
+    // A box ticked here enables its text boxes as a click does.
+    onCheck2Clicked();
+    onCheck3Clicked();
     List1->setToolTip(QString::fromUtf8(kList1ToolTip));
 }
 

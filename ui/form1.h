@@ -43,8 +43,8 @@ public:
     ~Form1() override;
 
     // The load action: reads `iniPath` through the configuration loader and
-    // shows it in List1, Label2, Label4, Label7, Text1 and Text2, then sets the
-    // tooltip of List1. Raises the loader's RuntimeError; the window must
+    // shows it in List1, Label2, Label4, Label7, Text1 to Text4 and Check1 to
+    // Check4, then sets the tooltip of List1. Raises the loader's RuntimeError; the window must
     // then not be shown.
     void load(const std::filesystem::path& iniPath);
 

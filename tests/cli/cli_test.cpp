@@ -63,6 +63,37 @@ TEST_F(Cli, OptionsOverrideTheWindowFields) {
     }
 }
 
+// velunt.ini sets the switches and shifts a run starts with; each option
+// overrides its setting, both ways.
+TEST_F(Cli, StartsFromTheSwitchesOfVeluntIniAndOptionsOverrideThem) {
+    WriteFile(m_dir / "utm.ini",
+              std::string("verschiebung=1\r\nrw=32000000\r\nhw=0\r\ndezersetzen=1\r\n"
+                          "zaehler=0\r\nprozentc=0\r\n") +
+                  kIni);
+    struct Case {
+        std::vector<std::string> args;
+        std::string table;
+    };
+    const Case kCases[] = {
+        {{}, "RW;HW;Text\r\n32000012,345;3,5;%%c12\r\n32000001;2;x\r\n"},
+        {{"--no-shift", "--no-replace-decimal-point", "--counter", "--percent-c"},
+         "RW;HW;Text;Index\r\n12.345;3.5;012;1\r\n1;2.000;x;2\r\n"},
+        {{"--rw", "1"}, "RW;HW;Text\r\n13,345;3,5;%%c12\r\n2;2;x\r\n"},
+    };
+    for (const Case& c : kCases) {
+        std::vector<std::string> args = {"--ini", "utm.ini"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const CliResult r = run(args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(output(), c.table) << (c.args.empty() ? "" : c.args.front());
+    }
+    // A value that is neither 1 nor 0 stops before the run.
+    WriteFile(m_dir / "bad.ini", std::string("verschiebung=ja\r\n") + kIni);
+    const CliResult bad = run({"--ini", "bad.ini"});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_NE(bad.err.find("bad.ini, Zeile 1: verschiebung=„ja“"), std::string::npos) << bad.err;
+}
+
 TEST_F(Cli, FallbacksOfTheTextBoxes) {
     // "trennzeich=" empty or absent shows ";", "dezzeich=" empty or absent ".".
     for (const char* marks : {"trennzeich=\r\ndezzeich=\r\n", ""}) {

@@ -21,6 +21,8 @@ namespace velunt::ui {
 namespace {
 
 using testing::ScriptedPlatform;
+using testing::TempDir;
+using testing::WriteFile;
 
 class Form1Window : public ::testing::Test {
 protected:
@@ -283,6 +285,41 @@ TEST_F(Form1Window, CheckBoxesEnableTheirTextBoxesAndKeepTheirTexts) {
             EXPECT_FALSE(c.texts[i]->isEnabled()) << c.texts[i]->objectName().toStdString();
             EXPECT_EQ(c.texts[i]->text(), before[i]);
         }
+    }
+}
+
+// velunt.ini's switches tick the boxes and enable their text boxes as a
+// click does; without them the window keeps its start state.
+TEST_F(Form1Window, LoadSetsTheBoxesAndShiftsVeluntIniNames) {
+    struct Case {
+        const char* settings;
+        bool check1, check2, check3, check4;
+        const char *text3, *text4;
+    };
+    const Case kCases[] = {
+        {"verschiebung=1\r\nrw=32000000\r\ndezersetzen=1\r\n", true, true, true, true, "32000000",
+         "5700000"},
+        {"prozentc=0\r\nzaehler=0\r\nhw= 0 \r\n", false, false, false, false, "4400000", "0"},
+        {"verschiebung=\r\nrw=\r\n", true, false, false, true, "4400000", "5700000"},
+    };
+    for (const Case& c : kCases) {
+        TempDir dir;
+        WriteFile(dir / "velunt.ini",
+                  std::string("masterkey=TEXT\r\n") + c.settings + "[Spalten]\r\n 10|1|RW\r\n");
+        Form1 form(m_platform);
+        form.load(dir / "velunt.ini");
+        EXPECT_EQ(form.Check1->isChecked(), c.check1) << c.settings;
+        EXPECT_EQ(form.Check2->isChecked(), c.check2) << c.settings;
+        EXPECT_EQ(form.Check3->isChecked(), c.check3) << c.settings;
+        EXPECT_EQ(form.Check4->isChecked(), c.check4) << c.settings;
+        EXPECT_EQ(form.Text1->isEnabled(), c.check2) << c.settings;
+        EXPECT_EQ(form.Text3->isEnabled(), c.check3) << c.settings;
+        EXPECT_EQ(form.Text4->isEnabled(), c.check3) << c.settings;
+        EXPECT_EQ(form.Text3->text(), c.text3) << c.settings;
+        EXPECT_EQ(form.Text4->text(), c.text4) << c.settings;
+        const RunSettings run = form.readRunSettings();
+        EXPECT_EQ(run.shiftCoordinates, c.check3) << c.settings;
+        EXPECT_EQ(run.rwShift, c.text3) << c.settings;
     }
 }
 
