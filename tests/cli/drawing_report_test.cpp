@@ -66,11 +66,21 @@ std::map<std::string, long> inspectedTotals(const std::filesystem::path& drawing
     std::map<std::string, long> totals;
     const std::vector<std::string> lines = splitLines(inspected.out);
     EXPECT_FALSE(lines.empty());
+    // The drawing's structure is told apart from its objects, listed after
+    // them, in a fifth column that leaves the first four as they were.
+    const std::vector<std::string> kStructure = {"SECTION", "ENDSEC", "TABLE",  "ENDTAB",
+                                                 "BLOCK",   "ENDBLK", "SEQEND", "EOF"};
+    bool inStructure = false;
     for (size_t i = 1; i < lines.size(); ++i) {
         const std::vector<std::string> f = split(lines[i], '\t');
-        EXPECT_EQ(f.size(), 4u) << lines[i];
-        if (f.size() != 4) continue;
+        EXPECT_EQ(f.size(), 5u) << lines[i];
+        if (f.size() != 5) continue;
         EXPECT_EQ(std::stol(f[1]), std::stol(f[2]) + std::stol(f[3])) << lines[i];
+        const bool isStructure =
+            std::find(kStructure.begin(), kStructure.end(), f[0]) != kStructure.end();
+        EXPECT_EQ(f[4], isStructure ? "Struktur" : "Objekt") << lines[i];
+        EXPECT_TRUE(isStructure || !inStructure) << "an object after the structure: " << lines[i];
+        inStructure |= isStructure;
         totals[f[0]] = std::stol(f[1]);
     }
     return totals;
