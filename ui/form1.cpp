@@ -249,6 +249,28 @@ void Form1::load(const std::filesystem::path& iniPath) {
     List1->setToolTip(QString::fromUtf8(kList1ToolTip));
 }
 
+void Form1::openDrawing(const QString& drawing) {
+    Label2->setText(drawing);
+    // Named as batch runs name tables: the extension replaced by ".txt".
+    const std::filesystem::path table = PathFromCaption(drawing).replace_extension(".txt");
+    const std::u16string name = table.u16string();
+    m_unconfirmedTable = QDir::toNativeSeparators(QString::fromStdU16String(name));
+    Label4->setText(m_unconfirmedTable);
+}
+
+bool Form1::mayReplaceTable() {
+    if (m_unconfirmedTable.isEmpty() || Label4->text() != m_unconfirmedTable) return true;
+    std::error_code ec;
+    const bool exists = std::filesystem::exists(PathFromCaption(m_unconfirmedTable), ec);
+    const QString question =
+        QStringLiteral("Die Datei „%1“ existiert bereits. Ersetzen?")
+            .arg(QDir::toNativeSeparators(QFileInfo(m_unconfirmedTable).absoluteFilePath()));
+    if (exists && !m_platform.confirm(this, question)) return false;
+    // Agreed, or about to be written by this window: asked no more.
+    m_unconfirmedTable.clear();
+    return true;
+}
+
 RunSettings Form1::readRunSettings() const {
     RunSettings settings;
     settings.dxfpath = PathFromCaption(Label2->text());
@@ -302,7 +324,7 @@ void Form1::dragMoveEvent(QDragMoveEvent* event) {
 void Form1::dropEvent(QDropEvent* event) {
     const QString path = droppedFile(event->mimeData());
     if (path.isEmpty() || m_isRunning) return;
-    Label2->setText(path);
+    openDrawing(path);
     event->acceptProposedAction();
 }
 
@@ -344,7 +366,7 @@ void Form1::showDrawingObjects() {
 }
 
 void Form1::onCommand3Clicked() {
-    if (m_isRunning) return;
+    if (m_isRunning || !mayReplaceTable()) return;
     m_isRunning = true;
     setCursor(Qt::WaitCursor);
     const std::vector<std::string> warnings = run();

@@ -48,6 +48,12 @@ public:
     // then not be shown.
     void load(const std::filesystem::path& iniPath);
 
+    // A drawing given from outside (the command line, "Open with", a drop):
+    // shown in Label2, and its table beside it (same folder and name,
+    // ".txt") in Label4. A file already there may be something else, so the
+    // first "Auslesen" asks before replacing one this window has not written.
+    void openDrawing(const QString& drawing);
+
     // What a run takes from the window at this moment.
     RunSettings readRunSettings() const;
 
@@ -106,6 +112,9 @@ private:
     // Runs the extraction; returns the warnings after a run that found
     // nothing useful.
     std::vector<std::string> run();
+    // False when the user would rather keep the file that the run would
+    // replace (see openDrawing).
+    bool mayReplaceTable();
 
     WindowPlatform& m_platform;
     Configuration m_config;
@@ -114,6 +123,9 @@ private:
     RunProgress* m_runProgress = nullptr;  // the running run's, while it runs
     bool m_closeAfterRun = false;          // closed during a run
     bool m_wasShown = false;
+    // The table openDrawing put beside a drawing, until the user agrees to
+    // replace it or this window has written it; empty otherwise.
+    QString m_unconfirmedTable;
 };
 
 }  // namespace velunt::ui

@@ -77,20 +77,28 @@ TEST(WindowStart, LoadsTheFirstVeluntIniFoundAndShowsTheDrawingNamed) {
         std::vector<std::string> args;
         bool withXdg;
         std::vector<std::filesystem::path> files;
-        QString label4;  // empty: start-up fails
-        QString label2;
+        std::string txtpath;  // of the velunt.ini read; empty: start-up fails
+        QString label2, label4;
     };
+    // A drawing named sets the table beside it.
     const Case kCases[] = {
-        {"working directory first", {}, true, {inWork, inXdg}, "work.txt", "ini.dxf"},
-        {"then XDG_CONFIG_HOME", {"plan.dxf"}, true, {inXdg, inHome}, "xdg.txt", "plan.dxf"},
-        {"else ~/.config", {}, false, {inHome}, "home.txt", "ini.dxf"},
+        {"working directory first", {}, true, {inWork, inXdg}, "work.txt", "ini.dxf", "work.txt"},
+        {"then XDG_CONFIG_HOME",
+         {"plan.dxf"},
+         true,
+         {inXdg, inHome},
+         "xdg.txt",
+         "plan.dxf",
+         "plan.txt"},
+        {"else ~/.config", {}, false, {inHome}, "home.txt", "ini.dxf", "home.txt"},
         {"--ini",
          {"--ini", other.string(), "/z/Pl\xC3\xA4ne.dxf"},
          true,
          {inWork, other},
          "other.txt",
-         QString::fromUtf8("/z/Pläne.dxf")},
-        {"none", {"plan.dxf"}, true, {inHome}, "", ""},
+         QString::fromUtf8("/z/Pläne.dxf"),
+         QString::fromUtf8("/z/Pläne.txt")},
+        {"none", {"plan.dxf"}, true, {inHome}, "", "", ""},
     };
     for (const Case& c : kCases) {
         std::filesystem::remove_all(work);
@@ -118,7 +126,7 @@ TEST(WindowStart, LoadsTheFirstVeluntIniFoundAndShowsTheDrawingNamed) {
         ScriptedPlatform platform;
         RecordingReport report;
         const auto form = StartUp(parsed.options, platform, report);
-        if (c.label4.isEmpty()) {
+        if (c.txtpath.empty()) {
             EXPECT_EQ(form, nullptr) << c.what;
             ASSERT_EQ(report.messages.size(), 1u) << c.what;
             const QString canonicalWork =
@@ -131,6 +139,7 @@ TEST(WindowStart, LoadsTheFirstVeluntIniFoundAndShowsTheDrawingNamed) {
         }
         ASSERT_NE(form, nullptr) << c.what;
         EXPECT_TRUE(report.messages.empty()) << c.what;
+        EXPECT_EQ(form->configuration().settings.txtpath, c.txtpath) << c.what;
         EXPECT_EQ(form->Label4->text(), c.label4) << c.what;
         EXPECT_EQ(form->Label2->text(), c.label2) << c.what;
         EXPECT_FALSE(form->isVisible()) << c.what;
