@@ -22,6 +22,7 @@
 #include "engine/run_warnings.h"
 #include "ui/drawing_objects_dialog.h"
 #include "ui/error_box.h"
+#include "ui/path_label.h"
 #include "ui/run_progress.h"
 #include "ui/text_bytes.h"
 #include "ui/window_look.h"
@@ -37,8 +38,9 @@ Control* named(const char* name, QWidget* parent) {
     return control;
 }
 
-QLabel* label(const char* name, const char* caption, QWidget* parent) {
-    QLabel* control = named<QLabel>(name, parent);
+template <typename Label = QLabel>
+Label* label(const char* name, const char* caption, QWidget* parent) {
+    Label* control = named<Label>(name, parent);
     // Captions are shown as they are: a path is never markup, and "&" is no
     // access key.
     control->setTextFormat(Qt::PlainText);
@@ -107,9 +109,9 @@ QString droppedFile(const QMimeData* mime) {
 Form1::Form1(WindowPlatform& platform, QWidget* parent)
     : QWidget(parent),
       Command1(button("Command1", "DXF wählen", this)),
-      Label2(label("Label2", "", this)),
+      Label2(label<PathLabel>("Label2", "", this)),
       Command2(button("Command2", "TXT wählen", this)),
-      Label4(label("Label4", "", this)),
+      Label4(label<PathLabel>("Label4", "", this)),
       Line1(named<QFrame>("Line1", this)),
       Label5(label("Label5", "Aufbau der Ausgabedatei:", this)),
       Label6(label("Label6", "Objekt:", this)),
@@ -227,8 +229,8 @@ void Form1::load(const std::filesystem::path& iniPath) {
     List1->clear();
     for (const std::string& line : m_config.columnLines) List1->addItem(text(line));
     const Settings& s = m_config.settings;
-    Label2->setText(text(s.dxfpath));
-    Label4->setText(text(s.txtpath));
+    showPath(Label2, text(s.dxfpath));
+    showPath(Label4, text(s.txtpath));
     Label7->setText(text(s.masterkey));
     // A text longer than its box shows its beginning.
     Text1->setText(text(InitialDecimalMark(s)));
@@ -249,13 +251,17 @@ void Form1::load(const std::filesystem::path& iniPath) {
     List1->setToolTip(QString::fromUtf8(kList1ToolTip));
 }
 
+void Form1::showPath(QLabel* label, const QString& path) {
+    static_cast<PathLabel*>(label)->setPath(path);
+}
+
 void Form1::openDrawing(const QString& drawing) {
-    Label2->setText(drawing);
+    showPath(Label2, drawing);
     // Named as batch runs name tables: the extension replaced by ".txt".
     const std::filesystem::path table = PathFromCaption(drawing).replace_extension(".txt");
     const std::u16string name = table.u16string();
     m_unconfirmedTable = QDir::toNativeSeparators(QString::fromStdU16String(name));
-    Label4->setText(m_unconfirmedTable);
+    showPath(Label4, m_unconfirmedTable);
 }
 
 bool Form1::mayReplaceTable() {
@@ -342,7 +348,7 @@ void Form1::onCommand2Clicked() { chooseFile(Label4, true); }
 
 void Form1::chooseFile(QLabel* label, bool forSaving) {
     const QString chosen = m_platform.chooseFile(this, dialogRequest(label->text(), forSaving));
-    if (!chosen.isEmpty()) label->setText(chosen);
+    if (!chosen.isEmpty()) showPath(label, chosen);
 }
 
 void Form1::showDrawingObjects() {

@@ -108,6 +108,8 @@ private:
     void onCommand3Clicked();  // "Auslesen"
     void onCommand4Clicked();  // "Ende"
     void chooseFile(QLabel* label, bool forSaving);
+    // Shows `path` in Label2 or Label4, its middle elided when too long.
+    void showPath(QLabel* label, const QString& path);
     void showDrawingObjects();  // List1's context menu: "Objekte der Zeichnung …"
     // Runs the extraction; returns the warnings after a run that found
     // nothing useful.

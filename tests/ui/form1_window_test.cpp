@@ -15,6 +15,8 @@
 #include <QTest>
 
 #include "ui/form1.h"
+#include "ui/path_label.h"
+#include "ui/text_bytes.h"
 #include "ui_test_support.h"
 
 namespace velunt::ui {
@@ -321,6 +323,42 @@ TEST_F(Form1Window, LoadSetsTheBoxesAndShiftsVeluntIniNames) {
         EXPECT_EQ(run.shiftCoordinates, c.check3) << c.settings;
         EXPECT_EQ(run.rwShift, c.text3) << c.settings;
     }
+}
+
+// A path too long for Label2 or Label4 keeps its beginning and its file
+// name, the middle elided, and fits; the run still takes the whole path.
+TEST_F(Form1Window, LongPathsShowTheirEndsAndTheWholePathAsToolTip) {
+    const QFontMetrics metrics(m_form.Label2->font());
+    const int width = m_form.Label2->contentsRect().width();
+    struct Case {
+        QString path;
+        QString start, end;  // of what is shown
+    };
+    const QString deep =
+        "/home/vermesser/Projekte/2024/Baugebiet Nord/Aufmass/"
+        "Vermessung/Lageplan/plan.dxf";
+    const QString hugeName = "/home/" + QString(200, 'x') + ".dxf";
+    const Case kCases[] = {
+        {"/home/a/plan.dxf", "/home/a/plan.dxf", "/home/a/plan.dxf"},
+        {deep, "/home/…/", "/Lageplan/plan.dxf"},
+        {"C:\\Daten\\" + QString(60, 'y') + "\\Vermessung\\plan.dxf", "C:\\…\\",
+         "\\Vermessung\\plan.dxf"},
+        {hugeName, "/home/", ".dxf"},  // not even the name fits: elided inside it
+    };
+    for (const Case& c : kCases) {
+        const QString shown = ElidedPath(c.path, metrics, width);
+        EXPECT_LE(metrics.horizontalAdvance(shown), width) << shown.toStdString();
+        EXPECT_TRUE(shown.startsWith(c.start)) << shown.toStdString();
+        EXPECT_TRUE(shown.endsWith(c.end)) << shown.toStdString();
+        EXPECT_EQ(shown.contains(QStringLiteral("…")), shown != c.path) << shown.toStdString();
+    }
+    m_form.openDrawing(deep);
+    EXPECT_EQ(m_form.Label2->text(), deep);
+    EXPECT_EQ(m_form.Label2->toolTip(), deep);
+    EXPECT_EQ(m_form.Label4->toolTip(), m_form.Label4->text());
+    EXPECT_EQ(m_form.readRunSettings().dxfpath, PathFromCaption(deep));
+    m_form.openDrawing("/home/a/plan.dxf");
+    EXPECT_EQ(m_form.Label2->toolTip(), "");
 }
 
 }  // namespace
