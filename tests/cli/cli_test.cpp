@@ -275,18 +275,22 @@ TEST_F(Batch, EachDrawingGetsItsOwnTableAndFailuresAreReportedInOrder) {
     for (const char* jobs : {"1", "3"}) {
         const CliResult r = run({"--jobs", jobs, "a/x.dxf", "missing.dxf", "b/cut.dxf", "b/x.dxf"});
         EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.err,
-                  "missing.dxf: Fehler: 53: Datei nicht gefunden: Zeichnung „missing.dxf“\n"
-                  "b/cut.dxf: Fehler: 62: Eingabe nach Dateiende: Zeichnung „b/cut.dxf“ endet "
-                  "mitten in einem Objekt (abgeschnitten?); die Zeilen davor stehen in der "
-                  "Tabelle.\n"
-                  "b/x.dxf: Warnung: Spalte „HW“ (·20) blieb im einzigen Objekt leer: steht der "
-                  "Code im Objekt vor dem vorigen Schlüssel (·10), oder fehlt er? Die Schlüssel "
-                  "müssen in der Reihenfolge stehen, in der die Codes im Objekt folgen.\n"
-                  "b/x.dxf: Warnung: Spalte „Text“ (··1) blieb im einzigen Objekt leer: schon "
-                  "die Spalte davor, „HW“ (·20), blieb leer, und ein fehlender Code leert alle "
-                  "Spalten nach ihm.\n"
-                  "4 Zeichnungen: 2 fertig, 2 Fehler\n");
+        EXPECT_EQ(
+            r.err,
+            "missing.dxf: Fehler: 53: Datei nicht gefunden: Zeichnung „missing.dxf“ "
+            "(voller Pfad: " +
+                (std::filesystem::canonical(m_dir.path()) / "missing.dxf").string() +
+                ")\n"
+                "b/cut.dxf: Fehler: 62: Eingabe nach Dateiende: Zeichnung „b/cut.dxf“ endet "
+                "mitten in einem Objekt (abgeschnitten?); die Zeilen davor stehen in der "
+                "Tabelle.\n"
+                "b/x.dxf: Warnung: Spalte „HW“ (·20) blieb im einzigen Objekt leer: steht der "
+                "Code im Objekt vor dem vorigen Schlüssel (·10), oder fehlt er? Die Schlüssel "
+                "müssen in der Reihenfolge stehen, in der die Codes im Objekt folgen.\n"
+                "b/x.dxf: Warnung: Spalte „Text“ (··1) blieb im einzigen Objekt leer: schon "
+                "die Spalte davor, „HW“ (·20), blieb leer, und ein fehlender Code leert alle "
+                "Spalten nach ihm.\n"
+                "4 Zeichnungen: 2 fertig, 2 Fehler\n");
         EXPECT_EQ(output("a/x.txt"), "RW;HW;Text;Index\r\n12.345;3.5;012;1\r\n1;2.000;x;2\r\n");
         EXPECT_EQ(output("b/x.txt"), "RW;HW;Text;Index\r\n7;;;1\r\n");
         EXPECT_EQ(output("b/cut.txt"), "RW;HW;Text;Index\r\n1;;;1\r\n");  // lines before the error
@@ -368,7 +372,11 @@ TEST_F(Cli, ReadsVeluntIniFromTheConfigurationFolderOrNamesWhereItLooked) {
     EXPECT_EQ(missing.err, "velunt.ini: Fehler: 53: Datei nicht gefunden\nGesucht:\n  " +
                                (std::filesystem::canonical(m_dir.path()) / "velunt.ini").string() +
                                "\n  " + (home / ".config/velunt/velunt.ini").string() +
-                               "\nBeispiel: /usr/share/doc/velunt/examples/velunt.ini\n");
+                               "\nBeispiel: /usr/share/doc/velunt/examples/velunt.ini"
+                               "\nZum Start kopieren: mkdir -p " +
+                               (home / ".config/velunt").string() +
+                               " && cp /usr/share/doc/velunt/examples/velunt.ini " +
+                               (home / ".config/velunt").string() + "/\n");
 }
 
 }  // namespace
