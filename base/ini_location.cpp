@@ -14,6 +14,18 @@ std::optional<std::string> Variable(const char* name) {
     return std::string(value);
 }
 
+// `text` as one word of a shell command: in single quotes unless it holds
+// only characters a shell leaves alone.
+std::string shellWord(const std::string& text) {
+    const bool isPlain = !text.empty() && text.find_first_not_of(
+                                              "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                              "0123456789/._-+") == std::string::npos;
+    if (isPlain) return text;
+    std::string quoted = "'";
+    for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
 std::string Utf8(const std::filesystem::path& path) {
     const std::u8string text = path.u8string();
     return std::string(text.begin(), text.end());
@@ -70,6 +82,14 @@ RuntimeError IniNotFoundError(const IniSearch& search) {
     }
     message += "\nBeispiel: ";
     message += kExampleIniPath;
+    // The command that puts the example where a start from the menu finds
+    // it; the example names its drawing by its full path, so it works as
+    // copied.
+    if (search.places.size() > 1) {
+        const std::string folder = shellWord(Utf8(search.places.back().parent_path()));
+        message += "\nZum Start kopieren: mkdir -p " + folder + " && cp " + kExampleIniPath + " " +
+                   folder + "/";
+    }
     return RuntimeError{kFileNotFound, message};
 }
 

@@ -55,7 +55,9 @@ IniSearch FindIni(
 //     /home/anna/Pläne/velunt.ini
 //     /home/anna/.config/velunt/velunt.ini
 //   Beispiel: /usr/share/doc/velunt/examples/velunt.ini
-// Relative places are shown absolute, resolved against the working directory.
+//   Zum Start kopieren: mkdir -p /home/anna/.config/velunt && cp /usr/share/…
+// Relative places are shown absolute, resolved against the working directory;
+// the copy command, when there is a configuration folder, names it.
 RuntimeError IniNotFoundError(const IniSearch& search);
 
 }  // namespace velunt

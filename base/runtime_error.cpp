@@ -152,6 +152,12 @@ RuntimeError FileErrorFromErrno(int errnoValue, const std::filesystem::path& pat
             break;
     }
     std::string description = StandardDescription(number) + ": " + NamedFile(role, path);
+    // A relative path is looked for from the working directory, which for a
+    // start from the menu is the home folder: say where that was.
+    std::error_code ec;
+    const auto tried = std::filesystem::absolute(path, ec).lexically_normal();
+    if ((number == kFileNotFound || number == kPathNotFound) && path.is_relative() && !ec)
+        description += " (voller Pfad: " + PathText(tried) + ")";
     const std::string hint = fileErrorHint(number, role, path);
     if (!hint.empty()) description += (number == kPermissionDenied ? " " : ": ") + hint;
     return RuntimeError{number, description};

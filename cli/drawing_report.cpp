@@ -86,26 +86,46 @@ std::string textField(std::string_view type) {
     return "„" + text + "“";
 }
 
+// Objects first, then the markers of the drawing's structure (sections,
+// tables, blocks, sequence and file ends), each group in the inventory's
+// order.
+std::vector<const TypeCount*> objectsThenStructure(const DrawingInventory& inventory) {
+    std::vector<const TypeCount*> types;
+    for (const TypeCount& t : inventory.types) types.push_back(&t);
+    std::stable_partition(types.begin(), types.end(),
+                          [](const TypeCount* t) { return !IsStructureMarker(t->type); });
+    return types;
+}
+
 void printTypes(const DrawingInventory& inventory, bool asTsv) {
+    const std::vector<const TypeCount*> types = objectsThenStructure(inventory);
     if (asTsv) {
-        std::puts("Typ\tGesamt\tin ENTITIES\tanderswo");
-        for (const TypeCount& t : inventory.types)
-            std::printf("%s\t%llu\t%llu\t%llu\n", tsvField(t.type).c_str(),
-                        static_cast<unsigned long long>(t.total()),
-                        static_cast<unsigned long long>(t.inEntities),
-                        static_cast<unsigned long long>(t.elsewhere));
+        // The kind comes last, so that a script reading the first four
+        // columns reads them as before.
+        std::puts("Typ\tGesamt\tin ENTITIES\tanderswo\tArt");
+        for (const TypeCount* t : types)
+            std::printf("%s\t%llu\t%llu\t%llu\t%s\n", tsvField(t->type).c_str(),
+                        static_cast<unsigned long long>(t->total()),
+                        static_cast<unsigned long long>(t->inEntities),
+                        static_cast<unsigned long long>(t->elsewhere),
+                        IsStructureMarker(t->type) ? "Struktur" : "Objekt");
         return;
     }
     size_t typeWidth = width("Objekttyp");
-    for (const TypeCount& t : inventory.types)
-        typeWidth = std::max(typeWidth, width(shown(t.type)));
+    for (const TypeCount* t : types) typeWidth = std::max(typeWidth, width(shown(t->type)));
     std::printf("%s  %s  %s  %s\n", left("Objekttyp", typeWidth).c_str(),
                 right("Gesamt", 8).c_str(), "in ENTITIES", right("anderswo", 8).c_str());
-    for (const TypeCount& t : inventory.types)
-        std::printf("%s  %8llu  %11llu  %8llu\n", left(textField(t.type), typeWidth).c_str(),
-                    static_cast<unsigned long long>(t.total()),
-                    static_cast<unsigned long long>(t.inEntities),
-                    static_cast<unsigned long long>(t.elsewhere));
+    bool inStructure = false;
+    for (const TypeCount* t : types) {
+        if (!inStructure && IsStructureMarker(t->type)) {
+            inStructure = true;
+            std::printf("Struktur (Abschnitte, Tabellen, Blöcke, Endmarken), keine Objekte:\n");
+        }
+        std::printf("%s  %8llu  %11llu  %8llu\n", left(textField(t->type), typeWidth).c_str(),
+                    static_cast<unsigned long long>(t->total()),
+                    static_cast<unsigned long long>(t->inEntities),
+                    static_cast<unsigned long long>(t->elsewhere));
+    }
     if (inventory.typesCut)
         std::printf("(mehr als %zu Typen; die weiteren sind nicht aufgeführt)\n",
                     DrawingInventory::kMaxTypes);

@@ -45,12 +45,16 @@ int extract(const cli::Options& options) {
     for (const std::string& warning : config.warnings) cli::PrintWarning("", warning);
 
     RunSettings settings;
-    settings.rwShift = options.rw;
-    settings.hwShift = options.hw;
-    settings.replacePercentC = options.percentC;
-    settings.replaceDecimalPoint = options.replaceDecimalPoint;
-    settings.shiftCoordinates = options.shift;
-    settings.addCounter = options.counter;
+    // As the window starts: each switch and shift as velunt.ini sets it,
+    // unless given here.
+    const Settings& s = config.settings;
+    settings.rwShift = options.rw.value_or(InitialRw(s));
+    settings.hwShift = options.hw.value_or(InitialHw(s));
+    settings.replacePercentC = options.percentC.value_or(s.prozentc.value_or(kStartPercentC));
+    settings.replaceDecimalPoint =
+        options.replaceDecimalPoint.value_or(s.dezersetzen.value_or(kStartReplaceDecimalPoint));
+    settings.shiftCoordinates = options.shift.value_or(s.verschiebung.value_or(kStartShift));
+    settings.addCounter = options.counter.value_or(s.zaehler.value_or(kStartCounter));
     // As "Auslesen" does: the decimal mark and separator are what the text
     // boxes hold after loading, unless given here.
     settings.decimalMark = options.decimalMark.value_or(InitialDecimalMark(config.settings));

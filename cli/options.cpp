@@ -1,6 +1,7 @@
 #include "cli/options.h"
 
 #include <charconv>
+#include <optional>
 #include <string_view>
 
 namespace velunt::cli {
@@ -27,12 +28,16 @@ const char* const kUsage =
     "                            bzw. nicht (Vorgabe: anfuehrung=; 1 an, sonst aus)\n"
     "  --replace-decimal-point   den Punkt jeder Zahl durch das Dezimalzeichen\n"
     "                            ersetzen; Texte bleiben, wie sie sind\n"
-    "  --shift                   Zahlen der Schlüssel 10, 11 um RW, 20, 21 um HW\n"
-    "                            verschieben, auch 0; Texte bleiben, wie sie sind\n"
-    "  --rw TEXT                 Verschiebung RW (Vorgabe: 4400000)\n"
-    "  --hw TEXT                 Verschiebung HW (Vorgabe: 5700000)\n"
-    "  --no-percent-c            %%c nicht durch 0 ersetzen\n"
-    "  --no-counter              keine Zählerspalte \"Index\"\n"
+    "  --no-replace-decimal-point  bzw. nicht (Vorgabe: dezersetzen=; sonst aus)\n"
+    "  --shift, --no-shift       Zahlen der Schlüssel 10, 11 um RW, 20, 21 um HW\n"
+    "                            verschieben, auch 0; Texte bleiben, wie sie sind;\n"
+    "                            bzw. nicht (Vorgabe: verschiebung=; sonst aus)\n"
+    "  --rw TEXT                 Verschiebung RW (Vorgabe: rw=; sonst 4400000)\n"
+    "  --hw TEXT                 Verschiebung HW (Vorgabe: hw=; sonst 5700000)\n"
+    "  --percent-c, --no-percent-c  %%c durch 0 ersetzen bzw. nicht\n"
+    "                            (Vorgabe: prozentc=; sonst an)\n"
+    "  --counter, --no-counter   Zählerspalte \"Index\" bzw. keine\n"
+    "                            (Vorgabe: zaehler=; sonst an)\n"
     "  --out-dir ORDNER          Tabellen der Zeichnungen in diesen Ordner (wird\n"
     "                            angelegt, wenn er fehlt)\n"
     "  --jobs N                  bis zu N Zeichnungen zugleich (Vorgabe: je Kern eine)\n"
@@ -55,11 +60,11 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
         std::string* target;
     };
     std::string ini, dxf, txt, separator, decimalMark, section, encoding, outDir, jobs, masterkey,
-        format, makeIni, codes;
+        format, makeIni, codes, rw, hw;
     bool hasIni = false, hasDxf = false, hasTxt = false, hasSeparator = false,
          hasDecimalMark = false, hasSection = false, hasEncoding = false;
     bool hasOutDir = false, hasJobs = false;
-    bool quote = false, hasQuote = false;
+    bool hasRw = false, hasHw = false;
     const ValueOption valueOptions[] = {
         {"--ini", &ini},
         {"--dxf", &dxf},
@@ -68,8 +73,8 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
         {"--decimal-mark", &decimalMark},
         {"--section", &section},
         {"--encoding", &encoding},
-        {"--rw", &o.rw},
-        {"--hw", &o.hw},
+        {"--rw", &rw},
+        {"--hw", &hw},
         {"--out-dir", &outDir},
         {"--jobs", &jobs},
         {"--masterkey", &masterkey},
@@ -83,18 +88,21 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
         bool value;
     };
     const Flag flags[] = {
-        {"--replace-decimal-point", &o.replaceDecimalPoint, true},
-        {"--shift", &o.shift, true},
-        {"--no-percent-c", &o.percentC, false},
-        {"--no-counter", &o.counter, false},
-        {"--help", &o.help, true},
-        {"-h", &o.help, true},
-        {"--verbose", &o.verbose, true},
-        {"-v", &o.verbose, true},
-        {"--version", &o.version, true},
-        {"--inspect", &o.inspect, true},
-        {"--quote", &quote, true},
-        {"--no-quote", &quote, false},
+        {"--help", &o.help, true}, {"-h", &o.help, true},           {"--verbose", &o.verbose, true},
+        {"-v", &o.verbose, true},  {"--version", &o.version, true}, {"--inspect", &o.inspect, true},
+    };
+    // Switches that override a setting of velunt.ini, each both ways; the
+    // last one given wins.
+    struct Switch {
+        std::string_view on, off;
+        std::optional<bool>* target;
+    };
+    const Switch switches[] = {
+        {"--replace-decimal-point", "--no-replace-decimal-point", &o.replaceDecimalPoint},
+        {"--shift", "--no-shift", &o.shift},
+        {"--percent-c", "--no-percent-c", &o.percentC},
+        {"--counter", "--no-counter", &o.counter},
+        {"--quote", "--no-quote", &o.quote},
     };
 
     bool onlyDrawings = false;
@@ -131,6 +139,8 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
             hasEncoding |= option.target == &encoding;
             hasOutDir |= option.target == &outDir;
             hasJobs |= option.target == &jobs;
+            hasRw |= option.target == &rw;
+            hasHw |= option.target == &hw;
             if (option.target == &masterkey) o.masterkey = masterkey;
             if (option.target == &format) o.format = format;
             if (option.target == &makeIni) o.makeIni = makeIni;
@@ -140,7 +150,11 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
             if (arg != flag.name) continue;
             known = true;
             *flag.target = flag.value;
-            hasQuote |= flag.target == &quote;
+        }
+        for (const Switch& s : switches) {
+            if (arg != s.on && arg != s.off) continue;
+            known = true;
+            *s.target = arg == s.on;
         }
         if (!known) {
             result.error = "unbekannte Option „" + arg + "“";
@@ -154,7 +168,8 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
     if (hasDecimalMark) o.decimalMark = decimalMark;
     if (hasSection) o.section = section;
     if (hasEncoding) o.encoding = encoding;
-    if (hasQuote) o.quote = quote;
+    if (hasRw) o.rw = rw;
+    if (hasHw) o.hw = hw;
     if (hasOutDir) o.outDir = outDir;
     if (hasJobs) {
         int n = 0;

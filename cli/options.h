@@ -16,12 +16,14 @@ struct Options {
     std::optional<std::string> section;   // overrides abschnitt=
     std::optional<std::string> encoding;  // overrides kodierung=
     std::optional<bool> quote;            // --quote/--no-quote; overrides anfuehrung=
-    std::string rw = "4400000";
-    std::string hw = "5700000";
-    bool replaceDecimalPoint = false;
-    bool shift = false;
-    bool percentC = true;
-    bool counter = true;
+    // Each overrides its setting of velunt.ini when given (rw=, hw=,
+    // dezersetzen=, verschiebung=, prozentc=, zaehler=).
+    std::optional<std::string> rw;
+    std::optional<std::string> hw;
+    std::optional<bool> replaceDecimalPoint;
+    std::optional<bool> shift;
+    std::optional<bool> percentC;
+    std::optional<bool> counter;
     std::optional<std::string> outDir;
     int jobs = 0;          // 0: one per core
     bool verbose = false;  // -v: one line per drawing

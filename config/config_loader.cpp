@@ -155,16 +155,32 @@ bool startsWithKey(std::string_view line, std::string_view key) {
     return true;
 }
 
-// "1" is on; "0" and the empty value are off. Anything else would leave the
-// user guessing which way it went.
-bool readSwitch(const Pass& pass, std::string_view value, TextEncoding encoding) {
+// "1" is on and "0" off; an empty value means `empty`. Anything else
+// would leave the user guessing which way it went.
+std::optional<bool> readSwitch(const Pass& pass, std::string_view key, std::string_view value,
+                               TextEncoding encoding, std::string_view onMeans,
+                               std::optional<bool> empty) {
     if (value == "1") return true;
-    if (value.empty() || value == "0") return false;
-    pass.raise(kInvalidArgument, "anfuehrung=„" + ToUtf8(value, encoding) +
-                                     "“ gilt nicht: erlaubt sind 1 (Felder mit dem Trennzeichen "
-                                     "oder \" in Anführungszeichen schreiben) und 0 oder nichts "
-                                     "(aus).");
+    if (value == "0") return false;
+    if (value.empty()) return empty;
+    pass.raise(kInvalidArgument, std::string(key) + "=„" + ToUtf8(value, encoding) +
+                                     "“ gilt nicht: erlaubt sind 1 (" + std::string(onMeans) +
+                                     ") und 0 oder nichts (aus).");
 }
+
+// The switches that tick or untick a box of the window; an empty value
+// leaves the box as it starts.
+struct BoxSwitch {
+    std::string_view key;
+    std::optional<bool> Settings::*target;
+    std::string_view onMeans;
+};
+constexpr BoxSwitch kBoxSwitches[] = {
+    {"prozentc", &Settings::prozentc, "%%c durch 0 ersetzen"},
+    {"dezersetzen", &Settings::dezersetzen, "Dezimalpunkt durch dezzeich= ersetzen"},
+    {"verschiebung", &Settings::verschiebung, "Koordinaten um rw= und hw= verschieben"},
+    {"zaehler", &Settings::zaehler, "Zählerspalte \"Index\""},
+};
 
 // Reads the settings, and warns of lines outside the block that look like a
 // setting but are none (see config/ini_messages.h).
@@ -203,7 +219,22 @@ void readSettings(std::string_view text, const std::filesystem::path& path,
             s.kodierung = value("kodierung=");
         }
         if (startsWithKey(line, "anfuehrung=")) {
-            s.anfuehrung = readSwitch(pass, value("anfuehrung="), config.encoding);
+            s.anfuehrung = *readSwitch(pass, "anfuehrung", value("anfuehrung="), config.encoding,
+                                       "Felder mit dem Trennzeichen oder \" in Anführungszeichen "
+                                       "schreiben",
+                                       false);
+        }
+        if (startsWithKey(line, "rw=")) {
+            s.rw = value("rw=");
+        }
+        if (startsWithKey(line, "hw=")) {
+            s.hw = value("hw=");
+        }
+        for (const BoxSwitch& box : kBoxSwitches) {
+            const std::string key = std::string(box.key) + "=";
+            if (startsWithKey(line, key))
+                s.*box.target = readSwitch(pass, box.key, value(key), config.encoding, box.onMeans,
+                                           std::nullopt);
         }
     }
 }

@@ -13,8 +13,9 @@ namespace velunt {
 // file is missing, 5 for a column line with fewer than two bars, 6 for
 // overflows, 7 when the file does not fit in memory, 62 when "[Spalten]" is
 // the last line, 9 for a third header line, 5 for a "kodierung=" value that
-// names no known encoding, 5 for an "anfuehrung=" value other than 1, 0 or
-// nothing; each description names the file and the line
+// names no known encoding, 5 for a value other than 1, 0 or nothing of
+// "anfuehrung=", "prozentc=", "dezersetzen=", "verschiebung=" or "zaehler="; each description names
+// the file and the line
 // ("velunt.ini, Zeile 8: ..."). Lines that look like a setting but are none
 // become config.warnings.
 Configuration ConfigLoader(const std::filesystem::path& iniPath);

@@ -3,6 +3,7 @@
 // the column lines as written. Texts are the file's bytes, unchanged.
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,7 +38,35 @@ struct Settings {
     // Fields holding the separator or a '"' are written in double quotes
     // (anfuehrung=1).
     bool anfuehrung = false;
+    // The window's boxes Check1 .. Check4 as velunt.ini sets them at the
+    // start: nullopt when the line is missing or empty, so that the box
+    // keeps its own start state.
+    std::optional<bool> prozentc;      // Check1: "%%c" becomes "0"
+    std::optional<bool> dezersetzen;   // Check2: the decimal point is replaced
+    std::optional<bool> verschiebung;  // Check3: coordinates are shifted
+    std::optional<bool> zaehler;       // Check4: a counter column
+    std::string rw;                    // Text3, the shift of 10 and 11; empty: kStartRw
+    std::string hw;                    // Text4, the shift of 20 and 21; empty: kStartHw
 };
+
+// What Check1 .. Check4, Text3 and Text4 hold before velunt.ini says
+// otherwise.
+inline constexpr bool kStartPercentC = true;
+inline constexpr bool kStartReplaceDecimalPoint = false;
+inline constexpr bool kStartShift = false;
+inline constexpr bool kStartCounter = true;
+inline constexpr const char* kStartRw = "4400000";
+inline constexpr const char* kStartHw = "5700000";
+
+// The shifts a run starts with: the settings, or the start values when they
+// are empty or missing.
+inline std::string InitialRw(const Settings& settings) {
+    return settings.rw.empty() ? std::string(kStartRw) : settings.rw;
+}
+
+inline std::string InitialHw(const Settings& settings) {
+    return settings.hw.empty() ? std::string(kStartHw) : settings.hw;
+}
 
 // The decimal mark a run starts with, as the window's box shows it after
 // loading: the setting, or "." when it is empty or missing, so that no run

@@ -11,9 +11,9 @@
 namespace velunt {
 
 // Every setting name the loader knows, lower case.
-inline constexpr std::string_view kKnownSettings[] = {"dxfpath",    "txtpath",   "masterkey",
-                                                      "trennzeich", "dezzeich",  "abschnitt",
-                                                      "kodierung",  "anfuehrung"};
+inline constexpr std::string_view kKnownSettings[] = {
+    "dxfpath",    "txtpath",  "masterkey",   "trennzeich",   "dezzeich", "abschnitt", "kodierung",
+    "anfuehrung", "prozentc", "dezersetzen", "verschiebung", "zaehler",  "rw",        "hw"};
 
 // "velunt.ini, Zeile 8".
 std::string LineLocation(std::string_view fileName, int lineNumber);

@@ -8,6 +8,7 @@
 #include "base/file_io.h"
 #include "base/runtime_error.h"
 #include "base/text_encoding.h"
+#include "base/trim_spaces.h"
 #include "engine/binary_drawing.h"
 #include "lines/group_code.h"
 #include "lines/line_reader.h"
@@ -266,6 +267,13 @@ bool DrawingInventory::alwaysBefore(size_t a, size_t b) const {
     if (placeA < 0 || placeB < 0) return false;
     return placeA < placeB &&
            !orderVaries[static_cast<size_t>(placeA)][static_cast<size_t>(placeB)];
+}
+
+bool IsStructureMarker(std::string_view type) {
+    constexpr std::string_view kMarkers[] = {"SECTION", "ENDSEC", "TABLE",  "ENDTAB",
+                                             "BLOCK",   "ENDBLK", "SEQEND", "EOF"};
+    const std::string_view name = TrimSpaces(type);
+    return std::find(std::begin(kMarkers), std::end(kMarkers), name) != std::end(kMarkers);
 }
 
 std::string CodeRemark(const CodeCount& code, std::uint64_t masterObjects) {

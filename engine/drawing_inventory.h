@@ -59,6 +59,12 @@ struct DrawingInventory {
     static constexpr size_t kMaxCodes = 2000;
 };
 
+// True for the lines that mark a drawing's structure rather than an object
+// in it: the starts and ends of sections, tables and blocks, the end of a
+// vertex or attribute sequence, and the end of the file. `type` is the type
+// line as the drawing writes it; spaces around it do not count.
+bool IsStructureMarker(std::string_view type);
+
 // A short German remark on a code of the master type: "* fehlt in N" when
 // not every object holds it, "mehrfach" when some object holds it more than
 // once, else empty.

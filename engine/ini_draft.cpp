@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "base/runtime_error.h"
-#include "base/text_encoding.h"
+#include "config/configuration.h"
 #include "engine/group_code_names.h"
 #include "lines/group_code.h"
 
@@ -135,30 +135,45 @@ IniDraft DraftIni(const DrawingInventory& inventory, std::string_view drawing,
     for (const size_t i : columns) codes.push_back(inventory.codes[i].code);
     codes.insert(codes.end(), missing.begin(), missing.end());
 
-    // Descriptions go into the table's header line: written in the drawing's
-    // encoding when its values are not UTF-8 and the path allows it.
-    const bool pathIsAscii = std::all_of(drawing.begin(), drawing.end(), [](char c) {
-        return static_cast<unsigned char>(c) < 0x80;
-    });
-    const TextEncoding encoding =
-        inventory.hasNonUtf8Values && pathIsAscii ? TextEncoding::Windows1252 : TextEncoding::Utf8;
-    const auto text = [encoding](const std::string& utf8) { return FromUtf8(utf8, encoding); };
-
+    // The draft is UTF-8 whatever the drawing's encoding, and so is the
+    // table it asks for: kodierung=UTF-8 turns the drawing's values into
+    // UTF-8, and the header comes from this file.
     std::string& out = draft.text;
     const auto line = [&out](std::string_view l) { out.append(l).append("\r\n"); };
-    line(text("; velunt.ini für " + type + "-Objekte, erzeugt mit velunt-cli --make-ini."));
-    for (const std::string& c : choice) line(text("; " + c));
-    for (const std::string& n : draft.notes) line(text("; Hinweis: " + n));
+    line("; velunt.ini für " + type + "-Objekte, erzeugt mit velunt-cli --make-ini.");
+    for (const std::string& c : choice) line("; " + c);
+    for (const std::string& n : draft.notes) line("; Hinweis: " + n);
     line("dxfpath=" + std::string(drawing));
     line("txtpath=" + tableFor(drawing));
     line("masterkey=" + type);
     line("trennzeich=;");
     line("dezzeich=,");
+    // Objects of the type inside block definitions would come first in the
+    // table, rows of no drawn object; ENTITIES holds what is drawn.
+    const auto master = std::find_if(inventory.types.begin(), inventory.types.end(),
+                                     [&type](const TypeCount& t) { return t.type == type; });
+    if (master != inventory.types.end() && master->inEntities > 0) {
+        if (master->elsewhere > 0)
+            line("; " + std::to_string(master->elsewhere) + " " + type +
+                 "-Objekte stehen außerhalb von ENTITIES (z. B. in Blockdefinitionen) und werden "
+                 "nicht gelesen; ohne abschnitt= liest ein Lauf alle.");
+        line("abschnitt=ENTITIES");
+    }
+    line("kodierung=UTF-8");
+    line(
+        "; Die Kästchen des Fensters (1 an, 0 aus) und die Verschiebungen, hier mit ihren "
+        "Startwerten:");
+    line("; prozentc=" + std::string(kStartPercentC ? "1" : "0"));
+    line("; dezersetzen=" + std::string(kStartReplaceDecimalPoint ? "1" : "0"));
+    line("; verschiebung=" + std::string(kStartShift ? "1" : "0"));
+    line("; zaehler=" + std::string(kStartCounter ? "1" : "0"));
+    line("; rw=" + std::string(kStartRw));
+    line("; hw=" + std::string(kStartHw));
     line("[Spalten]");
     int column = 0;
     for (const int code : codes)
         line(StandardGroupCode(std::to_string(code)) + "|" + std::to_string(++column) + "|" +
-             text(GroupCodeDescription(code)));
+             GroupCodeDescription(code));
     line("[Ende]");
     return draft;
 }

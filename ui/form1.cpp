@@ -22,6 +22,7 @@
 #include "engine/run_warnings.h"
 #include "ui/drawing_objects_dialog.h"
 #include "ui/error_box.h"
+#include "ui/path_label.h"
 #include "ui/run_progress.h"
 #include "ui/text_bytes.h"
 #include "ui/window_look.h"
@@ -37,8 +38,9 @@ Control* named(const char* name, QWidget* parent) {
     return control;
 }
 
-QLabel* label(const char* name, const char* caption, QWidget* parent) {
-    QLabel* control = named<QLabel>(name, parent);
+template <typename Label = QLabel>
+Label* label(const char* name, const char* caption, QWidget* parent) {
+    Label* control = named<Label>(name, parent);
     // Captions are shown as they are: a path is never markup, and "&" is no
     // access key.
     control->setTextFormat(Qt::PlainText);
@@ -107,9 +109,9 @@ QString droppedFile(const QMimeData* mime) {
 Form1::Form1(WindowPlatform& platform, QWidget* parent)
     : QWidget(parent),
       Command1(button("Command1", "DXF wählen", this)),
-      Label2(label("Label2", "", this)),
+      Label2(label<PathLabel>("Label2", "", this)),
       Command2(button("Command2", "TXT wählen", this)),
-      Label4(label("Label4", "", this)),
+      Label4(label<PathLabel>("Label4", "", this)),
       Line1(named<QFrame>("Line1", this)),
       Label5(label("Label5", "Aufbau der Ausgabedatei:", this)),
       Label6(label("Label6", "Objekt:", this)),
@@ -118,16 +120,16 @@ Form1::Form1(WindowPlatform& platform, QWidget* parent)
       Text2(textBox("Text2", "", true, this)),
       Label9(label("Label9", "Trennzeichen:", this)),
       Text1(textBox("Text1", "", false, this)),
-      Check2(checkBox("Check2", "Dezimalzeichen:", false, this)),
-      Check4(checkBox("Check4", "Zähler hinzufügen", true, this)),
-      Check3(checkBox("Check3", "Verschiebung", false, this)),
-      Text3(textBox("Text3", "4400000", false, this)),
+      Check2(checkBox("Check2", "Dezimalzeichen:", kStartReplaceDecimalPoint, this)),
+      Check4(checkBox("Check4", "Zähler hinzufügen", kStartCounter, this)),
+      Check3(checkBox("Check3", "Verschiebung", kStartShift, this)),
+      Text3(textBox("Text3", kStartRw, kStartShift, this)),
       Label1(label("Label1", "RW = ", this)),
-      Text4(textBox("Text4", "5700000", false, this)),
+      Text4(textBox("Text4", kStartHw, kStartShift, this)),
       Label3(label("Label3", "HW = ", this)),
       Command3(button("Command3", "Auslesen", this)),
       Command4(button("Command4", "Ende", this)),
-      Check1(checkBox("Check1", "%%c durch \"0\" ersetzen", true, this)),
+      Check1(checkBox("Check1", "%%c durch \"0\" ersetzen", kStartPercentC, this)),
       m_platform(platform) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("VELUNT"));
@@ -227,15 +229,52 @@ void Form1::load(const std::filesystem::path& iniPath) {
     List1->clear();
     for (const std::string& line : m_config.columnLines) List1->addItem(text(line));
     const Settings& s = m_config.settings;
-    Label2->setText(text(s.dxfpath));
-    Label4->setText(text(s.txtpath));
+    showPath(Label2, text(s.dxfpath));
+    showPath(Label4, text(s.txtpath));
     Label7->setText(text(s.masterkey));
     // A text longer than its box shows its beginning.
     Text1->setText(text(InitialDecimalMark(s)));
     Text1->setCursorPosition(0);
     Text2->setText(text(InitialSeparator(s)));
     Text2->setCursorPosition(0);
+    Check1->setChecked(s.prozentc.value_or(kStartPercentC));
+    Check2->setChecked(s.dezersetzen.value_or(kStartReplaceDecimalPoint));
+    Check3->setChecked(s.verschiebung.value_or(kStartShift));
+    Check4->setChecked(s.zaehler.value_or(kStartCounter));
+    Text3->setText(text(InitialRw(s)));
+    Text3->setCursorPosition(0);
+    Text4->setText(text(InitialHw(s)));
+    Text4->setCursorPosition(0);
+    // A box ticked here enables its text boxes as a click does.
+    onCheck2Clicked();
+    onCheck3Clicked();
     List1->setToolTip(QString::fromUtf8(kList1ToolTip));
+}
+
+void Form1::showPath(QLabel* label, const QString& path) {
+    static_cast<PathLabel*>(label)->setPath(path);
+}
+
+void Form1::openDrawing(const QString& drawing) {
+    showPath(Label2, drawing);
+    // Named as batch runs name tables: the extension replaced by ".txt".
+    const std::filesystem::path table = PathFromCaption(drawing).replace_extension(".txt");
+    const std::u16string name = table.u16string();
+    m_unconfirmedTable = QDir::toNativeSeparators(QString::fromStdU16String(name));
+    showPath(Label4, m_unconfirmedTable);
+}
+
+bool Form1::mayReplaceTable() {
+    if (m_unconfirmedTable.isEmpty() || Label4->text() != m_unconfirmedTable) return true;
+    std::error_code ec;
+    const bool exists = std::filesystem::exists(PathFromCaption(m_unconfirmedTable), ec);
+    const QString question =
+        QStringLiteral("Die Datei „%1“ existiert bereits. Ersetzen?")
+            .arg(QDir::toNativeSeparators(QFileInfo(m_unconfirmedTable).absoluteFilePath()));
+    if (exists && !m_platform.confirm(this, question)) return false;
+    // Agreed, or about to be written by this window: asked no more.
+    m_unconfirmedTable.clear();
+    return true;
 }
 
 RunSettings Form1::readRunSettings() const {
@@ -291,7 +330,7 @@ void Form1::dragMoveEvent(QDragMoveEvent* event) {
 void Form1::dropEvent(QDropEvent* event) {
     const QString path = droppedFile(event->mimeData());
     if (path.isEmpty() || m_isRunning) return;
-    Label2->setText(path);
+    openDrawing(path);
     event->acceptProposedAction();
 }
 
@@ -309,7 +348,7 @@ void Form1::onCommand2Clicked() { chooseFile(Label4, true); }
 
 void Form1::chooseFile(QLabel* label, bool forSaving) {
     const QString chosen = m_platform.chooseFile(this, dialogRequest(label->text(), forSaving));
-    if (!chosen.isEmpty()) label->setText(chosen);
+    if (!chosen.isEmpty()) showPath(label, chosen);
 }
 
 void Form1::showDrawingObjects() {
@@ -333,7 +372,7 @@ void Form1::showDrawingObjects() {
 }
 
 void Form1::onCommand3Clicked() {
-    if (m_isRunning) return;
+    if (m_isRunning || !mayReplaceTable()) return;
     m_isRunning = true;
     setCursor(Qt::WaitCursor);
     const std::vector<std::string> warnings = run();

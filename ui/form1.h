@@ -43,10 +43,16 @@ public:
     ~Form1() override;
 
     // The load action: reads `iniPath` through the configuration loader and
-    // shows it in List1, Label2, Label4, Label7, Text1 and Text2, then sets the
-    // tooltip of List1. Raises the loader's RuntimeError; the window must
+    // shows it in List1, Label2, Label4, Label7, Text1 to Text4 and Check1 to
+    // Check4, then sets the tooltip of List1. Raises the loader's RuntimeError; the window must
     // then not be shown.
     void load(const std::filesystem::path& iniPath);
+
+    // A drawing given from outside (the command line, "Open with", a drop):
+    // shown in Label2, and its table beside it (same folder and name,
+    // ".txt") in Label4. A file already there may be something else, so the
+    // first "Auslesen" asks before replacing one this window has not written.
+    void openDrawing(const QString& drawing);
 
     // What a run takes from the window at this moment.
     RunSettings readRunSettings() const;
@@ -102,10 +108,15 @@ private:
     void onCommand3Clicked();  // "Auslesen"
     void onCommand4Clicked();  // "Ende"
     void chooseFile(QLabel* label, bool forSaving);
+    // Shows `path` in Label2 or Label4, its middle elided when too long.
+    void showPath(QLabel* label, const QString& path);
     void showDrawingObjects();  // List1's context menu: "Objekte der Zeichnung …"
     // Runs the extraction; returns the warnings after a run that found
     // nothing useful.
     std::vector<std::string> run();
+    // False when the user would rather keep the file that the run would
+    // replace (see openDrawing).
+    bool mayReplaceTable();
 
     WindowPlatform& m_platform;
     Configuration m_config;
@@ -114,6 +125,9 @@ private:
     RunProgress* m_runProgress = nullptr;  // the running run's, while it runs
     bool m_closeAfterRun = false;          // closed during a run
     bool m_wasShown = false;
+    // The table openDrawing put beside a drawing, until the user agrees to
+    // replace it or this window has written it; empty otherwise.
+    QString m_unconfirmedTable;
 };
 
 }  // namespace velunt::ui

@@ -53,7 +53,7 @@ std::unique_ptr<Form1> StartUp(const WindowOptions& options, WindowPlatform& pla
     if (form && options.drawing) {
         // The argument holds the file name's bytes as the file system has them.
         const QString drawing = QFile::decodeName(QByteArray::fromStdString(*options.drawing));
-        form->Label2->setText(QDir::toNativeSeparators(drawing));
+        form->openDrawing(QDir::toNativeSeparators(drawing));
     }
     return form;
 }

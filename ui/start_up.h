@@ -45,9 +45,9 @@ std::unique_ptr<Form1> StartUp(const std::filesystem::path& iniPath, WindowPlatf
 // The start from the command line: loads the velunt.ini that FindIni
 // (base/ini_location.h) picks for `options.ini` and this process's
 // environment. A drawing on the command line then replaces dxfpath= in
-// Label2, as a dropped file does; it need not exist yet (the run reports
-// it). When no velunt.ini is found, the report names every place looked at
-// and the example.
+// Label2 and sets the table beside it, as a dropped file does
+// (Form1::openDrawing); it need not exist yet (the run reports it). When no velunt.ini is found,
+// the report names every place looked at and the example.
 std::unique_ptr<Form1> StartUp(const WindowOptions& options, WindowPlatform& platform,
                                StartUpReport& report);
 

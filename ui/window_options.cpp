@@ -8,7 +8,8 @@ namespace velunt::ui {
 const char* const kWindowUsage =
     "Aufruf: velunt [--ini DATEI] [ZEICHNUNG]\n"
     "Öffnet das Fenster von VELUNT mit den Werten aus velunt.ini. Eine ZEICHNUNG\n"
-    "ersetzt dxfpath= der Konfiguration, wie eine auf das Fenster gezogene Datei.\n"
+    "ersetzt dxfpath= der Konfiguration, wie eine auf das Fenster gezogene Datei;\n"
+    "die Tabelle steht dann neben ihr (ZEICHNUNG mit .txt statt txtpath=).\n"
     "\n"
     "  --ini DATEI   diese Konfiguration lesen. Ohne --ini gilt die erste\n"
     "                vorhandene von: velunt.ini im Arbeitsverzeichnis,\n"

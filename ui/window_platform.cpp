@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace velunt::ui {
 
@@ -32,6 +33,19 @@ QString DesktopPlatform::chooseFile(QWidget* parent, const FileDialogRequest& re
                                  .arg(QDir::toNativeSeparators(file.absolutePath())));
     }
     return {};
+}
+
+bool DesktopPlatform::confirm(QWidget* parent, const QString& question) {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("VELUNT"), question,
+                    QMessageBox::NoButton, parent);
+    box.setTextFormat(Qt::PlainText);
+    // German answers whether or not Qt's translations are installed.
+    QPushButton* yes = box.addButton(QStringLiteral("Ja"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QStringLiteral("Nein"), QMessageBox::NoRole);
+    box.setDefaultButton(no);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
 }
 
 void DesktopPlatform::beep() { QApplication::beep(); }

@@ -1,5 +1,6 @@
 #pragma once
-// What Form1 asks of the desktop: the file dialogs and the beep. Behind an
+// What Form1 asks of the desktop: the file dialogs, a yes-or-no question
+// and the beep. Behind an
 // interface so that tests can script the dialogs and count the beeps.
 #include <QString>
 #include <QStringList>
@@ -27,6 +28,9 @@ public:
     // or an empty string when the user cancelled. The chosen file need not
     // exist; its folder must. Saving does not ask before an existing file.
     virtual QString chooseFile(QWidget* parent, const FileDialogRequest& request) = 0;
+    // Asks `question` modal over `parent` with the answers "Ja" and "Nein";
+    // true for "Ja". Closing the box is "Nein".
+    virtual bool confirm(QWidget* parent, const QString& question) = 0;
     virtual void beep() = 0;
 };
 
@@ -34,6 +38,7 @@ public:
 class DesktopPlatform : public WindowPlatform {
 public:
     QString chooseFile(QWidget* parent, const FileDialogRequest& request) override;
+    bool confirm(QWidget* parent, const QString& question) override;
     void beep() override;
 };
 

@@ -95,10 +95,19 @@ TEST(FindIni, TheReportNamesEveryPlaceAbsoluteAndTheExample) {
         (std::filesystem::current_path() / "velunt.ini").string();
     const RuntimeError error = IniNotFoundError(search);
     EXPECT_EQ(error.number, 53);
-    EXPECT_EQ(
-        error.description,
-        "Datei nicht gefunden\nGesucht:\n  " + inWorkingDirectory +
-            "\n  /xdg/velunt/velunt.ini\nBeispiel: /usr/share/doc/velunt/examples/velunt.ini");
+    EXPECT_EQ(error.description,
+              "Datei nicht gefunden\nGesucht:\n  " + inWorkingDirectory +
+                  "\n  /xdg/velunt/velunt.ini\nBeispiel: /usr/share/doc/velunt/examples/velunt.ini"
+                  "\nZum Start kopieren: mkdir -p /xdg/velunt && cp "
+                  "/usr/share/doc/velunt/examples/velunt.ini /xdg/velunt/");
+    // A folder with a space or quote is one word for the shell.
+    const IniSearch spaced =
+        FindIni(std::nullopt, {"/x y/a'b", "/home/a"}, [](const path&) { return false; });
+    EXPECT_NE(IniNotFoundError(spaced).description.find(
+                  "mkdir -p '/x y/a'\\''b/velunt' && cp /usr/share/doc/velunt/examples/velunt.ini "
+                  "'/x y/a'\\''b/velunt'/"),
+              std::string::npos)
+        << IniNotFoundError(spaced).description;
 }
 
 }  // namespace

@@ -63,6 +63,37 @@ TEST_F(Cli, OptionsOverrideTheWindowFields) {
     }
 }
 
+// velunt.ini sets the switches and shifts a run starts with; each option
+// overrides its setting, both ways.
+TEST_F(Cli, StartsFromTheSwitchesOfVeluntIniAndOptionsOverrideThem) {
+    WriteFile(m_dir / "utm.ini",
+              std::string("verschiebung=1\r\nrw=32000000\r\nhw=0\r\ndezersetzen=1\r\n"
+                          "zaehler=0\r\nprozentc=0\r\n") +
+                  kIni);
+    struct Case {
+        std::vector<std::string> args;
+        std::string table;
+    };
+    const Case kCases[] = {
+        {{}, "RW;HW;Text\r\n32000012,345;3,5;%%c12\r\n32000001;2;x\r\n"},
+        {{"--no-shift", "--no-replace-decimal-point", "--counter", "--percent-c"},
+         "RW;HW;Text;Index\r\n12.345;3.5;012;1\r\n1;2.000;x;2\r\n"},
+        {{"--rw", "1"}, "RW;HW;Text\r\n13,345;3,5;%%c12\r\n2;2;x\r\n"},
+    };
+    for (const Case& c : kCases) {
+        std::vector<std::string> args = {"--ini", "utm.ini"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const CliResult r = run(args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(output(), c.table) << (c.args.empty() ? "" : c.args.front());
+    }
+    // A value that is neither 1 nor 0 stops before the run.
+    WriteFile(m_dir / "bad.ini", std::string("verschiebung=ja\r\n") + kIni);
+    const CliResult bad = run({"--ini", "bad.ini"});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_NE(bad.err.find("bad.ini, Zeile 1: verschiebung=„ja“"), std::string::npos) << bad.err;
+}
+
 TEST_F(Cli, FallbacksOfTheTextBoxes) {
     // "trennzeich=" empty or absent shows ";", "dezzeich=" empty or absent ".".
     for (const char* marks : {"trennzeich=\r\ndezzeich=\r\n", ""}) {
@@ -244,18 +275,22 @@ TEST_F(Batch, EachDrawingGetsItsOwnTableAndFailuresAreReportedInOrder) {
     for (const char* jobs : {"1", "3"}) {
         const CliResult r = run({"--jobs", jobs, "a/x.dxf", "missing.dxf", "b/cut.dxf", "b/x.dxf"});
         EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.err,
-                  "missing.dxf: Fehler: 53: Datei nicht gefunden: Zeichnung „missing.dxf“\n"
-                  "b/cut.dxf: Fehler: 62: Eingabe nach Dateiende: Zeichnung „b/cut.dxf“ endet "
-                  "mitten in einem Objekt (abgeschnitten?); die Zeilen davor stehen in der "
-                  "Tabelle.\n"
-                  "b/x.dxf: Warnung: Spalte „HW“ (·20) blieb im einzigen Objekt leer: steht der "
-                  "Code im Objekt vor dem vorigen Schlüssel (·10), oder fehlt er? Die Schlüssel "
-                  "müssen in der Reihenfolge stehen, in der die Codes im Objekt folgen.\n"
-                  "b/x.dxf: Warnung: Spalte „Text“ (··1) blieb im einzigen Objekt leer: schon "
-                  "die Spalte davor, „HW“ (·20), blieb leer, und ein fehlender Code leert alle "
-                  "Spalten nach ihm.\n"
-                  "4 Zeichnungen: 2 fertig, 2 Fehler\n");
+        EXPECT_EQ(
+            r.err,
+            "missing.dxf: Fehler: 53: Datei nicht gefunden: Zeichnung „missing.dxf“ "
+            "(voller Pfad: " +
+                (std::filesystem::canonical(m_dir.path()) / "missing.dxf").string() +
+                ")\n"
+                "b/cut.dxf: Fehler: 62: Eingabe nach Dateiende: Zeichnung „b/cut.dxf“ endet "
+                "mitten in einem Objekt (abgeschnitten?); die Zeilen davor stehen in der "
+                "Tabelle.\n"
+                "b/x.dxf: Warnung: Spalte „HW“ (·20) blieb im einzigen Objekt leer: steht der "
+                "Code im Objekt vor dem vorigen Schlüssel (·10), oder fehlt er? Die Schlüssel "
+                "müssen in der Reihenfolge stehen, in der die Codes im Objekt folgen.\n"
+                "b/x.dxf: Warnung: Spalte „Text“ (··1) blieb im einzigen Objekt leer: schon "
+                "die Spalte davor, „HW“ (·20), blieb leer, und ein fehlender Code leert alle "
+                "Spalten nach ihm.\n"
+                "4 Zeichnungen: 2 fertig, 2 Fehler\n");
         EXPECT_EQ(output("a/x.txt"), "RW;HW;Text;Index\r\n12.345;3.5;012;1\r\n1;2.000;x;2\r\n");
         EXPECT_EQ(output("b/x.txt"), "RW;HW;Text;Index\r\n7;;;1\r\n");
         EXPECT_EQ(output("b/cut.txt"), "RW;HW;Text;Index\r\n1;;;1\r\n");  // lines before the error
@@ -369,7 +404,11 @@ TEST_F(Cli, ReadsVeluntIniFromTheConfigurationFolderOrNamesWhereItLooked) {
     EXPECT_EQ(missing.err, "velunt.ini: Fehler: 53: Datei nicht gefunden\nGesucht:\n  " +
                                (std::filesystem::canonical(m_dir.path()) / "velunt.ini").string() +
                                "\n  " + (home / ".config/velunt/velunt.ini").string() +
-                               "\nBeispiel: /usr/share/doc/velunt/examples/velunt.ini\n");
+                               "\nBeispiel: /usr/share/doc/velunt/examples/velunt.ini"
+                               "\nZum Start kopieren: mkdir -p " +
+                               (home / ".config/velunt").string() +
+                               " && cp /usr/share/doc/velunt/examples/velunt.ini " +
+                               (home / ".config/velunt").string() + "/\n");
 }
 
 }  // namespace

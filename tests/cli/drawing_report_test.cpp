@@ -8,6 +8,7 @@
 #include <map>
 #include <sstream>
 
+#include "base/text_encoding.h"
 #include "base/trim_spaces.h"
 #include "cli_process.h"
 
@@ -38,21 +39,29 @@ std::vector<std::string> split(const std::string& line, char separator) {
 }
 
 // An independent reading of a well-formed drawing: pairs of lines, codes
-// trimmed; for each object of the `types`, the first value of each code.
-using Object = std::map<int, std::string>;
+// trimmed; for each object of the `types`, the first value of each code,
+// and whether it stands in the section ENTITIES.
+struct Object {
+    std::map<int, std::string> values;
+    bool inEntities = false;
+};
 std::map<std::string, std::vector<Object>> objectsOf(const std::filesystem::path& drawing,
                                                      const std::vector<std::string>& types) {
     const std::vector<std::string> lines = splitLines(ReadFile(drawing));
     std::map<std::string, std::vector<Object>> objects;
     std::vector<Object>* current = nullptr;
+    std::string section;
     for (size_t i = 0; i + 1 < lines.size(); i += 2) {
-        if (TrimSpaces(lines[i]) == "0") {
+        const std::string_view code = TrimSpaces(lines[i]);
+        if (code == "0") {
+            if (lines[i + 1] == "ENDSEC") section.clear();
+            if (lines[i + 1] == "SECTION" && i + 3 < lines.size()) section = lines[i + 3];
             const bool isWanted =
                 std::find(types.begin(), types.end(), lines[i + 1]) != types.end();
             current = isWanted ? &objects[lines[i + 1]] : nullptr;
-            if (current) current->emplace_back();
+            if (current) current->push_back({{}, section == "ENTITIES"});
         } else if (current) {
-            current->back().emplace(std::atoi(lines[i].c_str()), lines[i + 1]);
+            current->back().values.emplace(std::atoi(lines[i].c_str()), lines[i + 1]);
         }
     }
     return objects;
@@ -66,19 +75,30 @@ std::map<std::string, long> inspectedTotals(const std::filesystem::path& drawing
     std::map<std::string, long> totals;
     const std::vector<std::string> lines = splitLines(inspected.out);
     EXPECT_FALSE(lines.empty());
+    // The drawing's structure is told apart from its objects, listed after
+    // them, in a fifth column that leaves the first four as they were.
+    const std::vector<std::string> kStructure = {"SECTION", "ENDSEC", "TABLE",  "ENDTAB",
+                                                 "BLOCK",   "ENDBLK", "SEQEND", "EOF"};
+    bool inStructure = false;
     for (size_t i = 1; i < lines.size(); ++i) {
         const std::vector<std::string> f = split(lines[i], '\t');
-        EXPECT_EQ(f.size(), 4u) << lines[i];
-        if (f.size() != 4) continue;
+        EXPECT_EQ(f.size(), 5u) << lines[i];
+        if (f.size() != 5) continue;
         EXPECT_EQ(std::stol(f[1]), std::stol(f[2]) + std::stol(f[3])) << lines[i];
+        const bool isStructure =
+            std::find(kStructure.begin(), kStructure.end(), f[0]) != kStructure.end();
+        EXPECT_EQ(f[4], isStructure ? "Struktur" : "Objekt") << lines[i];
+        EXPECT_TRUE(isStructure || !inStructure) << "an object after the structure: " << lines[i];
+        inStructure |= isStructure;
         totals[f[0]] = std::stol(f[1]);
     }
     return totals;
 }
 
 // On every sample that holds the type: --make-ini, then a run with what it
-// wrote gives one line per object (as many as --inspect counts) and a value
-// in every column whose code the object holds with a value.
+// wrote gives one line per object inside ENTITIES (per object anywhere when
+// none stands there), a value in every column whose code the object holds
+// with a value, and a table that is UTF-8 throughout, as is the draft.
 TEST(MakeIni, RunAsWrittenGivesAFullTableOnEverySample) {
     const std::vector<std::string> kTypes = {"TEXT", "INSERT", "LWPOLYLINE", "MTEXT", "ATTRIB"};
     int tables = 0;
@@ -90,15 +110,20 @@ TEST(MakeIni, RunAsWrittenGivesAFullTableOnEverySample) {
         const std::map<std::string, long> totals = inspectedTotals(drawing, dir);
         auto objectsByType = objectsOf(drawing, kTypes);
         for (const std::string& type : kTypes) {
-            const std::vector<Object>& objects = objectsByType[type];
+            const std::vector<Object>& all = objectsByType[type];
             const std::string what = drawing.filename().string() + " " + type;
             const auto total = totals.find(type);
-            EXPECT_EQ(total == totals.end() ? 0 : total->second, static_cast<long>(objects.size()))
+            EXPECT_EQ(total == totals.end() ? 0 : total->second, static_cast<long>(all.size()))
                 << what;
-            if (objects.empty()) continue;
+            if (all.empty()) continue;
+            std::vector<Object> objects;
+            for (const Object& o : all)
+                if (o.inEntities) objects.push_back(o);
+            if (objects.empty()) objects = all;
 
             const CliResult made = RunCli(dir.path(), {"--make-ini", type, drawing.string()});
             ASSERT_EQ(made.status, 0) << what << made.err;
+            EXPECT_TRUE(IsValidUtf8(made.out)) << what;
             WriteFile(dir / "velunt.ini", made.out);
             // The draft points out values holding ";": its table is then read
             // with a tab as separator.
@@ -112,14 +137,16 @@ TEST(MakeIni, RunAsWrittenGivesAFullTableOnEverySample) {
             for (const std::string& line : splitLines(made.out))
                 if (line.size() > 3 && line[3] == '|') codes.push_back(std::atoi(line.c_str()));
             ASSERT_FALSE(codes.empty()) << what;
-            const std::vector<std::string> rows = splitLines(ReadFile(dir / "table.txt"));
+            const std::string table = ReadFile(dir / "table.txt");
+            EXPECT_TRUE(IsValidUtf8(table)) << what;
+            const std::vector<std::string> rows = splitLines(table);
             ASSERT_EQ(rows.size(), objects.size() + 1) << what;
             for (size_t r = 0; r < objects.size(); ++r) {
                 const auto fields = split(rows[r + 1], hasSemicolons ? '\t' : ';');
                 ASSERT_EQ(fields.size(), codes.size() + 1) << what << ": " << rows[r + 1];
                 for (size_t c = 0; c < codes.size(); ++c) {
-                    const auto value = objects[r].find(codes[c]);
-                    if (value != objects[r].end() && !TrimSpaces(value->second).empty()) {
+                    const auto value = objects[r].values.find(codes[c]);
+                    if (value != objects[r].values.end() && !TrimSpaces(value->second).empty()) {
                         EXPECT_FALSE(fields[c].empty())
                             << what << ": object " << r + 1 << ", code " << codes[c];
                     }
@@ -167,6 +194,7 @@ TEST(Inspect, RefusesWhatItCannotDo) {
         {{"--make-ini", "TEXT", "--codes", "8,10,8", drawing}, 64},
         {{"--make-ini", "CIRCLE", drawing}, 1},  // no such object
         {{"--inspect", (kSamples / "BINARY_r12__bin_dxf_r12.dxf").string()}, 1},
+        {{"--make-ini", "TEXT", (kSamples / "BINARY_r12__bin_dxf_r12.dxf").string()}, 1},
         {{"--inspect", "missing.dxf"}, 1},
     };
     for (const Case& c : kCases) {

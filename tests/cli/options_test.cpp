@@ -14,9 +14,9 @@ TEST(ParseOptions, TakesValuesLiterally) {
     EXPECT_EQ(r.options.rw, "-100");
     EXPECT_EQ(r.options.hw, "-5=6");
     EXPECT_EQ(r.options.decimalMark, "--shift");  // the next argument, whatever it is
-    EXPECT_FALSE(r.options.shift);
+    EXPECT_EQ(r.options.shift, std::nullopt);     // velunt.ini decides
     EXPECT_EQ(r.options.dxf, "a b.dxf");
-    EXPECT_FALSE(r.options.counter);
+    EXPECT_EQ(r.options.counter, false);
     EXPECT_FALSE(r.options.txt.has_value());
 }
 
@@ -33,18 +33,41 @@ TEST(ParseOptions, SectionEncodingAndQuotingOverrideOnlyWhenGiven) {
     EXPECT_EQ(ParseOptions({"--quote", "--no-quote"}).options.quote, false);
 }
 
+// Every switch that overrides velunt.ini goes both ways, the last one given
+// winning, and stays unset when not given.
+TEST(ParseOptions, SwitchesGoBothWaysAndTheLastWins) {
+    using Switch = std::optional<bool> Options::*;
+    struct Case {
+        const char* on;
+        const char* off;
+        Switch target;
+    };
+    const Case kCases[] = {
+        {"--shift", "--no-shift", &Options::shift},
+        {"--replace-decimal-point", "--no-replace-decimal-point", &Options::replaceDecimalPoint},
+        {"--percent-c", "--no-percent-c", &Options::percentC},
+        {"--counter", "--no-counter", &Options::counter},
+    };
+    for (const Case& c : kCases) {
+        EXPECT_EQ(ParseOptions({}).options.*c.target, std::nullopt) << c.on;
+        EXPECT_EQ(ParseOptions({c.on}).options.*c.target, true) << c.on;
+        EXPECT_EQ(ParseOptions({c.on, c.off}).options.*c.target, false) << c.on;
+        EXPECT_EQ(ParseOptions({c.off, c.on}).options.*c.target, true) << c.on;
+    }
+}
+
 // After "--" every argument is a drawing, even one that looks like an
 // option; before it, "-" alone is a drawing too.
 TEST(ParseOptions, TakesEverythingAfterTheEndOfOptionsAsDrawings) {
     struct Case {
         std::vector<std::string> args;
         std::vector<std::string> drawings;
-        bool shift;
+        std::optional<bool> shift;
     };
     const Case kCases[] = {
-        {{"--", "--shift", "-v.dxf"}, {"--shift", "-v.dxf"}, false},
+        {{"--", "--shift", "-v.dxf"}, {"--shift", "-v.dxf"}, std::nullopt},
         {{"--shift", "--", "--", "a.dxf"}, {"--", "a.dxf"}, true},
-        {{"-", "--"}, {"-"}, false},
+        {{"-", "--"}, {"-"}, std::nullopt},
     };
     for (const Case& c : kCases) {
         const ParseResult r = ParseOptions(c.args);

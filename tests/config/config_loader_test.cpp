@@ -144,6 +144,45 @@ TEST(ConfigLoader, QuotingIsOnOnlyFor1AndOtherValuesAreRefused) {
     }
 }
 
+TEST(ConfigLoader, BoxSwitchesAndShiftsKeepTheStartStateWhenMissingOrEmpty) {
+    using Box = std::optional<bool> Settings::*;
+    const Box kBoxes[] = {&Settings::prozentc, &Settings::dezersetzen, &Settings::verschiebung,
+                          &Settings::zaehler};
+    const char* const kKeys[] = {"prozentc", "DezErsetzen", "verschiebung", "ZAEHLER"};
+    struct Case {
+        const char* value;  // "" with `written` false: no line at all
+        bool written;
+        std::optional<bool> box;
+    };
+    const Case kCases[] = {{"1", true, true},
+                           {" 0 ", true, false},
+                           {"", true, std::nullopt},
+                           {"", false, std::nullopt}};
+    for (size_t k = 0; k < std::size(kKeys); ++k)
+        for (const Case& c : kCases) {
+            const std::string ini =
+                std::string("masterkey=TEXT\r\n") +
+                (c.written ? std::string(kKeys[k]) + "=" + c.value + "\r\n" : "");
+            const Settings s = load(ini).config.settings;
+            EXPECT_EQ(s.*kBoxes[k], c.box) << ini;
+            for (size_t other = 0; other < std::size(kBoxes); ++other)
+                if (other != k) EXPECT_EQ(s.*kBoxes[other], std::nullopt) << ini;
+            try {
+                load(std::string("masterkey=TEXT\r\n") + kKeys[k] + "=ja\r\n");
+                ADD_FAILURE() << kKeys[k];
+            } catch (const RuntimeError& error) {
+                EXPECT_EQ(error.number, 5);
+                EXPECT_EQ(error.description.rfind("velunt.ini, Zeile 2: ", 0), 0u)
+                    << error.description;
+            }
+        }
+    const Settings utm = load("RW= 32000000 \r\nhw=\r\n").config.settings;
+    EXPECT_EQ(InitialRw(utm), "32000000");
+    EXPECT_EQ(InitialHw(utm), "5700000");
+    // rw= is a known setting now, not "unbekannte Einstellung".
+    EXPECT_TRUE(load("rw=1\r\nhw=2\r\nzaehler=0\r\n").config.warnings.empty());
+}
+
 TEST(ConfigLoader, RaisesTheErrorsOfItsTable) {
     struct Case {
         std::string ini;

@@ -5,11 +5,15 @@
 #include <gtest/gtest.h>
 
 #include "base/runtime_error.h"
+#include "config/config_loader.h"
 #include "engine/ini_draft.h"
 #include "test_files.h"
 
 namespace velunt {
 namespace {
+
+using testing::TempDir;
+using testing::WriteFile;
 
 // Three TEXT objects, one in BLOCKS and two in ENTITIES. The last holds 10
 // before 8 and the value line "  0", which a run takes for an object start
@@ -60,12 +64,29 @@ TEST(DrawingInventory, CountsObjectsAndCodesAsARunReadsThem) {
 TEST(IniDraft, AwaitsOnlyKeysEveryObjectHoldsInOrder) {
     const DrawingInventory inventory = TakeInventory(kDrawing, "TEXT");
     const IniDraft draft = DraftIni(inventory, "plan.dxf", {});
-    EXPECT_NE(draft.text.find("dxfpath=plan.dxf\r\ntxtpath=plan.txt\r\nmasterkey=TEXT\r\n"
-                              "trennzeich=;\r\ndezzeich=,\r\n[Spalten]\r\n  8|1|Layer\r\n"
-                              "  1|2|Text\r\n[Ende]\r\n"),
+    EXPECT_NE(draft.text.find("[Spalten]\r\n  8|1|Layer\r\n  1|2|Text\r\n[Ende]\r\n"),
               std::string::npos)
         << draft.text;
     EXPECT_TRUE(draft.notes.empty());
+    // Two TEXT objects are drawn, one stands in a block: the draft reads
+    // ENTITIES only, says so, and asks for a UTF-8 table; the window's
+    // switches stay comments, so a run starts as the window does.
+    EXPECT_NE(draft.text.find("; 1 TEXT-Objekte stehen außerhalb von ENTITIES"), std::string::npos)
+        << draft.text;
+    TempDir dir;
+    WriteFile(dir / "velunt.ini", draft.text);
+    const Configuration config = ConfigLoader(dir / "velunt.ini");
+    EXPECT_EQ(config.encoding, TextEncoding::Utf8);
+    EXPECT_TRUE(config.warnings.empty());
+    const Settings& s = config.settings;
+    EXPECT_EQ(s.dxfpath, "plan.dxf");
+    EXPECT_EQ(s.txtpath, "plan.txt");
+    EXPECT_EQ(s.abschnitt, "ENTITIES");
+    EXPECT_EQ(s.kodierung, "UTF-8");
+    EXPECT_EQ(s.verschiebung, std::nullopt);
+    EXPECT_EQ(s.rw, "");
+    EXPECT_NE(draft.text.find("; verschiebung=0\r\n; zaehler=1\r\n; rw=4400000\r\n"),
+              std::string::npos);
 
     // Asked for, 20 and 50 come in the objects' order; both can empty the
     // fields after them, and a code no object holds comes last.

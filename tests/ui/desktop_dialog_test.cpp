@@ -1,7 +1,7 @@
 // The real file dialog behind DesktopPlatform, answered by a scripted user:
 // it opens in the given folder with the second filter chosen, takes a name
 // that does not exist yet, saves over an existing file without asking, and
-// refuses a folder that does not exist.
+// refuses a folder that does not exist. Its yes-or-no question, too.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -111,6 +111,31 @@ TEST(DesktopPlatform, AMissingFolderIsRefusedAndCancelReturnsNothing) {
     EXPECT_EQ(seen.warnings, 1);
     EXPECT_EQ(seen.dialogs, 2);  // asked again after the warning
     EXPECT_TRUE(chosen.isEmpty());
+}
+
+// The question before replacing a file answers in German whatever Qt's
+// translations, and only "Ja" agrees; Esc is "Nein".
+TEST(DesktopPlatform, ConfirmAgreesOnlyWithJa) {
+    struct Case {
+        const char* press;  // a button's text, or "" for Esc
+        bool agrees;
+    };
+    const Case kCases[] = {{"Ja", true}, {"Nein", false}, {"", false}};
+    for (const Case& c : kCases) {
+        QStringList buttons;
+        ModalWatcher watcher([&](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            if (!box) return;
+            for (QAbstractButton* button : box->buttons()) buttons << button->text();
+            for (QAbstractButton* button : box->buttons())
+                if (button->text() == QString::fromUtf8(c.press)) return button->click();
+            QTest::keyClick(box, Qt::Key_Escape);
+        });
+        DesktopPlatform platform;
+        EXPECT_EQ(platform.confirm(nullptr, "Ersetzen?"), c.agrees) << c.press;
+        buttons.sort();
+        EXPECT_EQ(buttons, QStringList({"Ja", "Nein"})) << c.press;
+    }
 }
 
 }  // namespace

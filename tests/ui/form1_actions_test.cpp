@@ -221,8 +221,11 @@ TEST_F(Form1Actions, AFailedRunShowsTheErrorBoxAndBeepsTwice) {
     EXPECT_EQ(box.buttonCount, 1);
     EXPECT_TRUE(box.hasOk);
     // The two CRs of the prompt show as a paragraph break.
-    EXPECT_EQ(box.text,
-              QString::fromUtf8("Fehler: 53\n\nDatei nicht gefunden: Zeichnung „fehlt.dxf“"));
+    // A relative path is named as given and with the full path it was
+    // looked for at: for a start from the menu, in the home folder.
+    EXPECT_EQ(box.text, QString::fromUtf8("Fehler: 53\n\nDatei nicht gefunden: Zeichnung "
+                                          "„fehlt.dxf“ (voller Pfad: ") +
+                            QDir::current().canonicalPath() + "/fehlt.dxf)");
     EXPECT_EQ(ErrorPrompt(RuntimeError{53, "Datei nicht gefunden"}),
               "Fehler: 53\r\rDatei nicht gefunden");
     EXPECT_EQ(box.beepsBefore, 1);  // the run's report beeps before its box

@@ -15,12 +15,16 @@
 #include <QTest>
 
 #include "ui/form1.h"
+#include "ui/path_label.h"
+#include "ui/text_bytes.h"
 #include "ui_test_support.h"
 
 namespace velunt::ui {
 namespace {
 
 using testing::ScriptedPlatform;
+using testing::TempDir;
+using testing::WriteFile;
 
 class Form1Window : public ::testing::Test {
 protected:
@@ -284,6 +288,77 @@ TEST_F(Form1Window, CheckBoxesEnableTheirTextBoxesAndKeepTheirTexts) {
             EXPECT_EQ(c.texts[i]->text(), before[i]);
         }
     }
+}
+
+// velunt.ini's switches tick the boxes and enable their text boxes as a
+// click does; without them the window keeps its start state.
+TEST_F(Form1Window, LoadSetsTheBoxesAndShiftsVeluntIniNames) {
+    struct Case {
+        const char* settings;
+        bool check1, check2, check3, check4;
+        const char *text3, *text4;
+    };
+    const Case kCases[] = {
+        {"verschiebung=1\r\nrw=32000000\r\ndezersetzen=1\r\n", true, true, true, true, "32000000",
+         "5700000"},
+        {"prozentc=0\r\nzaehler=0\r\nhw= 0 \r\n", false, false, false, false, "4400000", "0"},
+        {"verschiebung=\r\nrw=\r\n", true, false, false, true, "4400000", "5700000"},
+    };
+    for (const Case& c : kCases) {
+        TempDir dir;
+        WriteFile(dir / "velunt.ini",
+                  std::string("masterkey=TEXT\r\n") + c.settings + "[Spalten]\r\n 10|1|RW\r\n");
+        Form1 form(m_platform);
+        form.load(dir / "velunt.ini");
+        EXPECT_EQ(form.Check1->isChecked(), c.check1) << c.settings;
+        EXPECT_EQ(form.Check2->isChecked(), c.check2) << c.settings;
+        EXPECT_EQ(form.Check3->isChecked(), c.check3) << c.settings;
+        EXPECT_EQ(form.Check4->isChecked(), c.check4) << c.settings;
+        EXPECT_EQ(form.Text1->isEnabled(), c.check2) << c.settings;
+        EXPECT_EQ(form.Text3->isEnabled(), c.check3) << c.settings;
+        EXPECT_EQ(form.Text4->isEnabled(), c.check3) << c.settings;
+        EXPECT_EQ(form.Text3->text(), c.text3) << c.settings;
+        EXPECT_EQ(form.Text4->text(), c.text4) << c.settings;
+        const RunSettings run = form.readRunSettings();
+        EXPECT_EQ(run.shiftCoordinates, c.check3) << c.settings;
+        EXPECT_EQ(run.rwShift, c.text3) << c.settings;
+    }
+}
+
+// A path too long for Label2 or Label4 keeps its beginning and its file
+// name, the middle elided, and fits; the run still takes the whole path.
+TEST_F(Form1Window, LongPathsShowTheirEndsAndTheWholePathAsToolTip) {
+    const QFontMetrics metrics(m_form.Label2->font());
+    const int width = m_form.Label2->contentsRect().width();
+    struct Case {
+        QString path;
+        QString start, end;  // of what is shown
+    };
+    const QString deep =
+        "/home/vermesser/Projekte/2024/Baugebiet Nord/Aufmass/"
+        "Vermessung/Lageplan/plan.dxf";
+    const QString hugeName = "/home/" + QString(200, 'x') + ".dxf";
+    const Case kCases[] = {
+        {"/home/a/plan.dxf", "/home/a/plan.dxf", "/home/a/plan.dxf"},
+        {deep, "/home/…/", "/Lageplan/plan.dxf"},
+        {"C:\\Daten\\" + QString(60, 'y') + "\\Vermessung\\plan.dxf", "C:\\…\\",
+         "\\Vermessung\\plan.dxf"},
+        {hugeName, "/home/", ".dxf"},  // not even the name fits: elided inside it
+    };
+    for (const Case& c : kCases) {
+        const QString shown = ElidedPath(c.path, metrics, width);
+        EXPECT_LE(metrics.horizontalAdvance(shown), width) << shown.toStdString();
+        EXPECT_TRUE(shown.startsWith(c.start)) << shown.toStdString();
+        EXPECT_TRUE(shown.endsWith(c.end)) << shown.toStdString();
+        EXPECT_EQ(shown.contains(QStringLiteral("…")), shown != c.path) << shown.toStdString();
+    }
+    m_form.openDrawing(deep);
+    EXPECT_EQ(m_form.Label2->text(), deep);
+    EXPECT_EQ(m_form.Label2->toolTip(), deep);
+    EXPECT_EQ(m_form.Label4->toolTip(), m_form.Label4->text());
+    EXPECT_EQ(m_form.readRunSettings().dxfpath, PathFromCaption(deep));
+    m_form.openDrawing("/home/a/plan.dxf");
+    EXPECT_EQ(m_form.Label2->toolTip(), "");
 }
 
 }  // namespace

@@ -34,6 +34,15 @@ public:
         answers.pop_front();
         return answer;
     }
+    std::deque<bool> confirmations;  // the answers to the next questions; none left: "Nein"
+    std::vector<QString> questions;
+    bool confirm(QWidget*, const QString& question) override {
+        questions.push_back(question);
+        if (confirmations.empty()) return false;
+        const bool answer = confirmations.front();
+        confirmations.pop_front();
+        return answer;
+    }
     void beep() override { ++beeps; }
 };
 
