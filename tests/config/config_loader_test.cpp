@@ -165,8 +165,11 @@ TEST(ConfigLoader, BoxSwitchesAndShiftsKeepTheStartStateWhenMissingOrEmpty) {
                 (c.written ? std::string(kKeys[k]) + "=" + c.value + "\r\n" : "");
             const Settings s = load(ini).config.settings;
             EXPECT_EQ(s.*kBoxes[k], c.box) << ini;
-            for (size_t other = 0; other < std::size(kBoxes); ++other)
-                if (other != k) EXPECT_EQ(s.*kBoxes[other], std::nullopt) << ini;
+            for (size_t other = 0; other < std::size(kBoxes); ++other) {
+                if (other != k) {
+                    EXPECT_EQ(s.*kBoxes[other], std::nullopt) << ini;
+                }
+            }
             try {
                 load(std::string("masterkey=TEXT\r\n") + kKeys[k] + "=ja\r\n");
                 ADD_FAILURE() << kKeys[k];

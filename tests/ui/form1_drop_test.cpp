@@ -103,10 +103,11 @@ TEST(OpenDrawing, AsksBeforeReplacingAFileTheWindowHasNotWritten) {
             EXPECT_TRUE(answerer.boxes.empty()) << c.what;
         }
         ASSERT_EQ(platform.questions.size(), c.questions) << c.what;
-        if (c.questions > 0)
+        if (c.questions > 0) {
             EXPECT_EQ(platform.questions.front(),
                       "Die Datei „" + QDir::toNativeSeparators(workspace.qpath("in.txt")) +
                           "“ existiert bereits. Ersetzen?");
+        }
         EXPECT_EQ(ReadFile(workspace.path("in.txt")),
                   c.isReplaced ? std::string(testing::Workspace::kTable) : kPointList)
             << c.what;
