@@ -52,8 +52,14 @@ echo "lintian: no errors or warnings"
 "$unpacked/usr/bin/velunt-cli" --version
 # The window's --help needs no display.
 env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=none "$unpacked/usr/bin/velunt" --help >/dev/null
+# The packaged example names the drawing where the package installs it, so
+# that a copy of it works from any folder; unpacked here, the drawing is
+# given on the command line instead.
+examples=/usr/share/doc/velunt/examples
+grep -q "^dxfpath=$examples/beispiel.dxf" "$unpacked$examples/velunt.ini" ||
+    { echo "the packaged velunt.ini does not name $examples/beispiel.dxf"; exit 1; }
 # The unpacked command line extracts the example the package ships.
-cp "$unpacked/usr/share/doc/velunt/examples/velunt.ini" \
-    "$unpacked/usr/share/doc/velunt/examples/beispiel.dxf" "$work"
-(cd "$work" && "$unpacked/usr/bin/velunt-cli" && test "$(wc -l < beispiel.txt)" -eq 5)
+cp "$unpacked$examples/velunt.ini" "$unpacked$examples/beispiel.dxf" "$work"
+(cd "$work" && "$unpacked/usr/bin/velunt-cli" --dxf beispiel.dxf &&
+    test "$(wc -l < beispiel.txt)" -eq 5)
 echo "package ok: $deb"
