@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/file_io.h"
 #include "ui/start_up.h"
 #include "ui/window_look.h"
 #include "ui/window_options.h"
@@ -22,6 +23,7 @@ constexpr int kExitUsage = 64;
 }  // namespace
 
 int main(int argc, char** argv) {
+    velunt::IgnoreFileSizeSignal();
     velunt::ui::WindowCommandLine commandLine =
         velunt::ui::ParseWindowOptions(std::vector<std::string>(argv + 1, argv + argc));
     velunt::ui::WindowOptions& options = commandLine.options;

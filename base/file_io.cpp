@@ -1,6 +1,7 @@
 #include "base/file_io.h"
 
 #include <cerrno>
+#include <csignal>
 #include <new>
 #include <string>
 
@@ -80,6 +81,12 @@ FileHandle OpenForWriting(const std::filesystem::path& path, const char* mode, F
     std::FILE* file = WithFileFault(openPath(path, mode));
     if (!file) throw FileErrorFromErrno(errno, path, role);
     return FileHandle(file);
+}
+
+void IgnoreFileSizeSignal() {
+#ifndef _WIN32
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
 }
 
 }  // namespace velunt

@@ -31,4 +31,10 @@ std::string ReadWholeFile(const std::filesystem::path& path, FileRole role = Fil
 FileHandle OpenForWriting(const std::filesystem::path& path, const char* mode,
                           FileRole role = FileRole::File);
 
+// Makes a write past the file-size limit (`ulimit -f`, a quota) fail as a
+// full disk does, with whole lines kept and error 61, instead of the signal
+// that would end the program mid-line. Both front ends call it at start-up;
+// nothing to do on Windows, which has no such signal.
+void IgnoreFileSizeSignal();
+
 }  // namespace velunt

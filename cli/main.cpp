@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/file_io.h"
 #include "base/table_encoding.h"
 #include "cli/batch.h"
 #include "cli/config_file.h"
@@ -114,6 +115,7 @@ int extract(const cli::Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    velunt::IgnoreFileSizeSignal();
     const std::vector<std::string> args(argv + 1, argv + argc);
     const cli::ParseResult parsed = cli::ParseOptions(args);
     const cli::Options& options = parsed.options;

@@ -257,9 +257,11 @@ TEST_F(FullDisk, AFullFileSystemKeepsTheWholeLines) {
     expectWholeLinesAndError61(r, table);
 }
 
-// The same under a file-size limit, as a quota sets one (no root needed).
+// The same under a file-size limit, as a quota sets one (no root needed),
+// with SIGXFSZ as a shell leaves it: the run must not die by the signal
+// (status 153) with half a line written.
 TEST_F(FullDisk, AFileSizeLimitKeepsTheWholeLines) {
-    const CliResult r = runScript("ulimit -f 100 && trap '' XFSZ && \"$VELUNT\"");
+    const CliResult r = runScript("ulimit -f 100 && \"$VELUNT\"");
     expectWholeLinesAndError61(r, *output());
 }
 
