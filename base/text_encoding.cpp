@@ -139,6 +139,30 @@ bool IsValidUtf8(std::string_view bytes) {
     return true;
 }
 
+std::optional<std::string> Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
+    if (bytes.size() % 2 != 0) return std::nullopt;
+    const auto unitAt = [&](size_t pos) {
+        const auto first = static_cast<unsigned char>(bytes[pos]);
+        const auto second = static_cast<unsigned char>(bytes[pos + 1]);
+        return static_cast<char32_t>(bigEndian ? first << 8 | second : second << 8 | first);
+    };
+    std::string out;
+    out.reserve(bytes.size());
+    for (size_t pos = 0; pos < bytes.size(); pos += 2) {
+        char32_t cp = unitAt(pos);
+        if (cp >= 0xDC00 && cp <= 0xDFFF) return std::nullopt;
+        if (cp >= 0xD800 && cp <= 0xDBFF) {
+            pos += 2;
+            if (pos == bytes.size()) return std::nullopt;
+            const char32_t low = unitAt(pos);
+            if (low < 0xDC00 || low > 0xDFFF) return std::nullopt;
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+        }
+        appendUtf8(out, cp);
+    }
+    return out;
+}
+
 std::string ToUtf8(std::string_view bytes, TextEncoding encoding) {
     if (encoding == TextEncoding::Utf8) return std::string(bytes);
     std::string out;

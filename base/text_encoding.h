@@ -1,9 +1,12 @@
 #pragma once
 // The core keeps the 8-bit text of velunt.ini and of the drawing as bytes.
 // These helpers are for the places where bytes meet the outside world: the
-// file system (paths) and the window (Unicode strings). A velunt.ini is read
-// as UTF-8 when the whole file is valid UTF-8, else as Windows-1252.
+// file system (paths) and the window (Unicode strings). A velunt.ini that
+// starts with a UTF-16 byte-order mark is converted to UTF-8 first; one
+// without is read as UTF-8 when the whole file is valid UTF-8, else as
+// Windows-1252.
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -13,6 +16,10 @@ enum class TextEncoding { Utf8, Windows1252 };
 
 // True when `bytes` is well-formed UTF-8 (no overlong forms, no surrogates).
 bool IsValidUtf8(std::string_view bytes);
+
+// UTF-16 text (without its byte-order mark) as UTF-8; nullopt when it
+// cannot be UTF-16: an odd number of bytes or a surrogate without its pair.
+std::optional<std::string> Utf16ToUtf8(std::string_view bytes, bool bigEndian);
 
 // `bytes` in `encoding` as UTF-8.
 std::string ToUtf8(std::string_view bytes, TextEncoding encoding);

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/file_io.h"
@@ -239,6 +241,22 @@ void readSettings(std::string_view text, const std::filesystem::path& path,
     }
 }
 
+// The text of velunt.ini: its bytes, or, after a UTF-16 byte-order mark
+// (as Windows editors save "Unicode"), that text converted to UTF-8. UTF-16
+// that does not decode is refused with 5 rather than read as garbage.
+std::string iniText(std::string bytes, const std::filesystem::path& path) {
+    const bool littleEndian = bytes.starts_with("\xFF\xFE");
+    if (!littleEndian && !bytes.starts_with("\xFE\xFF")) return bytes;
+    std::optional<std::string> text =
+        Utf16ToUtf8(std::string_view(bytes).substr(2), /*bigEndian=*/!littleEndian);
+    if (!text)
+        throw RuntimeError{kInvalidArgument,
+                           PathText(path.filename()) +
+                               ": als UTF-16 markiert, aber kein gültiges UTF-16 (ungerade "
+                               "Anzahl Bytes oder ein Surrogat ohne Partner)"};
+    return std::move(*text);
+}
+
 }  // namespace
 
 Configuration ConfigLoader(const std::filesystem::path& iniPath) {
@@ -248,7 +266,7 @@ Configuration ConfigLoader(const std::filesystem::path& iniPath) {
     if (ec) config.iniPath = iniPath;
 
     // Read once: a pipe or FIFO gives its bytes only once.
-    const std::string text = ReadWholeFile(iniPath, FileRole::Ini);
+    const std::string text = iniText(ReadWholeFile(iniPath, FileRole::Ini), iniPath);
     config.columnCount = static_cast<std::int16_t>(countBlock(text, iniPath, config.encoding));
     config.table.resize(static_cast<size_t>(config.columnCount) + 1);
     const std::vector<int> blockLines = readBlock(text, iniPath, config);

@@ -235,5 +235,65 @@ TEST(ConfigLoader, ReadsTheFileAsWindows1252WhenItIsNotUtf8) {
     EXPECT_EQ(late.config.encoding, TextEncoding::Windows1252);
 }
 
+// `text` saved as UTF-16 with its byte-order mark, as Windows editors save
+// "Unicode".
+std::string utf16(std::u16string_view text, bool bigEndian) {
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (const char16_t unit : text) {
+        const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+        bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+    }
+    return bytes;
+}
+
+TEST(ConfigLoader, ReadsUtf16WithAByteOrderMarkAsItsText) {
+    struct Case {
+        std::u16string_view text;
+        std::string utf8;  // the same file saved as UTF-8
+    };
+    const Case kCases[] = {
+        {u"dxfpath=a.dxf\r\nmasterkey=TEXT\r\n[Spalten]\r\n 10|1|RW\r\n  1|2|Text\r\n",
+         "dxfpath=a.dxf\r\nmasterkey=TEXT\r\n[Spalten]\r\n 10|1|RW\r\n  1|2|Text\r\n"},
+        {u"dxfpath=Maße/Übersicht.dxf\n[Spalten]\n  1|1|Höhe 𝄞\n",
+         "dxfpath=Maße/Übersicht.dxf\n[Spalten]\n  1|1|Höhe 𝄞\n"},
+    };
+    for (const Case& c : kCases) {
+        const Configuration expected = load(c.utf8).config;
+        for (const bool bigEndian : {false, true}) {
+            SCOPED_TRACE(c.utf8 + (bigEndian ? " (BE)" : " (LE)"));
+            const Configuration got = load(utf16(c.text, bigEndian)).config;
+            EXPECT_EQ(got.encoding, TextEncoding::Utf8);
+            EXPECT_EQ(got.columnLines, expected.columnLines);
+            EXPECT_EQ(got.table.keys, expected.table.keys);
+            EXPECT_EQ(got.table.texts, expected.table.texts);
+            EXPECT_EQ(got.settings.dxfpath, expected.settings.dxfpath);
+            EXPECT_EQ(got.settings.masterkey, expected.settings.masterkey);
+        }
+    }
+    // Without a mark the bytes are read as today: "\xFF" alone is Windows-1252.
+    EXPECT_EQ(load("\xFF[Spalten]\r\n").config.encoding, TextEncoding::Windows1252);
+}
+
+TEST(ConfigLoader, RefusesUtf16ThatDoesNotDecodeWith5) {
+    const std::string kCases[] = {
+        utf16(u"[Spalten]\r\n", false) + "a",         // odd trailing byte
+        utf16(u"[Spalten]\r\n", true) + "a",          // the same, big-endian
+        utf16(u"[Spalten]\r\n", false) + "\x3D\xD8",  // high surrogate at the end
+        utf16(u"[Spalten]\r\n", true) +
+            std::string("\xD8\x3D\x00\x61", 4),       // high surrogate, then "a"
+        utf16(u"[Spalten]\r\n", false) + "\x1E\xDD",  // low surrogate alone
+    };
+    for (const std::string& ini : kCases) {
+        try {
+            load(ini);
+            ADD_FAILURE() << "loaded: " << ::testing::PrintToString(ini);
+        } catch (const RuntimeError& error) {
+            EXPECT_EQ(error.number, 5);
+            EXPECT_EQ(error.description.rfind("velunt.ini: als UTF-16 markiert", 0), 0u)
+                << error.description;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace velunt
