@@ -127,6 +127,9 @@ std::vector<std::string_view> ReferenceLines(std::string_view bytes) {
 
 ReferenceConfig ReferenceLoad(std::string_view ini) {
     ReferenceConfig result;
+    // The loader reads a file marked as UTF-16 as its text; the reference
+    // judges only byte texts.
+    if (ini.starts_with("\xFF\xFE") || ini.starts_with("\xFE\xFF")) result.sure = false;
     std::vector<std::string_view> lines = ReferenceLines(ini);
     if (!lines.empty() && lines[0].starts_with("\xEF\xBB\xBF")) lines[0].remove_prefix(3);
     try {
