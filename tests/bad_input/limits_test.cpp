@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "bad_input.h"
+#include "collected_errors.h"
 #include "config/config_loader.h"
 #include "engine/extraction_run.h"
 
@@ -129,12 +130,6 @@ private:
     bool m_done = false;
 };
 
-class KeptErrors : public ErrorReport {
-public:
-    std::vector<RuntimeError> errors;
-    void show(const RuntimeError& error) override { errors.push_back(error); }
-};
-
 // A drawing appended to or cut while it is read: error 57, and the table
 // holds the whole lines of what was read.
 TEST_F(SystemFault, DrawingChangedDuringTheRunIs57) {
@@ -149,14 +144,14 @@ TEST_F(SystemFault, DrawingChangedDuringTheRunIs57) {
     settings.separator = InitialSeparator(config.settings);
 
     writeDrawing(drawing);
-    KeptErrors unchangedErrors;
+    CollectedErrors unchangedErrors;
     ASSERT_TRUE(ExtractionRun(settings, config, unchangedErrors).succeeded);
     const std::string fullTable = *output();
 
     for (const bool append : {true, false}) {
         writeDrawing(drawing);
         ChangingObserver observer(path("in.dxf"), append);
-        KeptErrors errors;
+        CollectedErrors errors;
         EXPECT_FALSE(ExtractionRun(settings, config, errors, &observer).succeeded);
         ASSERT_EQ(errors.errors.size(), 1u);
         EXPECT_EQ(errors.errors[0].number, 57) << append;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "collected_errors.h"
 #include "config/config_loader.h"
 #include "engine/extraction_run.h"
 #include "test_files.h"
@@ -17,12 +18,6 @@ namespace velunt {
 using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
-
-class VectorReport : public ErrorReport {
-public:
-    std::vector<RuntimeError> errors;
-    void show(const RuntimeError& error) override { errors.push_back(error); }
-};
 
 inline const char* const kTextIni =
     "masterkey=TEXT\r\ntrennzeich=;\r\ndezzeich=,\r\n[Spalten]\r\n 10|1|RW\r\n 20|2|HW\r\n"
@@ -60,7 +55,7 @@ protected:
     TempDir m_dir;
     Configuration m_config;
     RunSettings m_settings;
-    VectorReport m_report;
+    testing::CollectedErrors m_report;
     RunResult m_result;
 };
 

@@ -2,6 +2,7 @@
 // drawings in tests/data that each show one case.
 #include <gtest/gtest.h>
 
+#include "collected_errors.h"
 #include "config/config_loader.h"
 #include "engine/extraction_run.h"
 #include "engine/table_text.h"
@@ -15,12 +16,6 @@ using testing::TempDir;
 using testing::WriteFile;
 
 const std::filesystem::path kData = VELUNT_TEST_DATA;
-
-class CollectingReport : public ErrorReport {
-public:
-    std::vector<RuntimeError> errors;
-    void show(const RuntimeError& error) override { errors.push_back(error); }
-};
 
 // Loads `ini` and runs it over `drawing` with `section` and `encoding`;
 // returns the table, or "error N" when the run failed.
@@ -36,7 +31,7 @@ std::string run(const std::string& ini, const std::filesystem::path& drawing,
     settings.decimalMark = InitialDecimalMark(config.settings);
     settings.section = section;
     settings.tableEncoding = encoding;
-    CollectingReport report;
+    testing::CollectedErrors report;
     ExtractionRun(settings, config, report);
     if (!report.errors.empty()) return "error " + std::to_string(report.errors[0].number);
     return ReadFile(settings.txtpath);
